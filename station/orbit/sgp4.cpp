@@ -184,8 +184,11 @@ Sgp4Result Sgp4::propagate(double t) const
             step = step > 0 ? 0.95 : -0.95;
         eo1 += step;
         if (std::fabs(step) < tolerance_) {
-            sineo1 = std::sin(eo1);
-            coseo1 = std::cos(eo1);
+            // Turn sin/cos on by the last small step instead of evaluating them again.
+            double s = step - step * step * step / 6.0, c = 1.0 - 0.5 * step * step;
+            double sn = sineo1 * c + coseo1 * s;
+            coseo1 = coseo1 * c - sineo1 * s;
+            sineo1 = sn;
             break;
         }
     }
