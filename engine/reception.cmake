@@ -20,3 +20,7 @@ orva_library(NAME orva_engine_files
 orva_test(MODULE engine NAME engine_reception_directory_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_directory_test.cpp
   DEPS orva_engine_directory)
+
+orva_test(MODULE engine NAME engine_reception_files_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_files_test.cpp
+  DEPS orva_engine_files)
