@@ -24,3 +24,13 @@ orva_test(MODULE engine NAME engine_reception_directory_test
 orva_test(MODULE engine NAME engine_reception_files_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_files_test.cpp
   DEPS orva_engine_files)
+
+orva_library(NAME orva_engine_requests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/requests/wanted_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/requests/request_scheduler.cpp
+  DEPS orva_engine_directory)
+
+orva_test(MODULE engine NAME engine_reception_requests_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_requests_test.cpp
+  DEPS orva_engine_requests)
