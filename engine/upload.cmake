@@ -4,7 +4,12 @@
 orva_library(NAME orva_engine_log
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/log/utc_text.cpp
-  DEPS orva_result)
+    ${CMAKE_CURRENT_LIST_DIR}/log/session_log.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/log/efficiency_meter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/log/capture_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/log/satellite_clock.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/log/kiss_replay.cpp
+  DEPS orva_engine_link orva_common_util)
 
 orva_library(NAME orva_engine_upload
   SOURCES
@@ -20,3 +25,7 @@ orva_test(MODULE engine NAME engine_upload_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/upload_link_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/upload_client_test.cpp
   DEPS orva_engine_upload)
+
+orva_test(MODULE engine NAME engine_upload_log_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/upload_log_test.cpp
+  DEPS orva_engine_log)

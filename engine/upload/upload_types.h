@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/link/status_line.h"
+#include "engine/log/status_post.h"
 #include "engine/log/upload_log_entry.h"
 
 #include <chrono>
@@ -14,11 +15,6 @@ namespace orva::engine {
 // Time of the connected-mode link and the upload client: milliseconds since 1970.
 using LinkTime = std::chrono::milliseconds;
 
-struct StatusPost {
-    std::string text;
-    LineColour colour = LineColour::Black;
-    bool operator==(const StatusPost&) const = default;
-};
 
 // The Upload Status box.
 struct UploadProgress {
