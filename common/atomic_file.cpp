@@ -6,8 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 namespace orva {
@@ -79,12 +77,28 @@ Status write_file_atomic(const fs::path& file, std::string_view text)
 
 Result<std::vector<std::uint8_t>> read_file(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return os_error("cannot open", file);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return os_error("cannot read", file);
+    std::vector<std::uint8_t> bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+    std::uint8_t buf[65536];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            Error e = os_error("cannot read", file);
+            ::close(fd);
+            return e;
+        }
+        if (n == 0)
+            break;
+        bytes.insert(bytes.end(), buf, buf + n);
+    }
+    ::close(fd);
     return bytes;
 }
 

@@ -87,8 +87,8 @@ TEST(AtomicFile, KillDuringWriteLeavesOldOrNew)
 {
     TempDir dir;
     fs::path f = dir.path / "Orva Schedule.DAT";
-    const std::string old_text(1 << 20, 'o');
-    const std::string new_text(1 << 20, 'n');
+    const std::string old_text(1 << 18, 'o');
+    const std::string new_text(1 << 18, 'n');
     for (int round = 0; round < 20; ++round) {
         ASSERT_TRUE(write_file_atomic(f, old_text));
         pid_t pid = fork();

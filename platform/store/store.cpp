@@ -158,8 +158,13 @@ struct Store::Impl {
     // create the store at the same moment: the second finds the tables and leaves them.
     Status initialise_if_empty()
     {
-        if (auto s = exec("BEGIN IMMEDIATE"); !s)
-            return s;
+        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            int code = sqlite3_extended_errcode(db);
+            if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+                return sql_error("store is busy");
+            return make_error("\"" + file.string() + "\" is not an Orva configuration store (" +
+                std::string(sqlite3_errmsg(db)) + "); it was left as it is", code);
+        }
         std::int64_t tables = -1;
         {
             Statement count(db, "SELECT count(*) FROM sqlite_master");

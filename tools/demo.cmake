@@ -1,0 +1,1 @@
+orva_program(NAME orva-demo SOURCES demo/main.cpp DEPS orva_tools_setup)

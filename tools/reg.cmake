@@ -1,0 +1,1 @@
+orva_program(NAME orva-reg SOURCES reg/main.cpp DEPS orva_platform_store)
