@@ -270,3 +270,16 @@ TEST(AmsatImport, BadValuesAndMissingNumbersAreRefused)
     EXPECT_EQ(parse_amsat(amsat_set("", "07530", "25178.9")).sets[0].rejected, "no satellite name");
     EXPECT_TRUE(parse_amsat("").sets.empty());
 }
+
+TEST(ElementMerge, ASetWithoutANameIsRefusedSinceItWouldLookLikeAFreeSlot)
+{
+    std::string text = std::string(1, '\0') + "AO-7\n" + std::string(kAo7).substr(std::string(kAo7).find('\n') + 1);
+    ParsedText p = parse_nasa(text);
+    ASSERT_EQ(p.sets.size(), 1u);
+    EXPECT_EQ(p.sets[0].record.name, "");
+    KepDatabase db;
+    ImportResult r = merge_sets(db, p, {});
+    EXPECT_EQ(r.rejected, 1);
+    EXPECT_EQ(r.lines[0].text, ": no satellite name - Not Updated");
+    EXPECT_EQ(db.free_slots(), 50);
+}
