@@ -4,6 +4,9 @@
 #include <sstream>
 
 #include "station/import/element_import.h"
+#include "station/import/import_file.h"
+
+#include <filesystem>
 
 using namespace orva::station;
 using orva::elements::KepDatabase;
@@ -282,4 +285,27 @@ TEST(ElementMerge, ASetWithoutANameIsRefusedSinceItWouldLookLikeAFreeSlot)
     EXPECT_EQ(r.rejected, 1);
     EXPECT_EQ(r.lines[0].text, ": no satellite name - Not Updated");
     EXPECT_EQ(db.free_slots(), 50);
+}
+
+TEST(ImportFile, MergesTheRealFileAndRefusesAnUnreadableOne)
+{
+    char tmpl[] = "/tmp/orva-import-XXXXXX";
+    std::filesystem::path dir = ::mkdtemp(tmpl);
+    std::filesystem::path db = dir / "Orva.KEP";
+    std::string text = std::string(ORVA_SOURCE_DIR) + "/station/tests/data/elements-2025-178.txt";
+    auto r = import_elements_file(db, text, ElementFormat::Nasa);
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    EXPECT_EQ(r->added, 20);
+    auto again = import_elements_file(db, text, ElementFormat::Nasa);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again->old, 20);
+    for (const auto& l : again->lines)
+        EXPECT_NE(l.text.find(": Old Keps - Not Updated"), std::string::npos) << l.text;
+    auto missing = import_elements_file(db, dir / "none.txt", ElementFormat::Nasa);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().message, "Keps file unable to be opened");
+    auto loaded = KepDatabase::load(db);
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_EQ(loaded->free_slots(), 30);
+    std::filesystem::remove_all(dir);
 }
