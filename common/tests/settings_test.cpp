@@ -1,6 +1,7 @@
 #include "common/settings/engine_stores.h"
 #include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
+#include "common/settings/subkey_records.h"
 #include "common/settings/suite_settings.h"
 
 #include <gtest/gtest.h>
@@ -261,4 +262,42 @@ TEST(Settings, EngineReadsAnotherStationsStoreButKeepsItsPosition)
     Store lonely = std::move(Store::open(remote_t.dir / "lonely.db", Access::ReadWrite).value());
     ASSERT_TRUE(lonely.write_string(keys::station, "Control Name", (remote_t.dir / "nowhere.db").string()));
     EXPECT_FALSE(EngineStores::open(std::move(lonely)).ok());
+}
+
+TEST(Settings, SubkeyRecordsKeepTheirLayoutAndOrder)
+{
+    TempStore t;
+    Store& s = *t.store;
+    TransverterRecord tv;
+    tv.name = "2m-10m";
+    tv.start_freq = 144.0;
+    tv.rx_if = 28.0;
+    tv.rx = 1;
+    ASSERT_TRUE(write_transverter(s, tv));
+    auto rx = s.read_value(std::string(keys::transverters) + "\\2m-10m", "RX");
+    EXPECT_EQ(rx->type, platform::ValueType::Binary);
+    EXPECT_EQ(rx->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    auto tvs = read_transverters(s);
+    ASSERT_EQ(tvs.size(), 1u);
+    EXPECT_EQ(tvs[0].second.rx_if, 28.0);
+
+    auto first = create_toolbar_program_key(s).value();
+    EXPECT_EQ(first, std::string(keys::helmo_programs) + "\\Program 1");
+    ASSERT_TRUE(s.delete_key(first));
+    auto second = create_toolbar_program_key(s).value();
+    EXPECT_EQ(second, std::string(keys::helmo_programs) + "\\Program 2") << "numbers are never reused";
+    ToolbarProgram p;
+    p.name = "Editor";
+    ASSERT_TRUE(write_toolbar_program(s, second, p));
+    EXPECT_EQ(read_toolbar_programs(s).at(0).second.run, 2u);
+
+    EventRecord e;
+    e.name = "Backup";
+    const std::string ev = std::string(keys::helmo_events) + "\\Backup";
+    ASSERT_TRUE(write_event(s, ev, e));
+    ASSERT_TRUE(write_event_result(s, ev, 100, 90, 3));
+    auto events = read_events(s);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].second.last_return, 3u);
+    EXPECT_EQ(events[0].second.last_success_time, 90u);
 }
