@@ -5,7 +5,8 @@ namespace orva::mailproc {
 ExternalCommand decompressor_command(Compression c, const std::string& body_name)
 {
     switch (c) {
-    case Compression::Arc: return {"PKUNPAK.EXE", {body_name}};
+    // -U keeps the names as the archive spells them; nomarch would lower-case them.
+    case Compression::Arc: return {"PKUNPAK.EXE", {"-U", body_name}};
     case Compression::Zip: return {"PKUNZIP.EXE", {"-e", body_name}};
     case Compression::Lha: return {"LHA.EXE", {"e", body_name}};
     default: return {};

@@ -118,9 +118,8 @@ std::vector<std::uint8_t> DispoFixture::real_zip(const std::vector<std::pair<std
         std::ofstream(work / name, std::ios::binary) << data;
         argv.push_back(name);
     }
-    SpawnRunner spawner(ORVA_BIN_DIR);
-    LinuxCommand cmd{"zip", argv};
-    RunOutcome r = spawner.run_linux(cmd, work, RunLimits{});
+    LauncherRunner spawner(TestRunner::launcher());
+    RunOutcome r = spawner.run_words(argv, work, RunLimits{});
     EXPECT_EQ(r.end, RunEnd::Exited);
     EXPECT_EQ(r.exit_status, 0);
     std::string z = read(work / "out.zip");

@@ -13,7 +13,7 @@
 
 #include "common/pfh/pfh_builder.h"
 #include "mailproc/dispo_run.h"
-#include "mailproc/spawn_runner.h"
+#include "mailproc/launcher_runner.h"
 #include "platform/store/store.h"
 
 namespace orva::mailproc::test {
@@ -27,12 +27,18 @@ struct Recorded {
 
 class TestRunner : public ProcessRunner {
 public:
-    TestRunner() : real_(ORVA_BIN_DIR) {}
+    TestRunner() : real_(launcher()) {}
+    static platform::Launcher launcher()
+    {
+        auto env = platform::LaunchEnvironment::current();
+        env.program_dir = ORVA_BIN_DIR;
+        return platform::Launcher(env);
+    }
     RunOutcome run_and_wait(const ExternalCommand& c, const fs::path& folder, const RunLimits& limits) override
     {
         waited.push_back({c, folder});
         if (replace_program)
-            return real_.run_linux(*replace_program, folder, limits);
+            return real_.run_words(*replace_program, folder, limits);
         return real_.run_and_wait(c, folder, limits);
     }
     Status start(const ExternalCommand& c, const fs::path& folder) override
@@ -41,10 +47,10 @@ public:
         return {};
     }
     std::vector<Recorded> waited, started;
-    std::optional<LinuxCommand> replace_program; // run this instead of the extractor
+    std::optional<std::vector<std::string>> replace_program; // run this instead of the extractor
 
 private:
-    SpawnRunner real_;
+    LauncherRunner real_;
 };
 
 struct Post {

@@ -18,7 +18,7 @@ class Extractors : public DispoFixture {};
 TEST_F(Extractors, AHungExtractorIsStoppedAtTheTimeLimit)
 {
     time_limit = std::chrono::milliseconds(300);
-    runner.replace_program = LinuxCommand{"sleep", {"sleep", "30"}};
+    runner.replace_program = std::vector<std::string>{"sleep", "30"};
     auto zip = real_zip({{"A.TXT", "a"}});
     auto h = header(0x1000, "A", "ZIP", 0);
     auto dl = put_download(h.file_number, pfh::build_pfh_file(h, zip));
@@ -48,7 +48,7 @@ TEST_F(Extractors, AnArchiveBombIsStoppedAtTheSizeLimit)
 
 TEST_F(Extractors, AMissingExtractorDidNotRun)
 {
-    runner.replace_program = LinuxCommand{"no-such-extractor-here", {"no-such-extractor-here"}};
+    runner.replace_program = std::vector<std::string>{"no-such-extractor-here"};
     auto h = header(0x1002, "A", "LZH", 0);
     auto dl = put_download(h.file_number, pfh::build_pfh_file(h, make_lzh({{"A.TXT", "a"}})));
     auto reports = run_dispo();

@@ -7,7 +7,7 @@
 #include "mailproc/error_log.h"
 #include "mailproc/external_programs.h"
 #include "mailproc/file_rules.h"
-#include "mailproc/spawn_runner.h"
+#include "platform/launcher.h"
 
 namespace orva::mailproc {
 namespace {
@@ -191,20 +191,25 @@ TEST(CommandLine, TildeValuesEndAtBlanksAndKeep13Characters)
     EXPECT_EQ(c.pattern, "*.DL");
 }
 
-TEST(Commands, DosCommandsAndTheirLinuxTools)
+TEST(Commands, DosCommandsAndTheToolsTheLauncherRuns)
 {
-    auto zip = translate_command(decompressor_command(Compression::Zip, "A.ZIP"), "/bin");
-    ASSERT_TRUE(zip);
-    EXPECT_EQ(zip->argv, (std::vector<std::string>{"unzip", "-j", "-o", "A.ZIP"}));
-    auto lha = translate_command(decompressor_command(Compression::Lha, "A.LZH"), "/bin");
-    EXPECT_EQ(lha->argv, (std::vector<std::string>{"lha", "e", "A.LZH"}));
-    auto arc = translate_command(decompressor_command(Compression::Arc, "A.ARC"), "/bin");
-    EXPECT_EQ(arc->argv, (std::vector<std::string>{"nomarch", "-U", "A.ARC"}));
-    auto elemix = translate_command(elemix_command("/k", "ORBS1A.ELE", 9), "/opt/orva");
-    EXPECT_EQ(elemix->program, "/opt/orva/elemix");
-    EXPECT_EQ(elemix->argv, (std::vector<std::string>{"elemix", "F~/k/ORBS1A.ELE", "K~AMSAT"}));
+    using V = std::vector<std::string>;
+    EXPECT_EQ(decompressor_command(Compression::Zip, "A.ZIP").args, (V{"-e", "A.ZIP"}));
+    EXPECT_EQ(decompressor_command(Compression::Lha, "A.LZH").args, (V{"e", "A.LZH"}));
+    EXPECT_EQ(decompressor_command(Compression::Arc, "A.ARC").args, (V{"-U", "A.ARC"}));
+    EXPECT_EQ(elemix_command("/k", "ORBS1A.ELE", 9).args, (V{"F~/k/ORBS1A.ELE", "K~AMSAT"}));
     EXPECT_EQ(elemix_command("/k", "X", 8).args[1], "K~NASA");
-    EXPECT_FALSE(translate_command({"FORMAT.COM", {"C:"}}, "/bin"));
+    EXPECT_EQ(lectel_command("/m/1A.DLM").program, "LECTEL.EXE");
+    auto env = platform::LaunchEnvironment::current();
+    auto zip = platform::resolve_command({"PKUNZIP.EXE", "-e", "A.ZIP"}, env);
+    ASSERT_TRUE(zip) << zip.error().message;
+    EXPECT_EQ(zip->argv, (V{"unzip", "-j", "-o", "A.ZIP"}));
+    auto lha = platform::resolve_command({"LHA.EXE", "e", "A.LZH"}, env);
+    ASSERT_TRUE(lha);
+    EXPECT_EQ(lha->argv, (V{"lha", "e", "A.LZH"}));
+    auto arc = platform::resolve_command({"PKUNPAK.EXE", "-U", "A.ARC"}, env);
+    ASSERT_TRUE(arc);
+    EXPECT_EQ(arc->argv, (V{"nomarch", "-U", "A.ARC"}));
 }
 
 } // namespace
