@@ -58,6 +58,8 @@ Startup prepare_run(const platform::Store& store, const DispoCommand& command)
     fs::path log_folder = general.orva_directory.empty() ? dir : fs::path(general.orva_directory);
     c.error_log_file = log_folder / error_log_name;
     c.limits = read_extract_limits(store);
+    c.sound_type = general.sound_type;
+    c.new_mail_wav = general.new_mail_wav;
     out.config = std::move(c);
     return out;
 }

@@ -32,6 +32,8 @@ struct DispoConfig {
     std::string callsign;
     std::filesystem::path error_log_file;
     ExtractLimits limits;
+    std::uint32_t sound_type = 1; // the new-mail sound: "Sound Type" and "New Mail WAV"
+    std::string new_mail_wav;
 };
 
 // The start-up checks; on failure `message` is the fixed text and `caption` the message box's.
