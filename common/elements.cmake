@@ -5,7 +5,7 @@ orva_library(NAME orva_common_elements
     ${CMAKE_CURRENT_LIST_DIR}/elements/kep_database.cpp
     ${CMAKE_CURRENT_LIST_DIR}/elements/observer_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/elements/file_io.cpp
-  DEPS orva_result)
+  DEPS orva_result orva_common_util)
 
 orva_test(MODULE common NAME test_common_elements
   SOURCES

@@ -9,3 +9,5 @@ orva_library(NAME orva_common_pfh
 orva_test(MODULE common NAME common_pfh_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pfh/tests/pfh_test.cpp
   DEPS orva_common_pfh)
+
+orva_fuzzer(NAME pfh_parser SOURCES ${PROJECT_SOURCE_DIR}/fuzz/pfh_parser.cpp DEPS orva_common_pfh)

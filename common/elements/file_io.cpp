@@ -1,5 +1,8 @@
 #include "common/elements/file_io.h"
 
+#include "common/atomic_file.h"
+#include "common/file_names.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 namespace orva::elements {
 
@@ -19,21 +21,6 @@ Error errno_error(const std::string& what, const fs::path& path)
 {
     int e = errno;
     return make_error(what + " " + path.string() + ": " + std::strerror(e), e);
-}
-
-bool write_all(int fd, const std::uint8_t* p, std::size_t n)
-{
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        n -= std::size_t(w);
-    }
-    return true;
 }
 } // namespace
 
@@ -66,30 +53,7 @@ Result<std::optional<std::vector<std::uint8_t>>> read_whole_file(const fs::path&
 
 Status replace_file(const fs::path& path, std::span<const std::uint8_t> bytes)
 {
-    fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return errno_error("cannot create a temporary file in", folder);
-    ::fchmod(fd, 0644);
-    if (!write_all(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) {
-        Error err = errno_error("cannot write", tmpl);
-        ::close(fd);
-        ::unlink(tmpl.c_str());
-        return err;
-    }
-    ::close(fd);
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        Error err = errno_error("cannot replace", path);
-        ::unlink(tmpl.c_str());
-        return err;
-    }
-    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return {};
+    return write_file_atomic(path, bytes);
 }
 
 Result<FileLock> FileLock::acquire(const fs::path& data_file)
@@ -130,15 +94,7 @@ FileLock::~FileLock()
 
 fs::path find_nocase(const fs::path& folder, const std::string& name)
 {
-    std::error_code ec;
-    if (fs::exists(folder / name, ec))
-        return folder / name;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        std::string found = entry.path().filename().string();
-        if (strcasecmp(found.c_str(), name.c_str()) == 0)
-            return entry.path();
-    }
-    return folder / name;
+    return resolve_file_nocase(folder, name);
 }
 
 } // namespace orva::elements

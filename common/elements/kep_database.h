@@ -41,7 +41,7 @@ public:
 
     KepRecord& slot(int i) { return slots_.at(std::size_t(i)); }
     const KepRecord& slot(int i) const { return slots_.at(std::size_t(i)); }
-    const std::array<KepRecord, kKepSlots>& slots() const { return slots_; }
+    const std::array<KepRecord, kKepSlots>& all_slots() const { return slots_; }
 
 private:
     std::array<KepRecord, kKepSlots> slots_;

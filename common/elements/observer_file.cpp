@@ -15,13 +15,10 @@ constexpr double kDegToRad = 0.017453292519943295;
 Result<std::vector<ObserverRecord>> decode_all(const std::filesystem::path& path,
                                                std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() % kObserverRecordSize != 0)
-        return make_error(path.string() + ": the observer file is " + std::to_string(bytes.size()) +
-                          " bytes, not a whole number of 50-byte records");
-    std::vector<ObserverRecord> out;
-    for (std::size_t at = 0; at < bytes.size(); at += kObserverRecordSize)
-        out.push_back(decode_observer_record(bytes.subspan(at).first<kObserverRecordSize>()));
-    return out;
+    auto records = decode_observer_file(bytes);
+    if (!records)
+        return make_error(path.string() + ": " + records.error().message);
+    return records;
 }
 
 Status write_all(const std::filesystem::path& path, const std::vector<ObserverRecord>& records)
@@ -34,6 +31,17 @@ Status write_all(const std::filesystem::path& path, const std::vector<ObserverRe
     return replace_file(path, bytes);
 }
 } // namespace
+
+Result<std::vector<ObserverRecord>> decode_observer_file(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() % kObserverRecordSize != 0)
+        return make_error("the observer file is " + std::to_string(bytes.size()) +
+                          " bytes, not a whole number of 50-byte records");
+    std::vector<ObserverRecord> out;
+    for (std::size_t at = 0; at < bytes.size(); at += kObserverRecordSize)
+        out.push_back(decode_observer_record(bytes.subspan(at).first<kObserverRecordSize>()));
+    return out;
+}
 
 ObserverSite ObserverSite::from_station(std::string callsign, double latitude_deg,
                                         double longitude_west_deg, double altitude_m)

@@ -41,6 +41,9 @@ using ObserverBytes = std::array<std::uint8_t, kObserverRecordSize>;
 ObserverBytes encode_observer_record(const ObserverRecord& record);
 ObserverRecord decode_observer_record(std::span<const std::uint8_t, kObserverRecordSize> bytes);
 
+// The records of a whole observer file's bytes; an error when the size is not a multiple of 50.
+Result<std::vector<ObserverRecord>> decode_observer_file(std::span<const std::uint8_t> bytes);
+
 class ObserverFile {
 public:
     explicit ObserverFile(std::filesystem::path path) : path_(std::move(path)) {}

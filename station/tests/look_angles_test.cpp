@@ -17,8 +17,8 @@ using orva::elements::ObserverSite;
 namespace {
 constexpr double kDeg = M_PI / 180.0;
 
-// The reference station of tools/refdata/orbit_reference.py.
-ObserverSite reference_site() { return {"REF", 52.2053 * kDeg, 0.1218 * kDeg, 20.0}; }
+// The demo station (orva setup --demo), as in tools/refdata/orbit_reference.py.
+ObserverSite reference_site() { return {"N0CALL", 52.2 * kDeg, -0.12 * kDeg, 20.0}; }
 
 double angle_diff_deg(double a, double b)
 {

@@ -34,8 +34,8 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 DATA = os.path.join(ROOT, 'station', 'tests', 'data')
 ELEMENTS = os.path.join(DATA, 'elements-2025-178.txt')
 
-# The reference station (also in station/tests/look_angles_test.cpp).
-SITE_LAT, SITE_LON_EAST, SITE_HEIGHT_M = 52.2053, 0.1218, 20.0
+# The demo station of `orva setup --demo` (52.2 N, 0.12 W, 20 m; also in look_angles_test.cpp).
+SITE_LAT, SITE_LON_EAST, SITE_HEIGHT_M = 52.2, -0.12, 20.0
 
 
 def checksum(line):

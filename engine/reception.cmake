@@ -1,0 +1,36 @@
+# Brek's reception: the directory store and status table, file reception with hole lists, the
+# broadcast request scheduler, and the headless receive host.
+
+orva_library(NAME orva_engine_directory
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/directory/status_table.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/directory/directory_holes.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/directory/directory_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/directory/header_assembler.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/directory/directory_store.cpp
+  DEPS orva_engine_frames orva_common_pfh orva_common_util)
+
+orva_library(NAME orva_engine_files
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/files/hole_list.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/files/hole_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/files/file_receiver.cpp
+  DEPS orva_engine_directory)
+
+orva_test(MODULE engine NAME engine_reception_directory_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_directory_test.cpp
+  DEPS orva_engine_directory)
+
+orva_test(MODULE engine NAME engine_reception_files_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_files_test.cpp
+  DEPS orva_engine_files)
+
+orva_library(NAME orva_engine_requests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/requests/wanted_file.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/requests/request_scheduler.cpp
+  DEPS orva_engine_directory)
+
+orva_test(MODULE engine NAME engine_reception_requests_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_requests_test.cpp
+  DEPS orva_engine_requests)

@@ -1,0 +1,286 @@
+#include "engine/requests/request_scheduler.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <vector>
+
+namespace orva::engine {
+
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr int kMaxCounted = 21;
+constexpr int kMaxFileRequests = 18;
+constexpr std::uint64_t kIdleAfterUpToDate = 1800;
+
+bool same_call(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size() || a.empty())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+QueueLine parse_queue_line(std::string_view text, std::string_view my_call)
+{
+    QueueLine q;
+    if (text.find("Empty.") != std::string_view::npos) {
+        q.empty = true;
+        return q;
+    }
+    std::vector<std::string_view> words;
+    for (std::size_t pos = 0; pos < text.size();) {
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\r' || text[pos] == '\n'))
+            ++pos;
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != ' ' && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        if (end > pos)
+            words.push_back(text.substr(pos, end - pos));
+        pos = end;
+    }
+    for (std::size_t i = 1; i < words.size() && q.entries < kMaxCounted; ++i) {
+        std::string_view w = words[i];
+        const bool dir = w.find("\\D") != std::string_view::npos;
+        if (dir)
+            ++q.directory_requests;
+        std::string_view call = w.substr(0, std::min(w.find('\\'), w.size()));
+        if (q.my_position < 0 && same_call(call, my_call)) {
+            q.my_position = q.entries;
+            q.mine_is_directory = w.size() > call.size() + 1 && w.substr(call.size(), 2) == "\\D";
+        }
+        ++q.entries;
+    }
+    q.file_requests = std::min(q.entries - q.directory_requests, kMaxFileRequests);
+    return q;
+}
+
+RequestScheduler::RequestScheduler(RequestSettings settings, RequestHost& host, RandomSource& random)
+    : settings_(std::move(settings)), host_(host), random_(random)
+{
+    settings_.dir_priority = std::clamp(settings_.dir_priority, 5, 10);
+    if (settings_.uplinks == 0)
+        settings_.uplinks = 1;
+}
+
+std::optional<std::uint32_t> RequestScheduler::wanted()
+{
+    auto pick = host_.most_wanted(true, std::size_t(file_requests_), requested_);
+    if (!pick)
+        pick = host_.most_wanted(false, 0, requested_);
+    if (!pick)
+        return std::nullopt;
+    if (host_.directory_complete() || pick->second > settings_.dir_priority || directory_requests_ > 12)
+        return pick->first;
+    return std::nullopt;
+}
+
+void RequestScheduler::arm(milliseconds delay)
+{
+    pending_ = true;
+    host_.arm_request_timer(delay);
+}
+
+void RequestScheduler::idle()
+{
+    status_text_ = "Auto Idle";
+    host_.show_request_status(status_text_);
+}
+
+void RequestScheduler::send_file(std::uint32_t file_number, std::uint64_t now)
+{
+    requested_ = file_number;
+    char text[32];
+    std::snprintf(text, sizeof text, "AUTO %lX", static_cast<unsigned long>(file_number));
+    status_text_ = text;
+    host_.show_request_status(status_text_);
+    if (host_.send_file_fill(file_number))
+        last_sent_ = now;
+}
+
+void RequestScheduler::send_directory(std::uint64_t now)
+{
+    if (host_.send_directory_fill()) {
+        last_sent_ = now;
+        if (settings_.bdcst_custom == 1)
+            repeat_ = true;
+    }
+}
+
+void RequestScheduler::run(std::uint64_t now)
+{
+    host_.stop_request_timer();
+    pending_ = false;
+    last_entry_ = true;
+    if (manual_) {
+        const std::uint32_t m = *manual_;
+        manual_.reset();
+        if (m == 0)
+            send_directory(now);
+        else
+            send_file(m, now);
+    } else if (repeat_) {
+        if (requested_ != 0)
+            send_file(requested_, now);
+        else
+            send_directory(now);
+    } else if (auto fn = wanted()) {
+        send_file(*fn, now);
+    } else {
+        requested_ = 0;
+        const auto up = host_.up_to_date_time();
+        if (host_.directory_hole_count() == 1 && up && now >= *up && now - *up < kIdleAfterUpToDate)
+            idle();
+        else {
+            idle();
+            send_directory(now);
+        }
+    }
+    if (settings_.change_freq != 0 && !host_.upload_connected()) {
+        if (++uplink_count_ >= int(settings_.change_freq)) {
+            uplink_count_ = 0;
+            uplink_ = uplink_ >= int(settings_.uplinks) ? 1 : uplink_ + 1;
+            host_.select_uplink(uplink_);
+        }
+    }
+}
+
+void RequestScheduler::request_file_now(std::uint32_t file_number, std::uint64_t now) { send_file(file_number, now); }
+
+void RequestScheduler::queue_manual_request(std::uint32_t file_number_or_zero)
+{
+    manual_ = file_number_or_zero;
+    arm(milliseconds(50));
+}
+
+void RequestScheduler::on_queue_line(std::string_view text, bool full, std::uint64_t now)
+{
+    (void)now;
+    if (!settings_.auto_fill)
+        return;
+    const QueueLine q = parse_queue_line(text, settings_.my_call);
+    if (!q.empty) {
+        file_requests_ = q.file_requests;
+        directory_requests_ = q.directory_requests;
+    } else {
+        file_requests_ = 0;
+        directory_requests_ = 0;
+    }
+    if (q.my_position < 0) {
+        if (full)
+            return;
+        last_entry_ = true;
+        const int was = countdown_--;
+        if (was != 0 && pending_)
+            return;
+        if (wanted() || q.directory_requests < 12 || q.entries < 18)
+            arm(milliseconds(300 + random_.below(2700)));
+        countdown_ = 4;
+        return;
+    }
+    if (q.entries < 18 || tail_flag_) {
+        tail_flag_ = false;
+        const bool last = q.my_position == q.entries - 1;
+        if (!last) {
+            last_entry_ = false;
+        } else if (!last_entry_) {
+            last_entry_ = true;
+            if (settings_.tail_action == 1 || (settings_.tail_action == 2 && random_.below(5) == 4))
+                arm(milliseconds(10));
+        }
+    }
+    if (q.entries >= 18)
+        last_entry_ = true;
+    if (settings_.bdcst_custom != 1 && requested_ != 0 && q.mine_is_directory && wanted())
+        arm(milliseconds(10));
+}
+
+void RequestScheduler::on_new_entry(std::uint32_t file_number, int code, std::uint64_t now)
+{
+    if (pending_ || repeat_ || requested_ != 0)
+        return;
+    const bool mine = code == 11;
+    const bool wanted_letter = mine || (code >= 5 && code <= 10 && code != 6);
+    if ((settings_.bdcst_custom == 2 && mine) || (settings_.bdcst_custom == 3 && wanted_letter))
+        send_file(file_number, now);
+}
+
+void RequestScheduler::on_directory_complete(std::uint64_t now)
+{
+    if (requested_ == 0 && !pending_) {
+        repeat_ = false;
+        run(now);
+    }
+    repeat_ = false;
+}
+
+void RequestScheduler::on_file_complete(std::uint32_t file_number)
+{
+    if (file_number != requested_)
+        return;
+    requested_ = 0;
+    repeat_ = false;
+    idle();
+}
+
+void RequestScheduler::on_file_refused()
+{
+    repeat_ = false;
+    requested_ = 0;
+    idle();
+}
+
+void RequestScheduler::set_tail(int tail_action, std::uint32_t budget)
+{
+    settings_.tail_action = tail_action;
+    budget_ = std::max<std::uint32_t>(budget, 2048);
+    tail_flag_ = true;
+}
+
+bool RequestScheduler::tx_switch_on(std::uint64_t now)
+{
+    // The oldest of the last three must be at least a minute old.
+    if (tx_times_[0] != 0 && now < tx_times_[0] + 60)
+        return false;
+    tx_times_[0] = tx_times_[1];
+    tx_times_[1] = tx_times_[2];
+    tx_times_[2] = now;
+    host_.request_tx_switch_on();
+    return true;
+}
+
+void RequestScheduler::on_tick(std::uint64_t now, std::optional<std::uint64_t> last_heard, bool bytes_since_last_tick)
+{
+    if (closed_)
+        return;
+    if (settings_.tx_request) {
+        if (bytes_since_last_tick)
+            tx_countdown_ = 4;
+        else if (tx_countdown_ == 0) {
+            tx_countdown_ = 4;
+            tx_switch_on(now);
+        } else
+            --tx_countdown_;
+    }
+    if (last_heard && now >= *last_heard && now - *last_heard >= settings_.up_to_date_timeout) {
+        closed_ = true;
+        host_.close_engine();
+        return;
+    }
+    if (!last_sent_ || now < *last_sent_ || now - *last_sent_ < settings_.inactivity_timeout)
+        return;
+    if (host_.uploads_waiting() || wanted() || !host_.directory_complete()) {
+        last_sent_ = now;
+        return;
+    }
+    closed_ = true;
+    host_.close_engine();
+}
+
+} // namespace orva::engine

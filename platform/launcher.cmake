@@ -1,0 +1,16 @@
+# Starting the suite's programs and the Linux tools that stand in for the DOS ones.
+orva_library(NAME orva_platform_launcher
+  SOURCES command_line.cpp launcher.cpp
+  DEPS orva_result Threads::Threads)
+
+if(ORVA_BUILD_TESTS)
+  add_executable(platform_test_child tests/test_child.cpp)
+  set_target_properties(platform_test_child PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+endif()
+orva_test(MODULE platform NAME platform_launcher_test
+  SOURCES tests/command_line_test.cpp tests/launcher_test.cpp
+  DEPS orva_platform_launcher)
+if(TARGET platform_launcher_test)
+  add_dependencies(platform_launcher_test platform_test_child)
+  target_compile_definitions(platform_launcher_test PRIVATE ORVA_TEST_CHILD="$<TARGET_FILE:platform_test_child>")
+endif()

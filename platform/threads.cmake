@@ -1,0 +1,8 @@
+# Clock, timers, events and worker threads: what every waiting component is handed.
+orva_library(NAME orva_platform_threads
+  SOURCES wait_list.cpp clock.cpp timers.cpp manual_event.cpp
+  DEPS Threads::Threads)
+
+orva_test(MODULE platform NAME platform_threads_test
+  SOURCES tests/clock_test.cpp tests/manual_event_test.cpp
+  DEPS orva_platform_threads)
