@@ -2,4 +2,4 @@
 orva_library(NAME orva_tools_satsim
   SOURCES satsim/served_file.cpp satsim/satellite.cpp satsim/channel.cpp
   DEPS orva_engine_frames orva_common_pfh orva_common_util)
-orva_program(NAME orva-satsim SOURCES satsim/main.cpp DEPS orva_tools_satsim)
+orva_program(NAME orva-satsim SOURCES satsim/main.cpp DEPS orva_tools_satsim orva_tools_satsim_ftl0)
