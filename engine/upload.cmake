@@ -9,7 +9,8 @@ orva_library(NAME orva_engine_log
     ${CMAKE_CURRENT_LIST_DIR}/log/capture_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/log/satellite_clock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/log/kiss_replay.cpp
-  DEPS orva_engine_link orva_common_util)
+    ${CMAKE_CURRENT_LIST_DIR}/log/session_recorder.cpp
+  DEPS orva_engine_frames orva_common_util orva_platform_system_time)
 
 orva_library(NAME orva_engine_upload
   SOURCES
@@ -18,6 +19,7 @@ orva_library(NAME orva_engine_upload
     ${CMAKE_CURRENT_LIST_DIR}/upload/ftl0_packet.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload/upload_folder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload/upload_client.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/upload/upload_host.cpp
   DEPS orva_engine_frames orva_engine_log orva_common_settings orva_common_util)
 
 orva_test(MODULE engine NAME engine_upload_test
@@ -29,3 +31,6 @@ orva_test(MODULE engine NAME engine_upload_test
 orva_test(MODULE engine NAME engine_upload_log_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/upload_log_test.cpp
   DEPS orva_engine_log)
+
+orva_fuzzer(NAME ftl0_answer SOURCES ${PROJECT_SOURCE_DIR}/fuzz/ftl0_answer.cpp DEPS orva_engine_upload)
+orva_fuzzer(NAME connected_link SOURCES ${PROJECT_SOURCE_DIR}/fuzz/connected_link.cpp DEPS orva_engine_upload)

@@ -1,20 +1,13 @@
 #include "engine/log/satellite_clock.h"
 
 #include "engine/log/utc_text.h"
+#include "platform/system_time.h"
 
-#include <cerrno>
-#include <cstring>
-#include <ctime>
 
 namespace orva::engine {
 
-Status PosixClockSetter::set_utc(std::chrono::system_clock::time_point t) {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
-    timespec ts{};
-    ts.tv_sec = time_t(ns / 1'000'000'000);
-    ts.tv_nsec = long(ns % 1'000'000'000);
-    if (::clock_settime(CLOCK_REALTIME, &ts) != 0) return make_error(std::strerror(errno), errno);
-    return {};
+Status PlatformClockSetter::set_utc(std::chrono::system_clock::time_point t) {
+    return platform::SystemTimeSetter().set(t);
 }
 
 std::vector<StatusPost> SatelliteClock::on_satellite_time(std::uint32_t satellite_time,

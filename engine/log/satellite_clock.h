@@ -18,8 +18,8 @@ public:
     virtual Status set_utc(std::chrono::system_clock::time_point t) = 0;
 };
 
-// clock_settime(CLOCK_REALTIME): refused (EPERM) where the process may not set the clock.
-class PosixClockSetter final : public SystemClockSetter {
+// The platform's call: refused where the process may not set the clock.
+class PlatformClockSetter final : public SystemClockSetter {
 public:
     Status set_utc(std::chrono::system_clock::time_point t) override;
 };

@@ -1,4 +1,5 @@
 #include "engine/upload/upload_client.h"
+#include "engine/upload/upload_host.h"
 #include "engine/tests/upload_test_peer.h"
 
 #include <gtest/gtest.h>
@@ -334,6 +335,42 @@ TEST_F(ClientTest, OneConnectionSendsEveryQueuedFileSmallestFirst) {
     EXPECT_TRUE(fs::exists(dir / "10.UL"));
     EXPECT_TRUE(fs::exists(dir / "11.UL"));
     EXPECT_EQ(client->log_entries().size(), 2u);
+}
+
+struct Lines : StatusSink {
+    std::vector<StatusPost> lines;
+    void post(std::string text, LineColour colour) override { lines.push_back({std::move(text), colour}); }
+};
+
+TEST(UploadHostWiring, TriggerSelectsTheUplinkAndSendsSabmThroughTheHost) {
+    TempDir d;
+    write_bytes(d / "A.OUT", pattern_bytes(200, 1));
+    UploadConfig c;
+    c.my_call = addr("G0ABC");
+    c.bbs_call = addr("PACSAT-12");
+    c.folder = d.path();
+    c.default_uplink = 2;
+    c.seed = 1;
+    Lines lines;
+    std::vector<Bytes> sent;
+    LinkTime now{1'000'000'000'000};
+    int uplink = 0;
+    UploadHost host(c, [&](std::span<const std::uint8_t> f) { sent.emplace_back(f.begin(), f.end()); }, lines,
+                    [&] { return now; }, [&](int u) { uplink = u; });
+    host.on_bbs_status("Open");
+    EXPECT_EQ(uplink, 2);
+    EXPECT_EQ(host.bbs_status(), "Open");
+    while (sent.empty()) {
+        ASSERT_TRUE(host.next_deadline());
+        now = *host.next_deadline();
+        host.poll();
+    }
+    EXPECT_EQ(lines.lines.at(0).text, "Attempting to connect to server");
+    EXPECT_EQ(read_sent(sent[0]).control.kind, K::SABM);
+    EXPECT_GE(now.count(), 1'000'000'000'000 + 500);
+    EXPECT_LT(now.count(), 1'000'000'000'000 + 2000);
+    EXPECT_TRUE(host.close().empty());
+    EXPECT_EQ(lines.lines.back().text, "Disconnected");
 }
 
 TEST(UploadFolderChoice, PulBelow20000BeatsASmallerOut) {

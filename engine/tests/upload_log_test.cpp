@@ -3,6 +3,7 @@
 #include "engine/log/kiss_replay.h"
 #include "engine/log/satellite_clock.h"
 #include "engine/log/session_log.h"
+#include "engine/log/session_recorder.h"
 #include "engine/tests/upload_test_peer.h"
 
 #include <gtest/gtest.h>
@@ -157,7 +158,7 @@ TEST(SatelliteTime, RealClockCallIsRefusedWithoutThePrivilege) {
                                  ::setresuid(65534, 65534, 65534) != 0))
             ::_exit(3);
         if (may_set_clock()) ::_exit(77); // cannot prove the refusal without risking the clock
-        PosixClockSetter setter;
+        PlatformClockSetter setter;
         SatelliteClock clock(true, setter);
         const auto now = system_clock::now();
         const auto posts = clock.on_satellite_time(std::uint32_t(system_clock::to_time_t(now)), now);
@@ -209,6 +210,39 @@ TEST(Capture, ReplayGivesBackEveryByteInOrder) {
     EXPECT_EQ(seen, stream);
     EXPECT_EQ(chunks, 3);
     EXPECT_FALSE(replay_kiss_capture(dir / "none.KSS", [](auto) {}).ok());
+}
+
+struct Lines : StatusSink {
+    std::vector<StatusPost> lines;
+    void post(std::string text, LineColour colour) override { lines.push_back({std::move(text), colour}); }
+};
+
+TEST(SessionRecorder, OnePassCapturedAndLogged) {
+    TempDir dir;
+    Lines lines;
+    FakeSetter setter;
+    system_clock::time_point now = system_clock::time_point(kStart);
+    SessionRecorder rec({dir.path(), true, true, true}, lines, setter, [&] { return now; });
+    rec.open(kStart);
+    rec.on_session_start(kStart);
+    rec.on_raw_bytes(Bytes{0xC0, 0x00, 0x01, 0xC0});
+    now += seconds(10);
+    rec.set_station_bytes(0);
+    rec.on_server_status("B: 1000", 1000); // baseline: the session clock restarts here
+    rec.set_station_bytes(800);
+    rec.on_server_status("B: 2000", 2000);
+    EXPECT_EQ(rec.efficiency(), 80u);
+    rec.on_satellite_time(1'000'000'010, Bytes{1, 2, 3});
+    EXPECT_EQ(setter.calls.size(), 1u);
+    ASSERT_TRUE(rec.close(kStart + seconds(110), 5000, {{0x42, kStart, 2, 200, 100, 1}}).ok());
+    EXPECT_EQ(read_all(dir / "2001-09-09-01.KSS"), (Bytes{0xC0, 0x00, 0x01, 0xC0}));
+    EXPECT_EQ(read_all(dir / "2001-09-09-01.TLM"), (Bytes{0xC0, 0x00, 1, 2, 3, 0xC0}));
+    const std::string log = read_text(dir / "Brek.LOG");
+    EXPECT_EQ(log.rfind("Session started at 01:46:50 09 Sep 2001\r\n", 0), 0u) << log;
+    EXPECT_NE(log.find("Average BPS             50\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Percent EFFICIENCY    80\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("Uploads Made (1)\r\n    42           -    200 bytes sent in     2 seconds. UL rate is   100. File Complete\r\n"),
+              std::string::npos) << log;
 }
 
 } // namespace
