@@ -173,8 +173,8 @@ struct EndToEnd : ::testing::Test {
         int marked = 0;
         for (const auto& [fn, _] : files) {
             auto code = table->code_of(fn);
-            if (code == kStatusGrab) {
-                table->set_status(fn, kStatusAuto, true, std::uint32_t(std::time(nullptr)));
+            if (code == kCodeGrab) {
+                table->set_status(fn, kCodeAuto, true, std::uint32_t(std::time(nullptr)));
                 ++marked;
             }
         }
@@ -256,7 +256,7 @@ TEST_F(EndToEnd, LossyPassesCompleteEveryFileByteIdentical)
     auto table = StatusTable::open(sat_dir / kStatusTableName);
     ASSERT_TRUE(table);
     for (const auto& [fn, _] : files)
-        EXPECT_EQ(table->code_of(fn), kStatusDownloaded) << std::hex << fn;
+        EXPECT_EQ(table->code_of(fn), kCodeDownloaded) << std::hex << fn;
     const std::string log = [&] { auto b = test::read_bytes(root / "brek.log"); return std::string(b.begin(), b.end()); }();
     EXPECT_NE(log.find("Auto: Request fill of file"), std::string::npos);
     EXPECT_NE(log.find("holes"), std::string::npos);

@@ -85,8 +85,8 @@ struct MemoryStatus : DownloadStatus {
     }
     int set_download_status(std::uint32_t fn, int code, bool) override
     {
-        if (codes[fn] == kStatusDownloaded)
-            return kStatusDownloaded;
+        if (codes[fn] == kCodeDownloaded)
+            return kCodeDownloaded;
         return codes[fn] = code;
     }
 };
@@ -129,7 +129,7 @@ TEST_F(ReceiverFixture, HeaderLengthCompletesTheFileWithoutAnEndFlag)
     EXPECT_FALSE(completed.files[0].second); // more than 1500 bytes: at pass end
     EXPECT_EQ(test::read_bytes(dir / "1A2B.DL"), file);
     EXPECT_FALSE(std::filesystem::exists(dir / "1A2B.ACT"));
-    EXPECT_EQ(status.codes[0x1A2B], kStatusDownloaded);
+    EXPECT_EQ(status.codes[0x1A2B], kCodeDownloaded);
     ASSERT_EQ(rx->waiting_for_pass_end().size(), 1u);
     // Downloaded: never opened again.
     EXPECT_FALSE(rx->open_slot(0x1A2B));
