@@ -53,3 +53,7 @@ endif()
 orva_fuzzer(NAME hole_file SOURCES ${PROJECT_SOURCE_DIR}/fuzz/hole_file.cpp DEPS orva_engine_files)
 orva_fuzzer(NAME directory_files SOURCES ${PROJECT_SOURCE_DIR}/fuzz/directory_files.cpp DEPS orva_engine_directory)
 orva_benchmark(NAME engine_receive SOURCES ${PROJECT_SOURCE_DIR}/bench/engine_receive.cpp DEPS orva_engine_reception)
+
+orva_test(MODULE engine NAME engine_reception_engine_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_engine_test.cpp
+  DEPS orva_engine_reception)
