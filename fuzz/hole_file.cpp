@@ -18,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (i > 0 && holes[i].start < holes[i - 1].end)
             std::abort();
     }
-    if (loaded.short_file && holes.back().end != kOpenEnd &&
-        (loaded.file.length == 0 || holes.back().end < loaded.file.length))
+    if (loaded.file.length != 0 && holes.back().end > loaded.file.length)
+        std::abort();
+    if (loaded.file.length == 0 && holes.back().end != kOpenEnd && !loaded.ignored)
         std::abort();
     // What is written back reads back the same.
     const auto again = decode_hole_file(encode_hole_file(loaded.file));

@@ -167,6 +167,13 @@ TEST(DirectoryHoles, FileLayoutAndDamagedFiles)
         EXPECT_TRUE(r.reset);
         EXPECT_EQ(r.holes.holes()[0].start, 200000u - kDirectoryResetAge);
     }
+    // Not ascending: the file is not trusted.
+    Bytes unordered = bytes;
+    unordered[4] = 0xFF;
+    unordered[5] = 0xFF;
+    unordered[6] = 0xFF;
+    unordered[7] = 0x70; // first hole now starts after the second
+    EXPECT_TRUE(DirectoryHoles::load(unordered, 200000).reset);
     // Short: the last hole read is open-ended, so nothing after it counts as heard.
     Bytes cut(bytes.begin(), bytes.begin() + 12);
     auto r = DirectoryHoles::load(cut, 200000);

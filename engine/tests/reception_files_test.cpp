@@ -67,6 +67,11 @@ TEST(HoleFile, ShortOrDamagedListsNeverClaimUnreadBytes)
         EXPECT_TRUE(rr.ignored);
         EXPECT_EQ(rr.file.holes.holes()[0].start, 0u);
     }
+    // Out of order, or without its open end while the length is unknown: claims nothing more.
+    HoleFile unordered{false, 0, HoleList::from({{100, 200}, {10, 20}, {300, kOpenEnd}})};
+    EXPECT_TRUE(decode_hole_file(encode_hole_file(unordered)).ignored);
+    HoleFile no_open_end{false, 0, HoleList::from({{10, 20}})};
+    EXPECT_EQ(decode_hole_file(encode_hole_file(no_open_end)).file.holes.holes()[0].end, kOpenEnd);
     // A backwards range: everything from there on is missing.
     Bytes d = encode_hole_file(f);
     d[20] = 99; // second hole starts at 99, past its end of 40
