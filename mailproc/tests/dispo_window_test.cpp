@@ -6,6 +6,10 @@
 #include "mailproc/app/dispo_window.h"
 #include "mailproc/tests/dispo_fixture.h"
 
+// The system's font library keeps a cache for the life of the process; LeakSanitizer (when the
+// test is built with it) would report that as ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace orva::mailproc::test {
 namespace {
 
