@@ -4,8 +4,14 @@ namespace orva::elemupd {
 
 Status StationNotice::post_reload()
 {
-    // The platform messenger (window messages over the session bus) is not in the tree yet;
-    // until it is, the post reports that no station window could be reached.
+#if ORVA_HAVE_MESSENGER
+    if (messenger_) {
+        Status st = messenger_->post({kStationWindowClass, ""}, {kElementsReloadMessage, 0, 0});
+        if (!st)
+            last_error_ = st.error().message;
+        return st;
+    }
+#endif
     last_error_ = std::string("no messenger to reach \"") + kStationWindowClass + "\"";
     return make_error(last_error_);
 }

@@ -34,3 +34,18 @@ orva_library(NAME orva_engine_requests
 orva_test(MODULE engine NAME engine_reception_requests_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_requests_test.cpp
   DEPS orva_engine_requests)
+
+orva_library(NAME orva_engine_reception
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/app/reception_engine.cpp
+  DEPS orva_engine_files orva_engine_requests)
+
+orva_program(NAME brek
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/app/brek_main.cpp ${CMAKE_CURRENT_LIST_DIR}/app/link_port.cpp
+  DEPS orva_engine_reception orva_common_settings)
+
+orva_test(MODULE engine NAME engine_reception_e2e_test SERIAL TIMEOUT 600
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_e2e_test.cpp
+  DEPS orva_engine_files orva_common_settings)
+if(TARGET engine_reception_e2e_test)
+  add_dependencies(engine_reception_e2e_test brek orva-satsim)
+endif()

@@ -52,9 +52,11 @@ inline std::string get_text(std::span<const std::uint8_t> b, std::size_t at, std
     return std::string(reinterpret_cast<const char*>(b.data() + at), n);
 }
 
-// Writes at most width - 1 characters and zero-fills the rest, so the field always ends in NUL.
+// Writes at most width - 1 characters, stopping at an embedded NUL, and zero-fills the rest, so
+// the field always ends in NUL and reads back as written.
 inline void put_text(std::span<std::uint8_t> b, std::size_t at, std::size_t width, std::string_view s)
 {
+    s = s.substr(0, s.find('\0'));
     std::size_t n = s.size() < width ? s.size() : width - 1;
     std::memset(b.data() + at, 0, width);
     std::memcpy(b.data() + at, s.data(), n);

@@ -146,3 +146,14 @@ TEST(KepRecord, ReplaceKeepsTheStationsOwnFields)
     EXPECT_EQ(slot.epoch_day, 200);
     EXPECT_EQ(slot.mean_motion, 14.5);
 }
+
+TEST(KepRecord, AnEmbeddedNulEndsTheTextSoTheRecordReadsBackAsWritten)
+{
+    KepRecord r;
+    r.name = std::string("AO\0XYZ", 6);
+    KepBytes b = encode_kep_record(r);
+    EXPECT_EQ(b[2], 0);
+    EXPECT_EQ(b[3], 0);
+    EXPECT_EQ(decode_kep_record(b).name, "AO");
+    EXPECT_EQ(encode_kep_record(decode_kep_record(b)), b);
+}

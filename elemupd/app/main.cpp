@@ -1,16 +1,22 @@
 // Elemix: "elemix F~file K~NASA|AMSAT". Merges the file into the element database, tells the
 // station program, and shows its one message in a box, or on stderr when there is no display.
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "elemupd/elemix.h"
 #include "elemupd/station_notice.h"
+
+#if ORVA_HAVE_MESSENGER
+#include "platform/dbus/session_bus.h"
+#endif
 
 namespace {
 
@@ -44,18 +50,32 @@ int main(int argc, char** argv)
     auto store = orva::platform::Store::open_default(orva::platform::Access::ReadOnly);
     if (!store)
         return 0; // no store: the suite is not set up, so there is nothing to update
+
+    // The bus needs an application object; a widget one only where a box can be shown.
+    bool display = has_display(qt_args);
+    int qt_argc = 1;
+    char* qt_argv[] = {argv[0], nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (display)
+        app = std::make_unique<QApplication>(qt_argc, qt_argv);
+    else
+        app = std::make_unique<QCoreApplication>(qt_argc, qt_argv);
+
+#if ORVA_HAVE_MESSENGER
+    std::unique_ptr<orva::platform::Messenger> messenger = orva::platform::dbus::session_messenger();
+    orva::elemupd::StationNotice notice(messenger.get());
+#else
     orva::elemupd::StationNotice notice;
+#endif
     orva::elemupd::ElemixRun run = orva::elemupd::run_elemix(*store, args, notice);
     for (const auto& line : run.lines)
         std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
     if (run.changed && !run.notified)
         std::fprintf(stderr, "Elemix: the station program was not told (%s)\n", notice.last_error().c_str());
 
     if (run.message) {
-        if (has_display(qt_args)) {
-            int qt_argc = 1;
-            char* qt_argv[] = {argv[0], nullptr};
-            QApplication app(qt_argc, qt_argv);
+        if (display) {
             if (run.message->warning)
                 QMessageBox::warning(nullptr, "Elemix", QString::fromStdString(run.message->text));
             else

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -27,6 +28,8 @@ public:
     }
     ~TempFolder()
     {
+        if (std::getenv("ORVA_KEEP_TEST_DIR"))
+            return;
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }

@@ -251,6 +251,19 @@ struct Store::Impl {
         return id;
     }
 
+    // Key id of an existing key, for reading; every failure is a message.
+    Result<std::int64_t> existing_key(std::string_view path)
+    {
+        if (auto s = connect(false); !s)
+            return s.error();
+        auto id = find_key(path);
+        if (!id)
+            return id.error();
+        if (*id < 0)
+            return make_error("key \"" + std::string(path) + "\" does not exist", ENOENT);
+        return id;
+    }
+
     // Inside a write transaction: the key's id, creating what is missing.
     Result<std::pair<std::int64_t, bool>> ensure_key(std::string_view path)
     {
@@ -354,10 +367,7 @@ Result<bool> Store::create_key(std::string_view path)
 
 bool Store::key_exists(std::string_view path) const
 {
-    if (!impl_->connect(false))
-        return false;
-    auto id = impl_->find_key(path);
-    return id.ok() && *id >= 0;
+    return impl_->existing_key(path).ok();
 }
 
 Status Store::delete_key(std::string_view path)
@@ -385,13 +395,9 @@ Result<std::string> Store::enumerate_subkeys(std::string_view path, std::uint32_
 {
     if (index >= max_enumeration)
         return make_error("no more subkeys");
-    if (auto s = impl_->connect(false); !s)
-        return s.error();
-    auto id = impl_->find_key(path);
+    auto id = impl_->existing_key(path);
     if (!id)
         return id.error();
-    if (*id < 0)
-        return make_error("key \"" + std::string(path) + "\" does not exist", ENOENT);
     Statement st(impl_->db, "SELECT name FROM keys WHERE parent = ?1 ORDER BY id LIMIT 1 OFFSET ?2");
     st.bind(1, *id);
     st.bind(2, static_cast<std::int64_t>(index));
@@ -403,10 +409,8 @@ Result<std::string> Store::enumerate_subkeys(std::string_view path, std::uint32_
 std::vector<std::string> Store::subkeys(std::string_view path) const
 {
     std::vector<std::string> names;
-    if (!impl_->connect(false))
-        return names;
-    auto id = impl_->find_key(path);
-    if (!id || *id < 0)
+    auto id = impl_->existing_key(path);
+    if (!id)
         return names;
     Statement st(impl_->db, "SELECT name FROM keys WHERE parent = ?1 ORDER BY id LIMIT ?2");
     st.bind(1, *id);
@@ -418,13 +422,9 @@ std::vector<std::string> Store::subkeys(std::string_view path) const
 
 Result<Value> Store::read_value(std::string_view path, std::string_view name) const
 {
-    if (auto s = impl_->connect(false); !s)
-        return s.error();
-    auto id = impl_->find_key(path);
+    auto id = impl_->existing_key(path);
     if (!id)
         return id.error();
-    if (*id < 0)
-        return make_error("key \"" + std::string(path) + "\" does not exist", ENOENT);
     Statement st(impl_->db, "SELECT name, type, data FROM vals WHERE key = ?1 AND name = ?2");
     st.bind(1, *id);
     st.bind(2, name);
@@ -443,10 +443,8 @@ Result<Value> Store::read_value(std::string_view path, std::string_view name) co
 std::vector<Value> Store::values(std::string_view path) const
 {
     std::vector<Value> out;
-    if (!impl_->connect(false))
-        return out;
-    auto id = impl_->find_key(path);
-    if (!id || *id < 0)
+    auto id = impl_->existing_key(path);
+    if (!id)
         return out;
     Statement st(impl_->db, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id");
     st.bind(1, *id);

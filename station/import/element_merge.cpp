@@ -36,8 +36,11 @@ ImportResult merge_sets(elements::KepDatabase& db, const ParsedText& parsed, con
     for (const auto& set : parsed.sets) {
         const std::string& name = set.record.name;
         MergeLine line{name, MergeOutcome::Rejected, {}};
-        if (!set.rejected.empty()) {
-            line.text = name + ": " + set.rejected + " - Not Updated";
+        std::string why = set.rejected;
+        if (why.empty() && trimmed(name).empty())
+            why = "no satellite name"; // an empty name would mark its slot free
+        if (!why.empty()) {
+            line.text = name + ": " + why + " - Not Updated";
             ++result.rejected;
             result.lines.push_back(std::move(line));
             continue;

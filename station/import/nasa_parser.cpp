@@ -17,7 +17,8 @@ constexpr std::size_t kLineLength = 69;
 
 std::string set_name(std::string_view line)
 {
-    std::string name(line.substr(0, 12));
+    line = line.substr(0, 12);
+    std::string name(line.substr(0, line.find('\0')));
     while (name.size() > 1 && std::isspace(static_cast<unsigned char>(name.back())))
         name.pop_back();
     return name;

@@ -6,24 +6,29 @@ namespace orva::station {
 
 int geodetic_from_earth_fixed(const Vec3& p, Geodetic& out)
 {
+    // The fixed-point iteration on delta = N e^2 sin(phi), with sin(phi) = z'/R and
+    // N = a / sqrt(1 - e^2 sin^2 phi) folded together: N e^2 sin(phi) = a e^2 z' / sqrt(q) with
+    // q = rho^2 + (1 - e^2) z'^2, so each round costs one square root and one division.
+    const double one_minus_e2 = 1.0 - kEllipsoidE2;
     double rho2 = p.x * p.x + p.y * p.y;
     double delta = kEllipsoidE2 * p.z;
     for (int round = 0;; ++round) {
         if (round > 100)
             return 3;
         double zp = p.z + delta;
-        double r = std::sqrt(rho2 + zp * zp);
-        if (r < 1e-24)
+        double r2 = rho2 + zp * zp;
+        if (r2 < 1e-48) // R < 1e-24
             return 1;
-        double sinphi = zp / r;
-        double w = 1.0 - kEllipsoidE2 * sinphi * sinphi;
-        if (w < 1e-24)
+        double q = rho2 + one_minus_e2 * zp * zp; // = R^2 (1 - e^2 sin^2 phi)
+        if (q < 1e-24 * r2)                      // 1 - e^2 sin^2 phi < 1e-24
             return 2;
-        double n = kEllipsoidA / std::sqrt(w);
-        double next = n * kEllipsoidE2 * sinphi;
+        double next = kEllipsoidA * kEllipsoidE2 * zp / std::sqrt(q);
         if (std::fabs(next - delta) <= 1e-9) {
+            double r = std::sqrt(r2);
+            double sinphi = zp / r;
+            double n = kEllipsoidA / std::sqrt(1.0 - kEllipsoidE2 * sinphi * sinphi);
             out.longitude_east = std::atan2(p.y, p.x);
-            out.latitude = std::asin(zp / r);
+            out.latitude = std::asin(sinphi);
             out.height_m = r - n;
             return 0;
         }

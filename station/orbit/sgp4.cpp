@@ -18,6 +18,12 @@ constexpr double kJ3oJ2 = kJ3 / kJ2;
 constexpr double kS = 1.01222928;          // 78 km above the surface, in earth radii
 constexpr double kQ0MinusS4 = 1.88027916e-9;
 constexpr double kTwoThirds = 2.0 / 3.0;
+
+// fmod(x, 2 pi) for the angles of one propagation, without the library's exact long division.
+inline double reduce(double x)
+{
+    return x - kTwoPi * std::trunc(x * (1.0 / kTwoPi));
+}
 } // namespace
 
 bool Sgp4::elements_usable(const Sgp4Elements& e)
@@ -161,10 +167,10 @@ Sgp4Result Sgp4::propagate(double t) const
         em = 1.0e-6;
     mm = mm + no_ * templ;
     double xlm = mm + argpm + nodem;
-    nodem = std::fmod(nodem, kTwoPi);
-    argpm = std::fmod(argpm, kTwoPi);
-    xlm = std::fmod(xlm, kTwoPi);
-    mm = std::fmod(xlm - argpm - nodem, kTwoPi);
+    nodem = reduce(nodem);
+    argpm = reduce(argpm);
+    xlm = reduce(xlm);
+    mm = reduce(xlm - argpm - nodem);
 
     // Long-period periodics.
     double axnl = em * std::cos(argpm);
@@ -173,7 +179,7 @@ Sgp4Result Sgp4::propagate(double t) const
     double xl = mm + argpm + nodem + temp * xlcof_ * axnl;
 
     // Kepler's equation for the eccentric longitude, Newton steps limited to 0.95 rad.
-    double u = std::fmod(xl - nodem, kTwoPi);
+    double u = reduce(xl - nodem);
     double eo1 = u;
     double sineo1 = 0, coseo1 = 0;
     for (int k = 0; k < 10; ++k) {

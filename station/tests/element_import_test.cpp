@@ -4,6 +4,9 @@
 #include <sstream>
 
 #include "station/import/element_import.h"
+#include "station/import/import_file.h"
+
+#include <filesystem>
 
 using namespace orva::station;
 using orva::elements::KepDatabase;
@@ -269,4 +272,40 @@ TEST(AmsatImport, BadValuesAndMissingNumbersAreRefused)
     EXPECT_EQ(parse_amsat(ecc).sets[0].rejected, "eccentricity outside [0, 1)");
     EXPECT_EQ(parse_amsat(amsat_set("", "07530", "25178.9")).sets[0].rejected, "no satellite name");
     EXPECT_TRUE(parse_amsat("").sets.empty());
+}
+
+TEST(ElementMerge, ASetWithoutANameIsRefusedSinceItWouldLookLikeAFreeSlot)
+{
+    std::string text = std::string(1, '\0') + "AO-7\n" + std::string(kAo7).substr(std::string(kAo7).find('\n') + 1);
+    ParsedText p = parse_nasa(text);
+    ASSERT_EQ(p.sets.size(), 1u);
+    EXPECT_EQ(p.sets[0].record.name, "");
+    KepDatabase db;
+    ImportResult r = merge_sets(db, p, {});
+    EXPECT_EQ(r.rejected, 1);
+    EXPECT_EQ(r.lines[0].text, ": no satellite name - Not Updated");
+    EXPECT_EQ(db.free_slots(), 50);
+}
+
+TEST(ImportFile, MergesTheRealFileAndRefusesAnUnreadableOne)
+{
+    char tmpl[] = "/tmp/orva-import-XXXXXX";
+    std::filesystem::path dir = ::mkdtemp(tmpl);
+    std::filesystem::path db = dir / "Orva.KEP";
+    std::string text = std::string(ORVA_SOURCE_DIR) + "/station/tests/data/elements-2025-178.txt";
+    auto r = import_elements_file(db, text, ElementFormat::Nasa);
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    EXPECT_EQ(r->added, 20);
+    auto again = import_elements_file(db, text, ElementFormat::Nasa);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again->old, 20);
+    for (const auto& l : again->lines)
+        EXPECT_NE(l.text.find(": Old Keps - Not Updated"), std::string::npos) << l.text;
+    auto missing = import_elements_file(db, dir / "none.txt", ElementFormat::Nasa);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().message, "Keps file unable to be opened");
+    auto loaded = KepDatabase::load(db);
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_EQ(loaded->free_slots(), 30);
+    std::filesystem::remove_all(dir);
 }

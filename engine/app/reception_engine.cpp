@@ -1,0 +1,281 @@
+#include "engine/app/reception_engine.h"
+
+#include "engine/directory/status_codes.h"
+#include "engine/frames/fill_planner.h"
+#include "engine/frames/request_frames.h"
+#include "engine/link/kiss_encoder.h"
+#include "engine/requests/wanted_file.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace orva::engine {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kTickMs = 10000;
+
+Ax25Address address_or_blank(const std::string& text)
+{
+    auto a = Ax25Address::parse(text);
+    return a ? *a : Ax25Address{};
+}
+
+} // namespace
+
+ReceptionEngine::ReceptionEngine(ReceptionConfig config, ReceptionOutput& output)
+    : config_(std::move(config)), out_(output),
+      my_call_(address_or_blank(config_.my_call)), bdcst_call_(address_or_blank(config_.bdcst_call)),
+      rng_(config_.seed ? config_.seed : std::random_device{}())
+{
+    auto clock = [this] { return seconds(); };
+    config_.directory.my_call = my_call_.callsign();
+    config_.requests.my_call = my_call_.callsign();
+    config_.files.bdcst_frame = config_.dispatch.bdcst_frame;
+    StatusSink* sink = this;
+    DirectoryListener* dir_events = this;
+    FileListener* file_events = this;
+    RequestHost& host = *this;
+    RandomSource& random = *this;
+    if (config_.listen_only)
+        config_.requests.auto_fill = false;
+    directory_ = std::make_unique<DirectoryStore>(config_.folder, config_.directory, clock, sink, dir_events, nullptr);
+    files_ = std::make_unique<FileReceiver>(config_.folder, config_.files, *directory_, clock, sink, file_events);
+    scheduler_ = std::make_unique<RequestScheduler>(config_.requests, host, random);
+    DispatchReceivers rx;
+    rx.files = files_.get();
+    rx.directory = directory_.get();
+    rx.requests = static_cast<RequestReceiver*>(this);
+    rx.link = static_cast<LinkControl*>(this);
+    rx.status = sink;
+    StationCalls calls{my_call_, address_or_blank(config_.bbs_call), bdcst_call_};
+    dispatcher_ = std::make_unique<FrameDispatcher>(calls, config_.dispatch, rx);
+}
+
+ReceptionEngine::~ReceptionEngine() = default;
+
+Status ReceptionEngine::open(std::uint64_t now_ms)
+{
+    now_ = now_ms;
+    if (!Ax25Address::parse(config_.my_call))
+        post("Error setting MYCALL", LineColour::Red);
+    if (!Ax25Address::parse(config_.bdcst_call))
+        post("Error setting the broadcast callsign", LineColour::Red);
+    else
+        post("Broadcast Callsign set to " + config_.bdcst_call, LineColour::Black);
+    std::error_code ec;
+    fs::create_directories(config_.folder, ec);
+    directory_->open();
+    if (config_.listen_only)
+        post("Pass will listen only", LineColour::Red);
+    const auto params = kiss_parameter_block(config_.tx_port_nibble, config_.tx_delay_ms, config_.tx_tail_ms);
+    out_.write_bytes(params);
+    dispatcher_->arm_session();
+    tick_due_ = now_ + kTickMs;
+    checkpoint_due_ = now_ + config_.checkpoint_ms;
+    opened_ = true;
+    return {};
+}
+
+void ReceptionEngine::feed(std::span<const std::uint8_t> bytes, std::uint64_t now_ms)
+{
+    now_ = std::max(now_, now_ms);
+    decoder_.feed(bytes, static_cast<KissSink&>(*this));
+    sync_requested();
+}
+
+void ReceptionEngine::poll(std::uint64_t now_ms)
+{
+    now_ = std::max(now_, now_ms);
+    if (request_due_ && now_ >= *request_due_) {
+        request_due_.reset();
+        scheduler_->run(seconds());
+        sync_requested();
+    }
+    if (now_ >= tick_due_) {
+        tick_due_ = now_ + kTickMs;
+        const std::uint64_t bytes = decoder_.counters().bytes;
+        std::optional<std::uint64_t> heard;
+        if (auto h = dispatcher_->last_heard())
+            heard = std::uint64_t(h->time_since_epoch().count());
+        scheduler_->on_tick(seconds(), heard, bytes != bytes_at_last_tick_);
+        bytes_at_last_tick_ = bytes;
+        if (scheduler_->closed())
+            close_requested_ = true;
+    }
+    if (now_ >= checkpoint_due_) {
+        checkpoint_due_ = now_ + config_.checkpoint_ms;
+        files_->checkpoint();
+        directory_->save();
+    }
+}
+
+std::uint64_t ReceptionEngine::next_deadline() const
+{
+    std::uint64_t d = std::min(tick_due_, checkpoint_due_);
+    if (request_due_)
+        d = std::min(d, *request_due_);
+    return d;
+}
+
+void ReceptionEngine::close(std::uint64_t now_ms)
+{
+    if (!opened_)
+        return;
+    now_ = std::max(now_, now_ms);
+    opened_ = false;
+    files_->close_all();
+    directory_->close();
+    if (config_.run_dispo) {
+        out_.start_dispo("*.DL");
+        // "*.DL" does not match a second name such as "1A2B.DL1": hand those on by name.
+        for (const auto& p : files_->waiting_for_pass_end()) {
+            const std::string name = p.filename().string();
+            if (name.size() < 3 || name.substr(name.size() - 3) != ".DL")
+                out_.start_dispo(name);
+        }
+    }
+}
+
+void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame)
+{
+    (void)port;
+    dispatcher_->on_ax25_frame(frame, std::chrono::sys_seconds(std::chrono::seconds(seconds())));
+}
+
+void ReceptionEngine::write_raw(std::span<const std::uint8_t> bytes) { out_.write_bytes(bytes); }
+
+bool ReceptionEngine::send_kiss_frame(std::span<const std::uint8_t> frame)
+{
+    const auto bytes = encode_kiss_frame(frame, config_.tx_port_nibble, false);
+    out_.write_bytes(bytes);
+    return true;
+}
+
+void ReceptionEngine::post(std::string text, LineColour colour) { out_.post(text, colour); }
+
+void ReceptionEngine::on_queue_line(std::string_view text, bool full)
+{
+    scheduler_->on_queue_line(text, full, seconds());
+    sync_requested();
+}
+
+void ReceptionEngine::on_file_refused(int)
+{
+    if (const std::uint32_t fn = scheduler_->requested_file())
+        directory_->set_download_status(fn, kStatusError, true);
+    scheduler_->on_file_refused();
+    sync_requested();
+}
+
+std::optional<std::pair<std::uint32_t, int>> ReceptionEngine::most_wanted(bool prefer_heard, std::size_t heard,
+                                                                          std::uint32_t requested)
+{
+    StatusTable* table = directory_->table();
+    if (!table)
+        return std::nullopt;
+    const auto recent = files_->recently_heard(heard);
+    auto w = pick_wanted_file(*table, recent, requested, prefer_heard);
+    if (!w)
+        return std::nullopt;
+    return std::pair{w->file_number, w->code};
+}
+
+bool ReceptionEngine::uploads_waiting()
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(config_.folder, ec)) {
+        std::string ext = e.path().extension().string();
+        for (char& c : ext)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (ext == ".PUL" || ext == ".OUT")
+            return true;
+    }
+    return false;
+}
+
+bool ReceptionEngine::send_ui(std::uint8_t pid, std::span<const std::uint8_t> info)
+{
+    const auto frame = build_ui_frame(bdcst_call_, my_call_, 1, pid, info);
+    return send_kiss_frame(frame);
+}
+
+bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
+{
+    const auto block = std::uint16_t(config_.dispatch.bdcst_frame);
+    const auto slot = files_->open_slot(file_number);
+    char text[96];
+    if (!slot || wants_whole_file(files_->slot(*slot).holes.holes())) {
+        std::snprintf(text, sizeof text, "Auto: Request fill of file %lX", static_cast<unsigned long>(file_number));
+        post(text, LineColour::Black);
+        return send_ui(kPidFile, file_request_whole(file_number, block));
+    }
+    const DownloadSlot& s = files_->slot(*slot);
+    FillOptions options;
+    options.max_holes = config_.max_holes;
+    options.zero_start = config_.zero_start;
+    options.length_known = s.length != 0;
+    options.byte_budget = scheduler_->byte_budget();
+    const auto holes = plan_file_fill(s.holes.holes(), options, static_cast<RandomSource&>(*this));
+    if (holes.empty())
+        return false;
+    std::snprintf(text, sizeof text, "Auto: Request fill of file %lX, %d holes", static_cast<unsigned long>(file_number),
+                  int(holes.size()));
+    post(text, LineColour::Black);
+    return send_ui(kPidFile, file_request_holes(file_number, block, holes));
+}
+
+bool ReceptionEngine::send_directory_fill()
+{
+    const auto holes = directory_->holes().request_holes();
+    if (holes.empty())
+        return false;
+    char text[64];
+    std::snprintf(text, sizeof text, "Auto: Request directory fill, %d holes", int(holes.size()));
+    post(text, LineColour::Black);
+    return send_ui(kPidDirectory, directory_request(std::uint16_t(config_.dispatch.bdcst_frame), holes));
+}
+
+void ReceptionEngine::on_up_to_date()
+{
+    scheduler_->on_directory_complete(seconds());
+    sync_requested();
+}
+
+void ReceptionEngine::on_new_entry(std::uint32_t file_number, int code)
+{
+    scheduler_->on_new_entry(file_number, code, seconds());
+    sync_requested();
+}
+
+int ReceptionEngine::prepare_gateway(const pfh::PfhHeader& header)
+{
+    return files_->prepare_gateway_holes(header, config_.satgate_collect + " SATGAT " + config_.satgate_callsign);
+}
+
+void ReceptionEngine::send_receive_ack(std::uint32_t file_number)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "Send receive ACK for file %lX", static_cast<unsigned long>(file_number));
+    post(text, LineColour::Black);
+    send_ui(kPidDirectory, receive_ack(file_number, my_call_.callsign()));
+}
+
+void ReceptionEngine::on_file_complete(std::uint32_t file_number, const fs::path& file, std::uint32_t,
+                                       bool process_now)
+{
+    scheduler_->on_file_complete(file_number);
+    if (process_now)
+        out_.start_dispo(file.filename().string());
+}
+
+std::uint32_t ReceptionEngine::below(std::uint32_t n)
+{
+    return n == 0 ? 0 : std::uint32_t(std::uniform_int_distribution<std::uint64_t>(0, n - 1)(rng_));
+}
+
+void ReceptionEngine::sync_requested() { files_->set_requested_file(scheduler_->requested_file()); }
+
+} // namespace orva::engine

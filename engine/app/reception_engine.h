@@ -1,0 +1,135 @@
+// Brek's reception for one pass, without a window: KISS bytes in; files, directory, status table
+// and requests out. The host feeds it the bytes and the time, writes what it asks to the TNC and
+// wakes it at next_deadline().
+#pragma once
+
+#include "engine/directory/directory_store.h"
+#include "engine/files/file_receiver.h"
+#include "engine/frames/frame_dispatcher.h"
+#include "engine/link/kiss_decoder.h"
+#include "engine/requests/request_scheduler.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace orva::engine {
+
+struct ReceptionConfig {
+    std::filesystem::path folder; // "Satellite Directory"
+    std::string satellite;
+    std::string my_call, bbs_call, bdcst_call;
+    DirectorySettings directory;
+    FileSettings files;
+    RequestSettings requests;
+    DispatchSettings dispatch;
+    std::size_t max_holes = 10; // "Max Holes"
+    bool zero_start = false;    // "Zero Start"
+    bool run_dispo = true;      // "Run Dispo"
+    bool listen_only = false;
+    std::string satgate_collect, satgate_callsign;
+    std::uint8_t tx_port_nibble = 0;
+    std::uint32_t tx_delay_ms = 200, tx_tail_ms = 50;
+    std::uint64_t checkpoint_ms = 5000; // hole lists and directory holes saved this often
+    std::uint64_t seed = 0;             // 0: from the system
+};
+
+// What the engine asks of its host.
+class ReceptionOutput {
+public:
+    virtual ~ReceptionOutput() = default;
+    virtual void write_bytes(std::span<const std::uint8_t> bytes) = 0;
+    virtual void post(const std::string& text, LineColour colour) = 0;
+    // Start the mail processor on "F~" `file_argument` ("1A2B.DL", "*.DL").
+    virtual void start_dispo(const std::string& /*file_argument*/) {}
+};
+
+class ReceptionEngine : private KissSink,
+                        private LinkControl,
+                        private StatusSink,
+                        private RequestReceiver,
+                        private RequestHost,
+                        private DirectoryListener,
+                        private FileListener,
+                        private RandomSource {
+public:
+    ReceptionEngine(ReceptionConfig config, ReceptionOutput& output);
+    ~ReceptionEngine() override;
+
+    // Opens the directory store and sends the TNC its parameters. Time in milliseconds since 1970.
+    Status open(std::uint64_t now_ms);
+    void feed(std::span<const std::uint8_t> bytes, std::uint64_t now_ms);
+    void poll(std::uint64_t now_ms);
+    std::uint64_t next_deadline() const;
+    // Pass end: hole lists, directory holes and files saved; the mail processor started.
+    void close(std::uint64_t now_ms);
+    // The engine wants the pass closed (timeouts, "CRC count exceeded").
+    bool close_requested() const { return close_requested_; }
+
+    DirectoryStore& directory() { return *directory_; }
+    FileReceiver& files() { return *files_; }
+    RequestScheduler& scheduler() { return *scheduler_; }
+    const FrameDispatcher& dispatcher() const { return *dispatcher_; }
+    const KissCounters& kiss_counters() const { return decoder_.counters(); }
+
+private:
+    // KissSink
+    void on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame) override;
+    // LinkControl
+    void write_raw(std::span<const std::uint8_t> bytes) override;
+    bool send_kiss_frame(std::span<const std::uint8_t> frame) override;
+    void close_engine() override { close_requested_ = true; }
+    // StatusSink
+    void post(std::string text, LineColour colour) override;
+    // RequestReceiver
+    void on_queue_line(std::string_view text, bool full) override;
+    void on_file_refused(int code) override;
+    // RequestHost
+    std::optional<std::pair<std::uint32_t, int>> most_wanted(bool prefer_heard, std::size_t heard,
+                                                             std::uint32_t requested) override;
+    bool directory_complete() override { return directory_->complete(); }
+    std::size_t directory_hole_count() override { return directory_->holes().count(); }
+    std::optional<std::uint64_t> up_to_date_time() override { return directory_->up_to_date_time(); }
+    bool uploads_waiting() override;
+    bool send_file_fill(std::uint32_t file_number) override;
+    bool send_directory_fill() override;
+    void arm_request_timer(std::chrono::milliseconds delay) override { request_due_ = now_ + std::uint64_t(delay.count()); }
+    void stop_request_timer() override { request_due_.reset(); }
+    // DirectoryListener
+    void on_up_to_date() override;
+    void on_new_entry(std::uint32_t file_number, int code) override;
+    int prepare_gateway(const pfh::PfhHeader& header) override;
+    void send_receive_ack(std::uint32_t file_number) override;
+    // FileListener
+    void on_file_complete(std::uint32_t file_number, const std::filesystem::path& file, std::uint32_t length,
+                          bool process_now) override;
+    // RandomSource
+    std::uint32_t below(std::uint32_t n) override;
+
+    bool send_ui(std::uint8_t pid, std::span<const std::uint8_t> info);
+    void sync_requested();
+    std::uint64_t seconds() const { return now_ / 1000; }
+
+    ReceptionConfig config_;
+    ReceptionOutput& out_;
+    std::uint64_t now_ = 0;
+    Ax25Address my_call_, bdcst_call_;
+    std::mt19937_64 rng_;
+    std::unique_ptr<DirectoryStore> directory_;
+    std::unique_ptr<FileReceiver> files_;
+    std::unique_ptr<RequestScheduler> scheduler_;
+    std::unique_ptr<FrameDispatcher> dispatcher_;
+    KissDecoder decoder_;
+    std::optional<std::uint64_t> request_due_;
+    std::uint64_t tick_due_ = 0;
+    std::uint64_t checkpoint_due_ = 0;
+    std::uint64_t bytes_at_last_tick_ = 0;
+    bool close_requested_ = false;
+    bool opened_ = false;
+};
+
+} // namespace orva::engine

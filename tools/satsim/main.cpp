@@ -1,0 +1,211 @@
+// orva satsim: a simulated PACSAT satellite behind a KISS TNC, on a pseudo-terminal or a TCP port.
+#include "engine/link/kiss_decoder.h"
+#include "engine/link/kiss_encoder.h"
+#include "tools/satsim/channel.h"
+#include "tools/satsim/satellite.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace orva;
+
+volatile std::sig_atomic_t g_stop = 0;
+void on_signal(int) { g_stop = 1; }
+
+void usage()
+{
+    std::fprintf(stderr,
+                 "usage: orva satsim --folder DIR [--pty | --tcp PORT] [--loss P] [--corrupt P] [--reorder P]\n"
+                 "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
+                 "                   [--bdcst-call CALL] [--bbs-call CALL]\n"
+                 "Serves the files of DIR as a PACSAT satellite. With --pty it prints \"PTY <path>\" on the first\n"
+                 "line; --speed runs the simulated clock X times faster than real time.\n");
+}
+
+struct Uplink : engine::KissSink {
+    satsim::Satellite* sat = nullptr;
+    std::uint64_t now = 0;
+    void on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame) override
+    {
+        if (port == 0)
+            sat->on_uplink_frame(frame, now);
+    }
+};
+
+int set_nonblocking(int fd) { return ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string folder;
+    bool pty = true;
+    int tcp_port = 0;
+    satsim::ChannelConfig channel_config;
+    satsim::SatelliteConfig config;
+    double speed = 1.0;
+    double duration = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "orva satsim: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--folder") folder = next();
+        else if (a == "--pty") pty = true;
+        else if (a == "--tcp") { pty = false; tcp_port = std::atoi(next()); }
+        else if (a == "--loss") channel_config.loss = std::atof(next());
+        else if (a == "--corrupt") channel_config.corrupt = std::atof(next());
+        else if (a == "--reorder") channel_config.reorder = std::atof(next());
+        else if (a == "--seed") channel_config.seed = std::strtoull(next(), nullptr, 10);
+        else if (a == "--rate") config.bytes_per_second = std::uint32_t(std::atol(next()));
+        else if (a == "--speed") speed = std::atof(next());
+        else if (a == "--queue-line") config.queue_line_ms = std::uint64_t(std::atof(next()) * 1000);
+        else if (a == "--duration") duration = std::atof(next());
+        else if (a == "--bdcst-call") config.bdcst_call = next();
+        else if (a == "--bbs-call") config.bbs_call = next();
+        else if (a == "--help" || a == "-h") { usage(); return 0; }
+        else { std::fprintf(stderr, "orva satsim: unknown option %s\n", a.c_str()); usage(); return 2; }
+    }
+    if (folder.empty() || speed <= 0 || config.bytes_per_second == 0) {
+        usage();
+        return 2;
+    }
+    const auto wall = std::uint32_t(std::chrono::duration_cast<std::chrono::seconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count());
+    config.epoch = wall;
+    auto files = satsim::load_folder(folder, wall);
+    if (!files) {
+        std::fprintf(stderr, "orva satsim: %s\n", files.error().message.c_str());
+        return 1;
+    }
+    satsim::Satellite sat(config, std::move(*files));
+    satsim::Channel channel(channel_config);
+
+    int listen_fd = -1, io_fd = -1, slave_keep = -1;
+    if (pty) {
+        io_fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (io_fd < 0 || ::grantpt(io_fd) != 0 || ::unlockpt(io_fd) != 0) {
+            std::fprintf(stderr, "orva satsim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
+            return 1;
+        }
+        const char* slave = ::ptsname(io_fd);
+        // Held open so the line stays up between passes, and raw so no byte is translated.
+        slave_keep = ::open(slave, O_RDWR | O_NOCTTY);
+        termios t{};
+        ::tcgetattr(slave_keep, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(slave_keep, TCSANOW, &t);
+        set_nonblocking(io_fd);
+        std::printf("PTY %s\n", slave);
+    } else {
+        listen_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int one = 1;
+        ::setsockopt(listen_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(std::uint16_t(tcp_port));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(listen_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listen_fd, 1) != 0) {
+            std::fprintf(stderr, "orva satsim: cannot listen on 127.0.0.1:%d: %s\n", tcp_port, std::strerror(errno));
+            return 1;
+        }
+        socklen_t len = sizeof addr;
+        ::getsockname(listen_fd, reinterpret_cast<sockaddr*>(&addr), &len);
+        std::printf("TCP 127.0.0.1:%d\n", ntohs(addr.sin_port));
+    }
+    std::printf("Serving %zu files as %s\n", sat.files().size(), config.bdcst_call.c_str());
+    std::fflush(stdout);
+    std::signal(SIGTERM, on_signal);
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    engine::KissDecoder decoder;
+    Uplink uplink;
+    uplink.sat = &sat;
+    std::vector<std::uint8_t> out;
+    const auto start = std::chrono::steady_clock::now();
+    constexpr std::size_t kOutLimit = 16384;
+    while (!g_stop) {
+        const double real_ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const auto now_ms = std::uint64_t(real_ms * speed);
+        if (duration > 0 && double(now_ms) > duration * 1000)
+            break;
+        uplink.now = now_ms;
+        if (io_fd >= 0 && out.size() < kOutLimit) {
+            for (auto& frame : sat.poll(now_ms))
+                for (auto& f : channel.pass(std::move(frame)))
+                    engine::encode_kiss_frame(f, 0, false, out);
+        }
+        pollfd fds[2];
+        int n = 0;
+        if (io_fd >= 0)
+            fds[n++] = {io_fd, short(POLLIN | (out.empty() ? 0 : POLLOUT)), 0};
+        if (listen_fd >= 0 && io_fd < 0)
+            fds[n++] = {listen_fd, POLLIN, 0};
+        ::poll(fds, nfds_t(n), 5);
+        for (int k = 0; k < n; ++k) {
+            if (fds[k].fd == listen_fd && (fds[k].revents & POLLIN)) {
+                io_fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                out.clear();
+                continue;
+            }
+            if (fds[k].fd != io_fd)
+                continue;
+            if (fds[k].revents & POLLIN) {
+                std::uint8_t buf[4096];
+                const ssize_t r = ::read(io_fd, buf, sizeof buf);
+                if (r > 0)
+                    decoder.feed(std::span(buf, std::size_t(r)), uplink);
+                else if (r == 0 && !pty) {
+                    ::close(io_fd);
+                    io_fd = -1;
+                    continue;
+                }
+            }
+            if ((fds[k].revents & POLLOUT) && !out.empty()) {
+                const ssize_t w = ::write(io_fd, out.data(), out.size());
+                if (w > 0)
+                    out.erase(out.begin(), out.begin() + w);
+                else if (w < 0 && errno != EAGAIN && !pty) {
+                    ::close(io_fd);
+                    io_fd = -1;
+                }
+            }
+            if ((fds[k].revents & (POLLHUP | POLLERR)) && !pty) {
+                ::close(io_fd);
+                io_fd = -1;
+            }
+        }
+    }
+    const auto& c = sat.counters();
+    const auto& ch = channel.counters();
+    std::fprintf(stderr,
+                 "satsim: %llu frames (%llu file, %llu directory), %llu fill and %llu directory requests, "
+                 "%llu lost, %llu corrupted, %llu reordered\n",
+                 (unsigned long long)c.frames_sent, (unsigned long long)c.file_frames, (unsigned long long)c.dir_frames,
+                 (unsigned long long)c.requests, (unsigned long long)c.dir_requests, (unsigned long long)ch.lost,
+                 (unsigned long long)ch.corrupted, (unsigned long long)ch.reordered);
+    if (slave_keep >= 0)
+        ::close(slave_keep);
+    return 0;
+}
