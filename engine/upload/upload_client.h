@@ -38,6 +38,16 @@ struct UploadOutput {
     std::optional<std::string> bbs_status; // for the BBS status area
 };
 
+// The file being sent.
+struct UploadInProgress {
+    QueuedUpload file;
+    std::FILE* stream = nullptr;
+    std::uint64_t offset = 0;
+    std::int64_t to_send = 0;
+    std::optional<LinkTime> start;
+    std::int64_t sent_this_session = 0;
+};
+
 class UploadClient {
 public:
     enum State : int { kIdle = 0, kAwaitCommandAnswer = 1, kAwaitLogin = 2, kSending = 4, kAwaitDataEndAnswer = 5 };
@@ -71,14 +81,7 @@ public:
 
 private:
     enum class Pending : std::uint8_t { None, Prepare, Connect };
-    struct Current {
-        QueuedUpload file;
-        std::FILE* stream = nullptr;
-        std::uint64_t offset = 0;
-        std::int64_t to_send = 0;
-        std::optional<LinkTime> start;
-        std::int64_t sent_this_session = 0;
-    };
+    using Current = UploadInProgress;
 
     void absorb(LinkOutput link_out, LinkTime now);
     void on_server_packet(const LinkEvent& e, LinkTime now);
