@@ -21,3 +21,20 @@ if(ORVA_BUILD_TESTS AND EXISTS /usr/bin/python3)
     COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/refdata/pass_reference.py --check)
   set_tests_properties(station_pass_reference_data PROPERTIES LABELS station TIMEOUT 120 SKIP_RETURN_CODE 77)
 endif()
+
+orva_library(NAME orva_station_core
+  SOURCES
+    core/events.cpp
+    core/tracking_list.cpp
+    core/track_data.cpp
+    core/pass_execution.cpp
+    core/station_core.cpp
+    core/search_worker.cpp
+  DEPS orva_station_schedule orva_common_settings orva_platform_launcher orva_platform_threads)
+
+orva_test(MODULE station NAME test_station_core
+  SOURCES
+    tests/station_core_test.cpp
+    tests/events_test.cpp
+    tests/tracking_list_test.cpp
+  DEPS orva_station_core)
