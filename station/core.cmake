@@ -53,3 +53,17 @@ if(ORVA_BUILD_APPS)
     QT)
   orva_program(NAME helmo SOURCES app/helmo_main.cpp DEPS orva_station_app Qt6::Core QT)
 endif()
+
+if(ORVA_BUILD_APPS AND ORVA_BUILD_TESTS)
+  add_executable(station_test_brek tests/test_brek_window.cpp)
+  target_compile_options(station_test_brek PRIVATE ${ORVA_WARNINGS})
+  target_include_directories(station_test_brek PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(station_test_brek PRIVATE orva_platform_dbus)
+  set_target_properties(station_test_brek PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
+  orva_test(MODULE station NAME test_station_helmo
+    SOURCES tests/helmo_pass_test.cpp
+    DEPS orva_station_app
+    QT SERIAL TIMEOUT 120)
+  add_dependencies(test_station_helmo station_test_brek)
+  target_compile_definitions(test_station_helmo PRIVATE ORVA_TEST_BREK="$<TARGET_FILE:station_test_brek>")
+endif()
