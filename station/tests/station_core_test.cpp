@@ -291,7 +291,9 @@ TEST(StationCore, AWeekOfPassesFollowsTheDispatchRules)
         EXPECT_TRUE(ran) << e.name << " " << e.aos;
     }
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    EXPECT_LT(wall, 10.0);
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(wall, 10.0); // sanitized builds run several times slower
+#endif
     RecordProperty("passes_run", int(runs.size()));
 }
 
