@@ -8,7 +8,7 @@ orva_library(NAME orva_engine_directory
     ${CMAKE_CURRENT_LIST_DIR}/directory/directory_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/directory/header_assembler.cpp
     ${CMAKE_CURRENT_LIST_DIR}/directory/directory_store.cpp
-  DEPS orva_engine_frames orva_common_pfh orva_common_util)
+  DEPS orva_engine_frames orva_engine_select orva_common_pfh orva_common_util orva_platform_shared_records)
 
 orva_library(NAME orva_engine_files
   SOURCES
@@ -49,3 +49,11 @@ orva_test(MODULE engine NAME engine_reception_e2e_test SERIAL TIMEOUT 600
 if(TARGET engine_reception_e2e_test)
   add_dependencies(engine_reception_e2e_test brek orva-satsim)
 endif()
+
+orva_fuzzer(NAME hole_file SOURCES ${PROJECT_SOURCE_DIR}/fuzz/hole_file.cpp DEPS orva_engine_files)
+orva_fuzzer(NAME directory_files SOURCES ${PROJECT_SOURCE_DIR}/fuzz/directory_files.cpp DEPS orva_engine_directory)
+orva_benchmark(NAME engine_receive SOURCES ${PROJECT_SOURCE_DIR}/bench/engine_receive.cpp DEPS orva_engine_reception)
+
+orva_test(MODULE engine NAME engine_reception_engine_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_engine_test.cpp
+  DEPS orva_engine_reception)

@@ -155,10 +155,12 @@ int main(int argc, char** argv)
         return 1;
     }
     const auto station = settings::read_station(store, settings::Program::Brek);
+    const auto general = settings::read_general(store, settings::Program::Brek);
 
     engine::ReceptionConfig c;
     c.satellite = rec->name;
     c.folder = rec->satellite_directory.empty() ? fs::path(rec->directory) : fs::path(rec->satellite_directory);
+    c.suite_folder = general.orva_directory;
     c.my_call = station.callsign;
     c.bbs_call = rec->bbs_callsign;
     c.bdcst_call = rec->bdcst_callsign;

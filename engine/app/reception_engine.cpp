@@ -5,6 +5,7 @@
 #include "engine/frames/request_frames.h"
 #include "engine/link/kiss_encoder.h"
 #include "engine/requests/wanted_file.h"
+#include "engine/select/equation_loader.h"
 
 #include <cctype>
 #include <cstdio>
@@ -41,7 +42,7 @@ ReceptionEngine::ReceptionEngine(ReceptionConfig config, ReceptionOutput& output
     RandomSource& random = *this;
     if (config_.listen_only)
         config_.requests.auto_fill = false;
-    directory_ = std::make_unique<DirectoryStore>(config_.folder, config_.directory, clock, sink, dir_events, nullptr);
+    directory_ = std::make_unique<DirectoryStore>(config_.folder, config_.directory, clock, sink, dir_events, &equations_);
     files_ = std::make_unique<FileReceiver>(config_.folder, config_.files, *directory_, clock, sink, file_events);
     scheduler_ = std::make_unique<RequestScheduler>(config_.requests, host, random);
     DispatchReceivers rx;
@@ -56,6 +57,11 @@ ReceptionEngine::ReceptionEngine(ReceptionConfig config, ReceptionOutput& output
 
 ReceptionEngine::~ReceptionEngine() = default;
 
+std::optional<int> ReceptionEngine::Equations::decide(const pfh::PfhHeader& header, std::uint64_t now)
+{
+    return set.choose_status(EquationEntry::from_header(header), std::chrono::sys_seconds(std::chrono::seconds(now)));
+}
+
 Status ReceptionEngine::open(std::uint64_t now_ms)
 {
     now_ = now_ms;
@@ -68,6 +74,10 @@ Status ReceptionEngine::open(std::uint64_t now_ms)
     std::error_code ec;
     fs::create_directories(config_.folder, ec);
     directory_->open();
+    auto loaded = load_equations(config_.folder, config_.suite_folder);
+    for (const auto& m : loaded.messages)
+        post(m.text, m.error ? LineColour::Red : LineColour::Black);
+    equations_.set = std::move(loaded.set);
     if (config_.listen_only)
         post("Pass will listen only", LineColour::Red);
     const auto params = kiss_parameter_block(config_.tx_port_nibble, config_.tx_delay_ms, config_.tx_tail_ms);
@@ -165,7 +175,7 @@ void ReceptionEngine::on_queue_line(std::string_view text, bool full)
 void ReceptionEngine::on_file_refused(int)
 {
     if (const std::uint32_t fn = scheduler_->requested_file())
-        directory_->set_download_status(fn, kStatusError, true);
+        directory_->set_download_status(fn, kCodeError, true);
     scheduler_->on_file_refused();
     sync_requested();
 }

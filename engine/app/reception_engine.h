@@ -8,6 +8,7 @@
 #include "engine/frames/frame_dispatcher.h"
 #include "engine/link/kiss_decoder.h"
 #include "engine/requests/request_scheduler.h"
+#include "engine/select/equations.h"
 
 #include <chrono>
 #include <cstdint>
@@ -21,6 +22,7 @@ namespace orva::engine {
 
 struct ReceptionConfig {
     std::filesystem::path folder; // "Satellite Directory"
+    std::filesystem::path suite_folder; // "Orva Directory": the default equations
     std::string satellite;
     std::string my_call, bbs_call, bdcst_call;
     DirectorySettings directory;
@@ -119,6 +121,11 @@ private:
     std::uint64_t now_ = 0;
     Ax25Address my_call_, bdcst_call_;
     std::mt19937_64 rng_;
+    struct Equations : StatusDecider {
+        EquationSet set;
+        std::optional<int> decide(const pfh::PfhHeader& header, std::uint64_t now) override;
+    };
+    Equations equations_;
     std::unique_ptr<DirectoryStore> directory_;
     std::unique_ptr<FileReceiver> files_;
     std::unique_ptr<RequestScheduler> scheduler_;

@@ -39,19 +39,23 @@ DirectoryHoles::Loaded DirectoryHoles::load(std::span<const std::uint8_t> bytes,
     }
     const std::size_t readable = std::min<std::size_t>(count, (bytes.size() - 4) / 8);
     std::vector<TimeHole> holes;
-    for (std::size_t i = 0; i < readable; ++i) {
+    bool damaged = false;
+    for (std::size_t i = 0; i < readable && !damaged; ++i) {
         const std::uint8_t* p = bytes.data() + 4 + 8 * i;
         TimeHole h{get32(p), get32(p + 4)};
-        if (!holes.empty() && h.start < holes.back().end) {
-            // Out of order or overlapping: keep the union, never less than the file says.
+        if (i + 1 == readable)
+            h.end = kOpenTime; // the last hole is open whatever is stored
+        if (h.end <= h.start || (!holes.empty() && h.start < holes.back().start)) {
+            // Not an ascending list of ranges: nothing in it can be trusted.
+            damaged = true;
+        } else if (!holes.empty() && h.start <= holes.back().end) {
             holes.back().end = std::max(holes.back().end, h.end);
-            holes.back().start = std::min(holes.back().start, h.start);
-            continue;
+        } else {
+            holes.push_back(h);
         }
-        if (h.end <= h.start && i + 1 != readable)
-            continue;
-        holes.push_back(h);
     }
+    if (damaged)
+        holes.clear();
     if (holes.empty()) {
         out.error = "Error in directory hole file.";
         return out;

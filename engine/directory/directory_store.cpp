@@ -234,10 +234,10 @@ int DirectoryStore::decide_status(const pfh::PfhHeader& header, LineColour& colo
 {
     const std::string source = upper(header.source.value_or(""));
     const std::string dest = upper(header.destination.value_or(""));
-    int code = kStatusGrab;
+    int code = kCodeGrab;
     bool decided = false;
     if (contains(dest, settings_.my_call)) {
-        code = kStatusMine;
+        code = kCodeMine;
         decided = true;
     } else if (contains(dest, "GATEWAY") && header.file_type == 18 && settings_.enable_satgate) {
         decided = true;
@@ -254,18 +254,18 @@ int DirectoryStore::decide_status(const pfh::PfhHeader& header, LineColour& colo
             std::snprintf(text, sizeof text, "File %lX from rejected callsign %s",
                           static_cast<unsigned long>(header.file_number), source.c_str());
             post(text, LineColour::Red);
-            code = kStatusNever;
+            code = kCodeNever;
         } else {
             const int r = listener_ ? listener_->prepare_gateway(header) : 3;
             if (r == 1) {
                 blank_letter = true;
-                return get_download_status(header.file_number).value_or(kStatusGrab);
+                return get_download_status(header.file_number).value_or(kCodeGrab);
             }
             if (r == 2) {
                 code = int(std::clamp<std::uint32_t>(settings_.satgate_priority, 1, 11));
                 colour = LineColour::Green;
             } else {
-                code = kStatusNever;
+                code = kCodeNever;
             }
         }
     }
@@ -275,14 +275,14 @@ int DirectoryStore::decide_status(const pfh::PfhHeader& header, LineColour& colo
     }
     const bool own_upload = contains(source, settings_.my_call);
     if (own_upload && settings_.dl_mine)
-        code = kStatusNever;
+        code = kCodeNever;
     const int result = set_download_status(header.file_number, code, true);
     if (colour != LineColour::Green) {
         if (own_upload)
             colour = LineColour::Blue;
-        else if (result == kStatusMine)
+        else if (result == kCodeMine)
             colour = LineColour::Red;
-        else if (result >= kStatusAuto3 && result <= kStatusPriority)
+        else if (result >= kCodeAuto3 && result <= kCodePriority)
             colour = LineColour::Green;
     }
     return result;

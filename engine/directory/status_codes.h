@@ -6,21 +6,21 @@
 namespace orva::engine {
 
 enum StatusCode : std::uint8_t {
-    kStatusNone = 0,
-    kStatusNever = 1,
-    kStatusError = 2, // file not available on the satellite
-    kStatusDownloaded = 3,
-    kStatusGrab = 4,
-    kStatusAuto3 = 5,
-    kStatusIncremental = 6,
-    kStatusAuto2 = 7,
-    kStatusAuto1 = 8,
-    kStatusAuto = 9,
-    kStatusPriority = 10,
-    kStatusMine = 11,
+    kCodeNone = 0,
+    kCodeNever = 1,
+    kCodeError = 2, // file not available on the satellite
+    kCodeDownloaded = 3,
+    kCodeGrab = 4,
+    kCodeAuto3 = 5,
+    kCodeIncremental = 6,
+    kCodeAuto2 = 7,
+    kCodeAuto1 = 8,
+    kCodeAuto = 9,
+    kCodePriority = 10,
+    kCodeMine = 11,
 };
 
-inline constexpr std::uint8_t kStatusCodeMask = 0x0F;
+inline constexpr std::uint8_t kCodeMask = 0x0F;
 inline constexpr std::uint8_t kRequestedFlag = 0x10;
 inline constexpr std::uint8_t kChangedFlag = 0x80;
 
@@ -31,6 +31,6 @@ inline char status_letter(int code)
 }
 
 // Codes 5-11: the station wants the file.
-inline bool status_wanted(int code) { return code > kStatusGrab && code <= kStatusMine; }
+inline bool status_wanted(int code) { return code > kCodeGrab && code <= kCodeMine; }
 
 } // namespace orva::engine

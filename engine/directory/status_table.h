@@ -1,10 +1,11 @@
 // The download-status table "Brek File Info.DAT": 1000 records of 12 bytes, shared live with the
-// directory viewer by mapping the file itself. Status bytes change by atomic read-modify-write so
-// that a bit the viewer clears never undoes the engine's mark; a free record is taken under an
-// exclusive lock on the file, so two programs never claim the same one.
+// directory viewer through the platform's shared record file. Status bytes change by atomic
+// read-modify-write so that a bit the viewer clears never undoes the engine's mark; a free record
+// is taken under the table lock, so two programs never claim the same one.
 #pragma once
 
 #include "platform/result.h"
+#include "platform/shared_records.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -36,11 +37,6 @@ public:
     // then says so.
     static Result<StatusTable> open(const std::filesystem::path& file, std::string* notice = nullptr);
 
-    StatusTable(StatusTable&&) noexcept;
-    StatusTable& operator=(StatusTable&&) noexcept;
-    StatusTable(const StatusTable&) = delete;
-    StatusTable& operator=(const StatusTable&) = delete;
-    ~StatusTable();
 
     StatusRecord record(std::size_t index) const;
     // Index of the file's record, or none.
@@ -60,12 +56,9 @@ public:
     void sync();
 
 private:
-    StatusTable(int fd, std::uint8_t* base) : fd_(fd), base_(base) {}
-    std::uint8_t* at(std::size_t index) const { return base_ + index * kStatusRecordSize; }
-    void release();
+    explicit StatusTable(platform::SharedRecordFile file) : file_(std::move(file)) {}
 
-    int fd_ = -1;
-    std::uint8_t* base_ = nullptr;
+    platform::SharedRecordFile file_;
 };
 
 } // namespace orva::engine

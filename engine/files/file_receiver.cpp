@@ -78,7 +78,19 @@ void FileReceiver::post_number(const char* format, std::uint32_t file_number, Li
 
 fs::path FileReceiver::path_of(std::uint32_t file_number, std::string_view ext) const
 {
-    return resolve_file_nocase(folder_, file_number_name(file_number, ext));
+    const std::string name = file_number_name(file_number, ext);
+    fs::path exact = folder_ / name;
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(exact, ec)))
+        return exact;
+    if (!spellings_) {
+        spellings_.emplace();
+        for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec))
+            spellings_->emplace(upper(it->path().filename().string()), it->path());
+    }
+    if (auto it = spellings_->find(upper(name)); it != spellings_->end() && fs::exists(it->second, ec))
+        return it->second;
+    return exact;
 }
 
 std::optional<std::size_t> FileReceiver::find_slot(std::uint32_t file_number) const
@@ -135,9 +147,9 @@ std::optional<std::size_t> FileReceiver::open_slot(std::uint32_t file_number)
     if (auto i = find_slot(file_number))
         return i;
     const auto code = status_.get_download_status(file_number);
-    if (code && *code <= kStatusDownloaded)
+    if (code && *code <= kCodeDownloaded)
         return std::nullopt;
-    if (!settings_.grab_all && (!code || *code <= kStatusGrab))
+    if (!settings_.grab_all && (!code || *code <= kCodeGrab))
         return std::nullopt;
 
     std::optional<std::size_t> index;
@@ -167,7 +179,7 @@ std::optional<std::size_t> FileReceiver::open_slot(std::uint32_t file_number)
     s.fd = fd;
     s.file_number = file_number;
     s.last_heard = clock_();
-    s.status = code.value_or(kStatusGrab);
+    s.status = code.value_or(kCodeGrab);
     s.holes = HoleList::whole();
 
     const fs::path hol = path_of(file_number, ".HOL");
@@ -316,9 +328,9 @@ void FileReceiver::complete(std::size_t index)
     s.fd = -1;
     std::error_code ec;
 
-    if (s.status == kStatusIncremental) {
+    if (s.status == kCodeIncremental) {
         post_number("Incremental file %lX complete", fn);
-        status_.set_download_status(fn, kStatusNever, true);
+        status_.set_download_status(fn, kCodeNever, true);
         std::vector<FileHole> holes{{0, kIncrementalHeader}};
         if (s.length >= kIncrementalHeader)
             holes.push_back({s.length, kOpenEnd});
@@ -334,9 +346,10 @@ void FileReceiver::complete(std::size_t index)
     }
 
     // A ".DL" of that name may still wait for the mail processor: never overwrite one.
-    fs::path target = folder_ / file_number_name(fn, ".DL");
-    for (int k = 1; find_file_nocase(folder_, target.filename().string()) && k <= 99; ++k)
-        target = folder_ / file_number_name(fn, ".DL" + std::to_string(k));
+    fs::path target = path_of(fn, ".DL");
+    for (int k = 1; fs::exists(target, ec) && k <= 99; ++k)
+        target = path_of(fn, ".DL" + std::to_string(k));
+    target = folder_ / target.filename();
     const fs::path act = path_of(fn, ".ACT");
     if (::rename(act.c_str(), target.c_str()) != 0) {
         post_number("Disk error renaming file %lX", fn, LineColour::Red);
@@ -345,7 +358,7 @@ void FileReceiver::complete(std::size_t index)
     }
     sync_folder(folder_);
     fs::remove(path_of(fn, ".HOL"), ec);
-    status_.set_download_status(fn, kStatusDownloaded, true);
+    status_.set_download_status(fn, kCodeDownloaded, true);
     post_number("File %lX downloaded", fn, LineColour::Blue);
     ++counters_.completed;
     const std::uint32_t length = s.length;
@@ -362,7 +375,7 @@ void FileReceiver::complete(std::size_t index)
 Status FileReceiver::write_holes(const DownloadSlot& s, bool for_close)
 {
     HoleFile file{s.length_from_header, s.length, s.holes};
-    if (for_close && s.status == kStatusIncremental) {
+    if (for_close && s.status == kCodeIncremental) {
         // Next time fetch the header again and whatever was appended after the old end.
         std::vector<FileHole> holes(s.holes.holes().begin(), s.holes.holes().end());
         auto reach = std::find_if(holes.begin(), holes.end(), [](const FileHole& h) { return h.end >= kIncrementalHeader; });
@@ -394,7 +407,7 @@ void FileReceiver::save_holes(std::size_t index)
     DownloadSlot& s = slots_[index];
     if (s.free())
         return;
-    post_number(s.status == kStatusIncremental ? "Saving incremental file %lX" : "Saving file %lX", s.file_number);
+    post_number(s.status == kCodeIncremental ? "Saving incremental file %lX" : "Saving file %lX", s.file_number);
     if (auto st = write_holes(s, true); !st)
         post_number("Error saving file %lX", s.file_number, LineColour::Red);
     free_slot(s);
@@ -423,7 +436,7 @@ void FileReceiver::delete_download(std::uint32_t file_number)
     std::error_code ec;
     fs::remove(path_of(file_number, ".ACT"), ec);
     fs::remove(path_of(file_number, ".HOL"), ec);
-    status_.set_download_status(file_number, kStatusNever, true);
+    status_.set_download_status(file_number, kCodeNever, true);
     post_number("File %lX deleted", file_number);
 }
 

@@ -21,6 +21,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace orva::engine {
@@ -134,6 +135,8 @@ private:
     std::uint32_t last_heard_file_ = 0;
     std::uint32_t requested_ = 0;
     std::vector<std::filesystem::path> waiting_;
+    // Names of the folder in upper case, read once: finds "%lx.ACT" spellings without a scan per file.
+    mutable std::optional<std::unordered_map<std::string, std::filesystem::path>> spellings_;
     FileCounters counters_;
 };
 

@@ -47,6 +47,12 @@ HoleFileLoad decode_hole_file(std::span<const std::uint8_t> bytes)
                 holes.push_back({0, kOpenEnd});
             break;
         }
+        if (!holes.empty() && h.start < holes.back().start) {
+            // Out of order: the list cannot be trusted at all.
+            out.ignored = true;
+            out.short_file = true;
+            return out;
+        }
         if (!holes.empty() && h.start < holes.back().end) {
             holes.back().end = std::max(holes.back().end, h.end);
             continue;
@@ -58,7 +64,9 @@ HoleFileLoad decode_hole_file(std::span<const std::uint8_t> bytes)
         return out;
     }
     // The holes not read may lie anywhere after the last one read: all of that is missing.
-    if (out.short_file)
+    // So is everything after the last one read, and, while the length is unknown, everything
+    // after the last hole: a list without its open end would let the file complete short.
+    if (out.short_file || length == 0)
         holes.back().end = kOpenEnd;
     HoleList list = HoleList::from(std::move(holes));
     if (length != 0)

@@ -13,8 +13,8 @@ std::optional<WantedFile> pick_wanted_file(const StatusTable& table, std::span<c
     std::uint32_t best_created = 0;
     for (std::size_t i = 0; i < kStatusRecords; ++i) {
         const StatusRecord r = table.record(i);
-        const int code = r.status & kStatusCodeMask;
-        if (r.file_number == 0 || code <= kStatusGrab || code > kStatusMine)
+        const int code = r.status & kCodeMask;
+        if (r.file_number == 0 || code <= kCodeGrab || code > kCodeMine)
             continue;
         bool take = false;
         if (!best || code > best->code) {

@@ -24,7 +24,7 @@ TEST(StatusTable, NewAndShortFilesAreExtendedBeforeMapping)
         ASSERT_TRUE(t) << t.error().message;
         EXPECT_EQ(std::filesystem::file_size(file), kStatusTableBytes);
         EXPECT_FALSE(t->code_of(5));
-        t->set_status(5, kStatusAuto, true, 100);
+        t->set_status(5, kCodeAuto, true, 100);
     }
     // Cut to 30 bytes: the first record survives; the rest read as free, with no fault.
     std::filesystem::resize_file(file, 30);
@@ -33,7 +33,7 @@ TEST(StatusTable, NewAndShortFilesAreExtendedBeforeMapping)
     ASSERT_TRUE(t);
     EXPECT_FALSE(notice.empty());
     EXPECT_EQ(std::filesystem::file_size(file), kStatusTableBytes);
-    EXPECT_EQ(t->code_of(5), kStatusAuto);
+    EXPECT_EQ(t->code_of(5), kCodeAuto);
     EXPECT_EQ(t->record(999).file_number, 0u);
 }
 
@@ -43,7 +43,7 @@ TEST(StatusTable, RecordBytesAreLittleEndianAndFlagsFollowTheCode)
     const auto file = dir / kStatusTableName;
     auto t = StatusTable::open(file);
     ASSERT_TRUE(t);
-    EXPECT_EQ(t->set_status(0x12345678, kStatusAuto, true, 0x01020304).code, kStatusAuto);
+    EXPECT_EQ(t->set_status(0x12345678, kCodeAuto, true, 0x01020304).code, kCodeAuto);
     t->sync();
     Bytes b = test::read_bytes(file);
     ASSERT_EQ(b.size(), kStatusTableBytes);
@@ -51,11 +51,11 @@ TEST(StatusTable, RecordBytesAreLittleEndianAndFlagsFollowTheCode)
               (Bytes{0x78, 0x56, 0x34, 0x12, 0x04, 0x03, 0x02, 0x01, std::uint8_t(9 | kRequestedFlag | kChangedFlag), 0, 0, 0}));
     // Grab clears the requested flag; without mark_changed the changed flag is kept as it is.
     t->clear_bits(0x12345678, kChangedFlag);
-    t->set_status(0x12345678, kStatusGrab, false, 0);
-    EXPECT_EQ(t->status_byte(0x12345678), kStatusGrab);
+    t->set_status(0x12345678, kCodeGrab, false, 0);
+    EXPECT_EQ(t->status_byte(0x12345678), kCodeGrab);
     // A status of downloaded never changes again.
-    t->set_status(0x12345678, kStatusDownloaded, true, 0);
-    EXPECT_EQ(t->set_status(0x12345678, kStatusPriority, true, 0).code, kStatusDownloaded);
+    t->set_status(0x12345678, kCodeDownloaded, true, 0);
+    EXPECT_EQ(t->set_status(0x12345678, kCodePriority, true, 0).code, kCodeDownloaded);
 }
 
 TEST(StatusTable, TheThousandAndFirstFileReusesTheOldestRecord)
@@ -64,10 +64,10 @@ TEST(StatusTable, TheThousandAndFirstFileReusesTheOldestRecord)
     auto t = StatusTable::open(dir / kStatusTableName);
     ASSERT_TRUE(t);
     for (std::uint32_t i = 1; i <= 1000; ++i)
-        t->set_status(i, kStatusGrab, true, 5000 + (i == 700 ? 0 : i));
-    t->set_status(2000, kStatusAuto, true, 9000);
+        t->set_status(i, kCodeGrab, true, 5000 + (i == 700 ? 0 : i));
+    t->set_status(2000, kCodeAuto, true, 9000);
     EXPECT_FALSE(t->code_of(700));
-    EXPECT_EQ(t->code_of(2000), kStatusAuto);
+    EXPECT_EQ(t->code_of(2000), kCodeAuto);
     EXPECT_EQ(t->find(2000), 699u);
 }
 
@@ -76,10 +76,10 @@ TEST(StatusTable, MineBecomingDownloadedAsksForTheAcknowledgement)
     TempFolder dir;
     auto t = StatusTable::open(dir / kStatusTableName);
     ASSERT_TRUE(t);
-    t->set_status(7, kStatusMine, true, 1);
-    EXPECT_FALSE(t->set_status(7, kStatusDownloaded, true, 1, false).send_ack);
-    t->set_status(8, kStatusMine, true, 1);
-    EXPECT_TRUE(t->set_status(8, kStatusDownloaded, true, 1, true).send_ack);
+    t->set_status(7, kCodeMine, true, 1);
+    EXPECT_FALSE(t->set_status(7, kCodeDownloaded, true, 1, false).send_ack);
+    t->set_status(8, kCodeMine, true, 1);
+    EXPECT_TRUE(t->set_status(8, kCodeDownloaded, true, 1, true).send_ack);
 }
 
 // The viewer clears the changed flag of every record while the engine marks files downloaded
@@ -100,24 +100,24 @@ TEST(StatusTable, TwoProcessesChangingRecordsLoseNothing)
                 if (r.file_number)
                     t->clear_bits(r.file_number, kChangedFlag);
             }
-            t->set_status(100000 + std::uint32_t(round), kStatusAuto, true, 10);
+            t->set_status(100000 + std::uint32_t(round), kCodeAuto, true, 10);
         }
         _exit(0);
     }
     auto t = StatusTable::open(file);
     ASSERT_TRUE(t);
     for (std::uint32_t fn = 1; fn <= 300; ++fn) {
-        t->set_status(fn, kStatusAuto, true, 10);
-        t->set_status(fn, kStatusDownloaded, true, 10);
+        t->set_status(fn, kCodeAuto, true, 10);
+        t->set_status(fn, kCodeDownloaded, true, 10);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0);
     for (std::uint32_t fn = 1; fn <= 300; ++fn)
-        EXPECT_EQ(t->code_of(fn), kStatusDownloaded) << fn;
+        EXPECT_EQ(t->code_of(fn), kCodeDownloaded) << fn;
     for (std::uint32_t k = 0; k < 300; ++k)
-        EXPECT_EQ(t->code_of(100000 + k), kStatusAuto) << k;
+        EXPECT_EQ(t->code_of(100000 + k), kCodeAuto) << k;
     std::set<std::uint32_t> seen;
     for (std::size_t i = 0; i < kStatusRecords; ++i)
         if (auto r = t->record(i); r.file_number) {
@@ -167,6 +167,13 @@ TEST(DirectoryHoles, FileLayoutAndDamagedFiles)
         EXPECT_TRUE(r.reset);
         EXPECT_EQ(r.holes.holes()[0].start, 200000u - kDirectoryResetAge);
     }
+    // Not ascending: the file is not trusted.
+    Bytes unordered = bytes;
+    unordered[4] = 0xFF;
+    unordered[5] = 0xFF;
+    unordered[6] = 0xFF;
+    unordered[7] = 0x70; // first hole now starts after the second
+    EXPECT_TRUE(DirectoryHoles::load(unordered, 200000).reset);
     // Short: the last hole read is open-ended, so nothing after it counts as heard.
     Bytes cut(bytes.begin(), bytes.begin() + 12);
     auto r = DirectoryHoles::load(cut, 200000);
@@ -237,7 +244,7 @@ TEST_F(StoreFixture, WholeHeaderIsStoredWithItsStatusAndTheHoleSplits)
     const std::uint32_t t = std::uint32_t(now - 1000);
     feed(test::dir_fragment(0x2A, 0, h, true, t, t + 10));
     EXPECT_EQ(store->holes().count(), 2u);
-    EXPECT_EQ(store->get_download_status(0x2A), kStatusMine);
+    EXPECT_EQ(store->get_download_status(0x2A), kCodeMine);
     EXPECT_EQ(test::read_bytes(dir / "Brek0000.PFH"), h);
     EXPECT_TRUE(lines.has("      2A M T:N0CALL"));
     ASSERT_EQ(events.entries.size(), 1u);

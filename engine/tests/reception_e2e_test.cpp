@@ -128,10 +128,11 @@ struct EndToEnd : ::testing::Test {
         rec.bbs_callsign = "PACSAT-12";
         rec.bdcst_callsign = "PACSAT-11";
         rec.run_dispo = 0;
-        auto key = settings::create_satellite_key(*store, kSatellite);
-        ASSERT_TRUE(key);
-        ASSERT_TRUE(settings::write_satellite(*store, *key, rec));
-        ASSERT_TRUE(store->write_integer(*key, "Max Holes", 60));
+        auto made = settings::create_satellite_key(*store, kSatellite);
+        ASSERT_TRUE(made);
+        key = *made;
+        ASSERT_TRUE(settings::write_satellite(*store, key, rec));
+        ASSERT_TRUE(store->write_integer(key, "Max Holes", 60));
         sat_dir = rec.satellite_directory;
         ::setenv("ORVA_STORE", store_path.c_str(), 1);
     }
@@ -149,20 +150,40 @@ struct EndToEnd : ::testing::Test {
         std::snprintf(name, sizeof name, "%X.SRV", fn);
         return name;
     }
-    void start_satsim(const std::string& loss, const std::string& corrupt)
+    std::string key;
+    void start_satsim(const std::string& loss, const std::string& corrupt, bool tcp = false)
     {
-        satsim = spawn({bin + "/orva-satsim", "--folder", served.string(), "--pty", "--loss", loss, "--corrupt", corrupt,
-                        "--reorder", "0.02", "--seed", "7", "--rate", "20000", "--speed", "30", "--queue-line", "2"},
-                       root / "satsim.log", true);
+        std::vector<std::string> args{bin + "/orva-satsim", "--folder", served.string(), "--loss", loss, "--corrupt",
+                                      corrupt, "--reorder", "0.02", "--seed", "7", "--rate", "20000", "--speed", "30",
+                                      "--queue-line", "2"};
+        if (tcp) {
+            args.push_back("--tcp");
+            args.push_back("0");
+        } else {
+            args.push_back("--pty");
+        }
+        satsim = spawn(args, root / "satsim.log", true);
         const std::string line = first_line(satsim.out, std::chrono::seconds(20));
+        if (tcp) {
+            ASSERT_EQ(line.rfind("TCP ", 0), 0u) << line;
+            // The engine finds its TNC through the store.
+            auto store = platform::Store::open(store_path, platform::Access::ReadWrite);
+            ASSERT_TRUE(store);
+            ASSERT_TRUE(store->write_string(key, "TNC Address", line.substr(4)));
+            return;
+        }
         ASSERT_EQ(line.rfind("PTY ", 0), 0u) << line;
         pty = line.substr(4);
     }
     Child start_brek(double seconds, int seed)
     {
-        return spawn({bin + "/brek", "--headless", kSatellite, "--port", pty, "--pass-seconds", std::to_string(seconds),
-                      "--clock-rate", "30", "--seed", std::to_string(seed), "--checkpoint-seconds", "3"},
-                     root / "brek.log", false);
+        std::vector<std::string> args{bin + "/brek", "--headless", kSatellite, "--pass-seconds", std::to_string(seconds),
+                                      "--clock-rate", "30", "--seed", std::to_string(seed), "--checkpoint-seconds", "3"};
+        if (!pty.empty()) {
+            args.push_back("--port");
+            args.push_back(pty);
+        }
+        return spawn(args, root / "brek.log", false);
     }
     // Stands in for the directory viewer: marks every file the directory has announced.
     int mark_announced()
@@ -173,8 +194,8 @@ struct EndToEnd : ::testing::Test {
         int marked = 0;
         for (const auto& [fn, _] : files) {
             auto code = table->code_of(fn);
-            if (code == kStatusGrab) {
-                table->set_status(fn, kStatusAuto, true, std::uint32_t(std::time(nullptr)));
+            if (code == kCodeGrab) {
+                table->set_status(fn, kCodeAuto, true, std::uint32_t(std::time(nullptr)));
                 ++marked;
             }
         }
@@ -256,10 +277,18 @@ TEST_F(EndToEnd, LossyPassesCompleteEveryFileByteIdentical)
     auto table = StatusTable::open(sat_dir / kStatusTableName);
     ASSERT_TRUE(table);
     for (const auto& [fn, _] : files)
-        EXPECT_EQ(table->code_of(fn), kStatusDownloaded) << std::hex << fn;
+        EXPECT_EQ(table->code_of(fn), kCodeDownloaded) << std::hex << fn;
     const std::string log = [&] { auto b = test::read_bytes(root / "brek.log"); return std::string(b.begin(), b.end()); }();
     EXPECT_NE(log.find("Auto: Request fill of file"), std::string::npos);
     EXPECT_NE(log.find("holes"), std::string::npos);
+}
+
+TEST_F(EndToEnd, OverTcpWithTheTncNamedInTheStore)
+{
+    start_satsim("0.05", "0", true);
+    passes_until_complete(6);
+    EXPECT_EQ(completed(), kFiles);
+    check_consistent();
 }
 
 TEST_F(EndToEnd, KilledAtRandomMomentsThenEveryFileStillCompletes)

@@ -67,6 +67,11 @@ TEST(HoleFile, ShortOrDamagedListsNeverClaimUnreadBytes)
         EXPECT_TRUE(rr.ignored);
         EXPECT_EQ(rr.file.holes.holes()[0].start, 0u);
     }
+    // Out of order, or without its open end while the length is unknown: claims nothing more.
+    HoleFile unordered{false, 0, HoleList::from({{100, 200}, {10, 20}, {300, kOpenEnd}})};
+    EXPECT_TRUE(decode_hole_file(encode_hole_file(unordered)).ignored);
+    HoleFile no_open_end{false, 0, HoleList::from({{10, 20}})};
+    EXPECT_EQ(decode_hole_file(encode_hole_file(no_open_end)).file.holes.holes()[0].end, kOpenEnd);
     // A backwards range: everything from there on is missing.
     Bytes d = encode_hole_file(f);
     d[20] = 99; // second hole starts at 99, past its end of 40
@@ -85,8 +90,8 @@ struct MemoryStatus : DownloadStatus {
     }
     int set_download_status(std::uint32_t fn, int code, bool) override
     {
-        if (codes[fn] == kStatusDownloaded)
-            return kStatusDownloaded;
+        if (codes[fn] == kCodeDownloaded)
+            return kCodeDownloaded;
         return codes[fn] = code;
     }
 };
@@ -129,7 +134,7 @@ TEST_F(ReceiverFixture, HeaderLengthCompletesTheFileWithoutAnEndFlag)
     EXPECT_FALSE(completed.files[0].second); // more than 1500 bytes: at pass end
     EXPECT_EQ(test::read_bytes(dir / "1A2B.DL"), file);
     EXPECT_FALSE(std::filesystem::exists(dir / "1A2B.ACT"));
-    EXPECT_EQ(status.codes[0x1A2B], kStatusDownloaded);
+    EXPECT_EQ(status.codes[0x1A2B], kCodeDownloaded);
     ASSERT_EQ(rx->waiting_for_pass_end().size(), 1u);
     // Downloaded: never opened again.
     EXPECT_FALSE(rx->open_slot(0x1A2B));

@@ -113,10 +113,10 @@ TEST_F(SchedulerFixture, DirPriorityGatesFilesBeforeTheDirectoryIsComplete)
 {
     settings.dir_priority = 10;
     make();
-    host.wanted = std::pair<std::uint32_t, int>{0x42, kStatusPriority};
+    host.wanted = std::pair<std::uint32_t, int>{0x42, kCodePriority};
     s->run(1);
     EXPECT_EQ(host.sent.back(), "dir");
-    host.wanted = std::pair<std::uint32_t, int>{0x43, kStatusMine};
+    host.wanted = std::pair<std::uint32_t, int>{0x43, kCodeMine};
     s->run(2);
     EXPECT_EQ(host.sent.back(), "file 67");
     EXPECT_EQ(s->status_text(), "AUTO 43");
@@ -168,10 +168,10 @@ TEST(WantedFile, HighestCodeThenEarliestRecord)
     test::TempFolder dir;
     auto t = StatusTable::open(dir / kStatusTableName);
     ASSERT_TRUE(t);
-    t->set_status(1, kStatusAuto, true, 300);
-    t->set_status(2, kStatusAuto, true, 200);
-    t->set_status(3, kStatusGrab, true, 100);
-    t->set_status(4, kStatusDownloaded, true, 100);
+    t->set_status(1, kCodeAuto, true, 300);
+    t->set_status(2, kCodeAuto, true, 200);
+    t->set_status(3, kCodeGrab, true, 100);
+    t->set_status(4, kCodeDownloaded, true, 100);
     auto w = pick_wanted_file(*t, {}, 0, false);
     ASSERT_TRUE(w);
     EXPECT_EQ(w->file_number, 2u);
@@ -179,7 +179,7 @@ TEST(WantedFile, HighestCodeThenEarliestRecord)
     const std::uint32_t heard[] = {1};
     w = pick_wanted_file(*t, heard, 0, true);
     EXPECT_EQ(w->file_number, 1u);
-    t->set_status(5, kStatusPriority, true, 900);
+    t->set_status(5, kCodePriority, true, 900);
     EXPECT_EQ(pick_wanted_file(*t, heard, 0, true)->file_number, 5u);
 }
 
