@@ -14,3 +14,6 @@ if(TARGET platform_launcher_test)
   add_dependencies(platform_launcher_test platform_test_child)
   target_compile_definitions(platform_launcher_test PRIVATE ORVA_TEST_CHILD="$<TARGET_FILE:platform_test_child>")
 endif()
+
+orva_fuzzer(NAME command_line SOURCES ${PROJECT_SOURCE_DIR}/fuzz/command_line.cpp
+  DEPS orva_platform_launcher orva_platform_serial)

@@ -131,6 +131,18 @@ Status SharedRecordFile::write(std::size_t index, std::span<const std::uint8_t> 
     return impl_->range_lock(F_UNLCK, index, 1);
 }
 
+Status SharedRecordFile::read_all(std::span<std::uint8_t> out) const
+{
+    if (out.size() != impl_->record_size * impl_->record_count)
+        return make_error("the whole of " + impl_->file.string() + " is " +
+                          std::to_string(impl_->record_size * impl_->record_count) + " bytes");
+    std::lock_guard local(impl_->local);
+    if (auto locked = impl_->range_lock(F_RDLCK, 0, impl_->record_count); !locked)
+        return locked;
+    std::memcpy(out.data(), impl_->base, out.size());
+    return impl_->range_lock(F_UNLCK, 0, impl_->record_count);
+}
+
 namespace {
 std::atomic_ref<std::uint8_t> byte_ref(std::uint8_t* p)
 {

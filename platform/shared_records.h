@@ -36,6 +36,8 @@ public:
     // `out` / `record` must be exactly one record long.
     Status read(std::size_t index, std::span<std::uint8_t> out) const;
     Status write(std::size_t index, std::span<const std::uint8_t> record);
+    // Every record at once under one shared lock (a viewer's refresh); `out` is the whole table.
+    Status read_all(std::span<std::uint8_t> out) const;
 
     // Lock-free single-field access: never torn, but not ordered with whole-record writes.
     std::uint8_t load_byte(std::size_t index, std::size_t offset) const;

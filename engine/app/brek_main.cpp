@@ -7,6 +7,10 @@
 #include "engine/app/link_port.h"
 #include "engine/app/reception_engine.h"
 #include "platform/launcher.h"
+#include "engine/link/kiss_encoder.h"
+#include "engine/log/kiss_replay.h"
+#include "engine/log/session_recorder.h"
+#include "engine/upload/upload_host.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,6 +37,7 @@ void usage()
 {
     std::fprintf(stderr, "usage: brek --headless SATELLITE [--pass-seconds N] [--port DEVICE] [--clock-rate X]\n"
                          "            [--seed N] [--checkpoint-seconds N]\n"
+                         "       brek --replay FILE.KSS SATELLITE\n"
                          "Receives one pass of SATELLITE (a \"Name\" of the store) without a window.\n");
 }
 
@@ -104,6 +109,7 @@ int main(int argc, char** argv)
     double pass_seconds = 0, clock_rate = 1, checkpoint_seconds = 5;
     std::uint64_t seed = 0;
     bool headless = false;
+    std::string replay; // a ".KSS" capture fed through the receive path instead of the TNC
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* {
@@ -114,6 +120,7 @@ int main(int argc, char** argv)
             return argv[++i];
         };
         if (a == "--headless") headless = true;
+        else if (a == "--replay") replay = next();
         else if (a == "--pass-seconds") pass_seconds = std::atof(next());
         else if (a == "--port") port_override = next();
         else if (a == "--clock-rate") clock_rate = std::atof(next());
@@ -123,7 +130,7 @@ int main(int argc, char** argv)
         else if (!a.empty() && a[0] != '-' && satellite.empty()) satellite = a;
         else { std::fprintf(stderr, "brek: unknown option %s\n", a.c_str()); usage(); return 2; }
     }
-    if (!headless || satellite.empty() || clock_rate <= 0) {
+    if ((!headless && replay.empty()) || satellite.empty() || clock_rate <= 0) {
         usage();
         std::fprintf(stderr, "brek: only the headless receive run is built so far\n");
         return 2;
@@ -189,7 +196,9 @@ int main(int argc, char** argv)
     c.seed = seed;
 
     Result<int> fd = make_error("no TNC port");
-    if (!port_override.empty())
+    if (!replay.empty())
+        fd = -1;
+    else if (!port_override.empty())
         fd = engine::open_serial_device(port_override, rec->speed);
     else if (!rec->tnc_address.empty())
         fd = engine::open_tcp_tnc(rec->tnc_address);
@@ -221,20 +230,66 @@ int main(int argc, char** argv)
         const double real = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - steady0).count();
         return start + std::uint64_t(real * clock_rate);
     };
+    struct HostStatus : engine::StatusSink {
+        Host* host;
+        explicit HostStatus(Host* h) : host(h) {}
+        void post(std::string text, engine::LineColour colour) override { host->post(text, colour); }
+    } status(&host);
+    engine::PlatformClockSetter clock_setter;
+    // A replay never sets the clock from old telemetry, nor captures itself again.
+    engine::SessionRecorder recorder({c.folder, rec->use_clock != 0 && replay.empty(), rec->log_kiss != 0 && replay.empty(),
+                                      rec->log_telemetry != 0 && replay.empty()},
+                                     status, clock_setter);
+    c.log = &recorder;
+    std::unique_ptr<engine::UploadHost> upload;
+    auto my_call = engine::Ax25Address::parse(station.callsign);
+    auto bbs_call = engine::Ax25Address::parse(rec->bbs_callsign);
+    if (replay.empty() && my_call && bbs_call) {
+        engine::UploadConfig u;
+        u.my_call = *my_call;
+        u.bbs_call = *bbs_call;
+        u.link = engine::data_link_settings_from(*rec);
+        u.folder = c.folder;
+        u.uploading = rec->uploading != 0;
+        u.ignore_shut = rec->ignore_shut != 0;
+        u.auto_freq = rec->auto_freq != 0;
+        u.default_uplink = int(rec->default_uplink);
+        u.seed = seed;
+        upload = std::make_unique<engine::UploadHost>(
+            u, [&](std::span<const std::uint8_t> f) { host.write_bytes(engine::encode_kiss_frame(f, c.tx_port_nibble, false)); },
+            status, [&] { return engine::LinkTime(std::int64_t(now())); });
+        c.upload = upload.get();
+    }
     engine::ReceptionEngine engine(c, host);
     if (auto s = engine.open(now()); !s) {
         std::fprintf(stderr, "brek: %s\n", s.error().message.c_str());
         return 1;
     }
     std::printf("[black] Pass open for %s in %s\n", rec->name.c_str(), c.folder.c_str());
+    recorder.open(std::chrono::floor<std::chrono::seconds>(std::chrono::sys_time<std::chrono::milliseconds>(
+        std::chrono::milliseconds(now()))));
     const std::uint64_t end = pass_seconds > 0 ? start + std::uint64_t(pass_seconds * 1000) : UINT64_MAX;
     std::vector<std::uint8_t> buf(8192);
-    while (!g_stop && !engine.close_requested()) {
+    if (!replay.empty()) {
+        auto n = engine::replay_kiss_capture(replay, [&](std::span<const std::uint8_t> bytes) {
+            engine.feed(bytes, now());
+            engine.poll(now());
+        });
+        if (!n)
+            std::printf("[red] %s\n", n.error().message.c_str());
+        else
+            std::printf("[black] Replayed %llu bytes of %s\n", (unsigned long long)*n, replay.c_str());
+    }
+    while (replay.empty() && !g_stop && !engine.close_requested()) {
         const std::uint64_t t = now();
         if (t >= end)
             break;
         engine.poll(t);
-        const std::uint64_t wake = std::min(engine.next_deadline(), end);
+        std::uint64_t wake = std::min(engine.next_deadline(), end);
+        if (upload) {
+            upload->poll();
+            if (auto d = upload->next_deadline()) wake = std::min(wake, std::uint64_t(std::max<std::int64_t>(0, d->count())));
+        }
         const int timeout = wake > t ? int(std::min<std::uint64_t>(1000, std::uint64_t(double(wake - t) / clock_rate) + 1)) : 0;
         pollfd p{host.fd, short(POLLIN | (host.pending.empty() ? 0 : POLLOUT)), 0};
         const int r = ::poll(&p, 1, timeout);
@@ -244,9 +299,11 @@ int main(int argc, char** argv)
             host.flush();
         if (p.revents & POLLIN) {
             const ssize_t n = ::read(host.fd, buf.data(), buf.size());
-            if (n > 0)
+            if (n > 0) {
+                recorder.on_raw_bytes(std::span(buf.data(), std::size_t(n)));
                 engine.feed(std::span(buf.data(), std::size_t(n)), now());
-            else if (n == 0) {
+                recorder.set_station_bytes(engine.dispatcher().counters().broadcast_bytes);
+            } else if (n == 0) {
                 std::printf("[red] The TNC link closed\n");
                 break;
             }
@@ -255,7 +312,14 @@ int main(int argc, char** argv)
             break;
         }
     }
+    std::vector<engine::UploadLogEntry> uploads;
+    if (upload) uploads = upload->close();
+    host.flush();
     engine.close(now());
+    if (const auto heard = engine.dispatcher().last_heard()) {
+        if (auto s = recorder.close(*heard, engine.kiss_counters().bytes, std::move(uploads)); !s)
+            std::printf("[red] %s\n", s.error().message.c_str());
+    }
     host.flush();
     const auto& d = engine.directory().counters();
     const auto& f = engine.files().counters();

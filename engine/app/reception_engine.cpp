@@ -51,6 +51,8 @@ ReceptionEngine::ReceptionEngine(ReceptionConfig config, ReceptionOutput& output
     rx.requests = static_cast<RequestReceiver*>(this);
     rx.link = static_cast<LinkControl*>(this);
     rx.status = sink;
+    rx.upload = config_.upload;
+    rx.log = config_.log;
     StationCalls calls{my_call_, address_or_blank(config_.bbs_call), bdcst_call_};
     dispatcher_ = std::make_unique<FrameDispatcher>(calls, config_.dispatch, rx);
 }

@@ -38,6 +38,8 @@ struct ReceptionConfig {
     std::uint32_t tx_delay_ms = 200, tx_tail_ms = 50;
     std::uint64_t checkpoint_ms = 5000; // hole lists and directory holes saved this often
     std::uint64_t seed = 0;             // 0: from the system
+    UploadReceiver* upload = nullptr;   // the upload client, when the host runs one
+    SessionLogReceiver* log = nullptr;  // the session record
 };
 
 // What the engine asks of its host.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <unistd.h>
 
 namespace orva::engine {
 namespace {
@@ -184,7 +185,7 @@ TEST(Equations, DeepNestingIsRefusedNotACrash) {
 }
 
 TEST(EquationLoader, SatelliteCopyFirstThenTheSuiteDefault) {
-    const auto root = std::filesystem::path(testing::TempDir()) / "orva_eq_loader";
+    const auto root = std::filesystem::path(testing::TempDir()) / ("orva_eq_loader_" + std::to_string(::getpid()));
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root / "sat");
     std::filesystem::create_directories(root / "suite");

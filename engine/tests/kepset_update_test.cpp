@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace orva::engine {
 namespace {
 
@@ -20,7 +22,10 @@ const std::string kSet =
 class Kepset : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::path(testing::TempDir()) / "orva_kepset";
+        // One folder per test: ctest runs the cases of this file side by side.
+        dir = std::filesystem::path(testing::TempDir()) /
+              (std::string("orva_kepset_") + testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+               std::to_string(::getpid()));
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         file = dir / "Orva.KEP";

@@ -1,8 +1,13 @@
 #include "mailproc/app/dispo_hosts.h"
 
+#include "platform/dbus/session_bus.h"
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
 
 #include <chrono>
 #include <cstdio>
@@ -34,12 +39,18 @@ void SuiteNewMailSound::play()
     }
 }
 
-void PendingWindowPoster::post(std::string_view window_class, std::string_view title, std::uint32_t number,
-    std::uint64_t, std::int64_t lparam)
+BusWindowPoster::BusWindowPoster() : messenger_(platform::dbus::session_messenger()) {}
+
+void BusWindowPoster::post(std::string_view window_class, std::string_view title, std::uint32_t number,
+    std::uint64_t wparam, std::int64_t lparam)
 {
-    std::fprintf(stderr, "Dispo: no messenger yet for %u (%lX) to %.*s \"%.*s\"\n", number,
-        static_cast<unsigned long>(lparam), static_cast<int>(window_class.size()), window_class.data(),
-        static_cast<int>(title.size()), title.data());
+    platform::WindowAddress to{std::string(window_class), std::string(title)};
+    platform::WindowMessage message{number, static_cast<std::uint32_t>(wparam), static_cast<std::int32_t>(lparam)};
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app, [messenger = messenger_, to, message] { (void)messenger->post(to, message); }, Qt::QueuedConnection);
 }
 
 DispoWorker::DispoWorker(DispoConfig config, std::function<void(const std::string&)> status,

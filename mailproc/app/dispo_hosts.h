@@ -11,6 +11,7 @@
 #include "common/settings/suite_settings.h"
 #include "mailproc/dispo_run.h"
 #include "mailproc/launcher_runner.h"
+#include "platform/messenger.h"
 
 namespace orva::mailproc {
 
@@ -29,16 +30,21 @@ private:
     std::function<void()> beep_;
 };
 
-// The session-bus messenger is not in the tree yet: until it is, the notice to "Tessel [%s]" is
-// only noted on the terminal, and the directory viewer picks the file up on its next refresh.
-class PendingWindowPoster : public WindowPoster {
+// Posts through the session-bus messenger, which belongs to the window thread: each post is
+// handed to that thread's event loop and never waited for, so a closing window cannot dead-lock
+// the worker. No receiver is no error: the viewer may simply not be open.
+class BusWindowPoster : public WindowPoster {
 public:
+    BusWindowPoster(); // on the thread that runs the Qt event loop
     void post(std::string_view window_class, std::string_view title, std::uint32_t number, std::uint64_t wparam,
         std::int64_t lparam) override;
+
+private:
+    std::shared_ptr<platform::Messenger> messenger_;
 };
 
 // Runs the pipeline on one worker thread at below-normal priority; `done` is called on that
-// thread at the end.
+// thread at the end. Made on the thread of the Qt event loop.
 class DispoWorker {
 public:
     DispoWorker(DispoConfig config, std::function<void(const std::string&)> status, std::function<void()> done,
@@ -53,7 +59,7 @@ private:
     std::function<void(const std::string&)> status_;
     std::function<void()> done_;
     LauncherRunner runner_;
-    PendingWindowPoster poster_;
+    BusWindowPoster poster_;
     SuiteNewMailSound sound_;
     std::atomic<bool> stop_{false};
     std::thread thread_;

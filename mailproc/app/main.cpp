@@ -1,6 +1,8 @@
 // Dispo: "dispo S~SAT F~*.DL". Files the satellite's completed downloads; a small window shows
 // the status line, or the terminal does when there is no display.
 #include <QApplication>
+#include <QCoreApplication>
+#include <QMetaObject>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -66,6 +68,10 @@ int main(int argc, char** argv)
         return fail(startup.message, startup.caption);
 
     if (!window) {
+        // No window, but the event loop that carries the notices to the other programs.
+        int qt_argc = 1;
+        char* qt_argv[] = {argv[0], nullptr};
+        QCoreApplication app(qt_argc, qt_argv);
         std::mutex out;
         DispoWorker worker(
             std::move(*startup.config),
@@ -74,9 +80,12 @@ int main(int argc, char** argv)
                 std::printf("%s\n", line.c_str());
                 std::fflush(stdout);
             },
-            {}, [] { std::fputc('\a', stderr); });
+            [&app] { QMetaObject::invokeMethod(&app, [&app] { app.quit(); }, Qt::QueuedConnection); },
+            [] { std::fputc('\a', stderr); });
         worker.start();
+        app.exec();
         worker.wait();
+        QCoreApplication::processEvents(); // the last notices
         return 0;
     }
     int qt_argc = 1;

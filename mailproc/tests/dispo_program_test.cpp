@@ -7,6 +7,9 @@
 
 #include "common/file_names.h"
 #include "mailproc/tests/dispo_fixture.h"
+#include "mailproc/tests/qt_app.h"
+#include "platform/dbus/session_bus.h"
+#include "platform/launcher.h"
 
 extern char** environ;
 
@@ -79,6 +82,45 @@ TEST_F(Program, HeadlessRunPrintsTheStatusLinesAndFiles)
     EXPECT_TRUE(fs::exists(folder("Message Directory") / "1A2B.DLM"));
     EXPECT_TRUE(fs::exists(sat_dir / "1A2C.DL"));
     EXPECT_EQ(error_log(), "AO-16            1A2C  The PFH is invalid\n");
+}
+
+TEST_F(Program, TheViewerOfTheSatelliteGets2028WithTheFileNumber)
+{
+    test_app();
+    auto messenger = platform::dbus::session_messenger();
+    std::vector<platform::WindowMessage> got;
+    platform::WindowHandlers handlers;
+    handlers.on_message = [&](const platform::WindowMessage& m) {
+        got.push_back(m);
+        return 0;
+    };
+    auto tessel = messenger->create_window("Tessel", "Tessel [AO-16]", handlers);
+    ASSERT_TRUE(tessel) << tessel.error().message;
+    auto other = messenger->create_window("Tessel", "Tessel [UO-22]", handlers);
+    ASSERT_TRUE(other);
+    put_download(header(0xBEEF, "NOTE", "TXT", 0), "Hello");
+
+    ::setenv("ORVA_STORE", (root / "store.db").c_str(), 1);
+    auto env = platform::LaunchEnvironment::current();
+    env.program_dir = ORVA_BIN_DIR;
+    auto p = platform::Launcher(env).start(std::vector<std::string>{"DISPO.EXE", "S~AO-16", "F~BEEF.DL"});
+    ::unsetenv("ORVA_STORE");
+    ASSERT_TRUE(p) << p.error().message;
+    bool ended = false;
+    int code = -1;
+    ASSERT_TRUE(pump_until([&] {
+        if (!ended) {
+            auto r = p->wait_for(std::chrono::milliseconds(0));
+            if (r && *r) {
+                ended = true;
+                code = **r;
+            }
+        }
+        return ended && !got.empty();
+    }));
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(got.size(), 1u); // only the window of that satellite
+    EXPECT_EQ(got[0], (platform::WindowMessage{2028, 0, static_cast<std::int32_t>(0xBEEF)}));
 }
 
 TEST_F(Program, StartupFailuresEndWithTheirText)

@@ -5,24 +5,30 @@
 
 #include "mailproc/app/dispo_window.h"
 #include "mailproc/tests/dispo_fixture.h"
+#include "mailproc/tests/qt_app.h"
+#include "platform/dbus/session_bus.h"
+
+// The system's font library keeps a cache for the life of the process; LeakSanitizer (when the
+// test is built with it) would report that as ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 namespace orva::mailproc::test {
 namespace {
-
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "mailproc_app_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
 
 class Window : public DispoFixture {};
 
 TEST_F(Window, FilesTheDownloadsShowsTheStatusLineAndClosesItself)
 {
-    app();
+    test_app();
+    auto messenger = platform::dbus::session_messenger();
+    std::vector<platform::WindowMessage> got;
+    platform::WindowHandlers handlers;
+    handlers.on_message = [&](const platform::WindowMessage& m) {
+        got.push_back(m);
+        return 0;
+    };
+    auto tessel = messenger->create_window("Tessel", "Tessel [AO-16]", handlers);
+    ASSERT_TRUE(tessel) << tessel.error().message;
     put_download(header(0x1A2B, "NOTE", "TXT", 0), "Hello");
     Startup s = prepare_run(*store, {std::string("AO-16"), std::string("*.DL")});
     ASSERT_TRUE(s.config) << s.message;
@@ -43,6 +49,8 @@ TEST_F(Window, FilesTheDownloadsShowsTheStatusLineAndClosesItself)
     EXPECT_TRUE(w.status_text().startsWith("[*.DL<>1A2B.DL>] ")) << w.status_text().toStdString();
     EXPECT_TRUE(fs::exists(folder("Message Directory") / "1A2B.DLM"));
     EXPECT_TRUE(fs::exists(folder("DLX Directory") / "1A2B.DLX"));
+    ASSERT_TRUE(pump_until([&] { return !got.empty(); }));
+    EXPECT_EQ(got[0], (platform::WindowMessage{2028, 0, 0x1A2B}));
 }
 
 } // namespace

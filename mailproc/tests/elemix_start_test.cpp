@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "mailproc/tests/dispo_fixture.h"
+#include "mailproc/tests/qt_app.h"
+#include "platform/dbus/session_bus.h"
 
 namespace orva::mailproc::test {
 namespace {
@@ -14,9 +16,19 @@ TEST_F(ElemixStart, AnElementSetFileUpdatesTheDatabaseThroughElemix)
 {
     if (!fs::exists(fs::path(ORVA_BIN_DIR) / "elemix"))
         GTEST_SKIP() << "elemix is not built";
+    test_app();
+    auto messenger = platform::dbus::session_messenger();
+    std::vector<platform::WindowMessage> got;
+    platform::WindowHandlers handlers;
+    handlers.on_message = [&](const platform::WindowMessage& m) {
+        got.push_back(m);
+        return 0;
+    };
+    auto helmo = messenger->create_window("HelmoCtl", "Helmo", handlers);
+    ASSERT_TRUE(helmo) << helmo.error().message;
     set_option("Process Keps", 1);
     set_option("Update Keps", 2);
-    set_option("Keps Append", 1);
+    set_option("Keps Append", 1); // a new satellite: the updater adds it, which counts as a change
     ::setenv("ORVA_STORE", (root / "store.db").c_str(), 1); // the updater reads the same store
     const std::string sets = "ISS (ZARYA)\n"
                              "1 25544U 98067A   08264.51782528 -.00002182  00000-0 -11606-4 0  2927\n"
@@ -40,6 +52,12 @@ TEST_F(ElemixStart, AnElementSetFileUpdatesTheDatabaseThroughElemix)
     ASSERT_TRUE(fs::exists(kep));
     EXPECT_NE(read(kep).find("ISS (ZARYA)"), std::string::npos);
     ::unsetenv("ORVA_STORE");
+#if ORVA_ELEMIX_POSTS
+    ASSERT_TRUE(pump_until([&] { return !got.empty(); })) << "no 2037 from elemix";
+    EXPECT_EQ(got[0], (platform::WindowMessage{2037, 0, 0}));
+#else
+    GTEST_SKIP() << "this build's elemix has no messenger, so 2037 cannot be checked";
+#endif
 }
 
 } // namespace

@@ -201,6 +201,13 @@ TEST_F(SharedRecordsTest, TwoProcessesNeverSeeATornRecord)
         EXPECT_EQ(r[8], 2);
         EXPECT_EQ(table->load_byte(500 + i, 8), 0x06); // both processes' bits arrived
     }
+    std::vector<std::uint8_t> all(record_size * record_count);
+    ASSERT_TRUE(table->read_all(all));
+    for (std::size_t i = 0; i < 500; ++i) {
+        std::copy_n(all.begin() + static_cast<std::ptrdiff_t>(i * record_size), record_size, r.begin());
+        EXPECT_TRUE(whole(r)) << "record " << i;
+    }
+    EXPECT_FALSE(table->read_all(std::span<std::uint8_t>(all.data(), 100)));
     // 200 distinct records taken, 100 by each, none twice.
     int taken[3] = {0, 0, 0};
     for (std::size_t i = 600; i < 800; ++i) {

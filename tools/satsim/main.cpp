@@ -2,6 +2,8 @@
 #include "engine/link/kiss_decoder.h"
 #include "engine/link/kiss_encoder.h"
 #include "tools/satsim/channel.h"
+#include "tools/satsim/ftl0/ftl0_server.h"
+#include "tools/satsim/ftl0/uploaded_file.h"
 #include "tools/satsim/satellite.h"
 
 #include <arpa/inet.h>
@@ -31,18 +33,23 @@ void usage()
     std::fprintf(stderr,
                  "usage: orva satsim --folder DIR [--pty | --tcp PORT] [--loss P] [--corrupt P] [--reorder P]\n"
                  "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
-                 "                   [--bdcst-call CALL] [--bbs-call CALL]\n"
+                 "                   [--bdcst-call CALL] [--bbs-call CALL] [--refuse CODE] [--cut-at SHARE]\n"
                  "Serves the files of DIR as a PACSAT satellite. With --pty it prints \"PTY <path>\" on the first\n"
-                 "line; --speed runs the simulated clock X times faster than real time.\n");
+                 "line; --speed runs the simulated clock X times faster than real time. Uploads to the BBS\n"
+                 "callsign are stored in DIR; --refuse answers each with that FTL0 error code, --cut-at drops\n"
+                 "the link once that share of a file has arrived.\n");
 }
 
 struct Uplink : engine::KissSink {
     satsim::Satellite* sat = nullptr;
+    satsim::Ftl0Server* server = nullptr;
     std::uint64_t now = 0;
     void on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame) override
     {
-        if (port == 0)
+        if (port == 0) {
             sat->on_uplink_frame(frame, now);
+            server->on_uplink_frame(frame, now);
+        }
     }
 };
 
@@ -57,6 +64,7 @@ int main(int argc, char** argv)
     int tcp_port = 0;
     satsim::ChannelConfig channel_config;
     satsim::SatelliteConfig config;
+    satsim::Ftl0ServerConfig upload_config;
     double speed = 1.0;
     double duration = 0;
     for (int i = 1; i < argc; ++i) {
@@ -81,6 +89,8 @@ int main(int argc, char** argv)
         else if (a == "--duration") duration = std::atof(next());
         else if (a == "--bdcst-call") config.bdcst_call = next();
         else if (a == "--bbs-call") config.bbs_call = next();
+        else if (a == "--refuse") upload_config.refuse = std::atoi(next());
+        else if (a == "--cut-at") upload_config.cut_at = std::atof(next());
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else { std::fprintf(stderr, "orva satsim: unknown option %s\n", a.c_str()); usage(); return 2; }
     }
@@ -99,6 +109,10 @@ int main(int argc, char** argv)
     }
     satsim::Satellite sat(config, std::move(*files));
     satsim::Channel channel(channel_config);
+    upload_config.folder = folder;
+    upload_config.bbs_call = config.bbs_call;
+    upload_config.epoch = wall;
+    satsim::Ftl0Server server(upload_config);
 
     int listen_fd = -1, io_fd = -1, slave_keep = -1;
     if (pty) {
@@ -141,6 +155,7 @@ int main(int argc, char** argv)
     engine::KissDecoder decoder;
     Uplink uplink;
     uplink.sat = &sat;
+    uplink.server = &server;
     std::vector<std::uint8_t> out;
     const auto start = std::chrono::steady_clock::now();
     constexpr std::size_t kOutLimit = 16384;
@@ -155,6 +170,12 @@ int main(int argc, char** argv)
             for (auto& frame : sat.poll(now_ms))
                 for (auto& f : channel.pass(std::move(frame)))
                     engine::encode_kiss_frame(f, 0, false, out);
+            for (auto& frame : server.poll(now_ms))
+                for (auto& f : channel.pass(std::move(frame)))
+                    engine::encode_kiss_frame(f, 0, false, out);
+            for (const auto& up : server.take_finished())
+                if (auto served = satsim::served_upload(up, config.epoch + std::uint32_t(now_ms / 1000)))
+                    sat.add_file(std::move(*served));
         }
         pollfd fds[2];
         int n = 0;

@@ -1,0 +1,383 @@
+#include "engine/upload/connected_link.h"
+
+#include "common/settings/satellite_record.h"
+
+#include <algorithm>
+
+namespace orva::engine {
+namespace {
+constexpr std::uint8_t kFrmrW = 0x01; // control field not known
+} // namespace
+
+DataLinkSettings data_link_settings_from(const settings::SatelliteRecord& r) {
+    DataLinkSettings s;
+    s.t1 = LinkTime(std::clamp<std::uint32_t>(r.retry_time, 100, 60000));
+    s.window = int(std::clamp<std::uint32_t>(r.max_frame, 1, 7));
+    s.retries = int(std::clamp<std::uint32_t>(r.retries, 1, 255));
+    s.pac_length = std::clamp<std::uint32_t>(r.pac_length, 10, 244);
+    return s;
+}
+
+ConnectedLink::ConnectedLink(Ax25Address me, Ax25Address peer, DataLinkSettings settings)
+    : me_(me), peer_(peer), settings_(settings) {}
+
+LinkOutput ConnectedLink::take() {
+    LinkOutput o = std::move(out_);
+    out_ = {};
+    return o;
+}
+
+void ConnectedLink::send_control(const Control& c, bool command, std::span<const std::uint8_t> info, bool with_pid) {
+    std::vector<std::uint8_t> f;
+    f.reserve(16 + info.size());
+    const auto d = peer_.wire(command, false);
+    const auto s = me_.wire(!command, true);
+    f.insert(f.end(), d.begin(), d.end());
+    f.insert(f.end(), s.begin(), s.end());
+    f.push_back(encode_control(c));
+    if (with_pid) f.push_back(kPidText);
+    f.insert(f.end(), info.begin(), info.end());
+    out_.frames.push_back(std::move(f));
+}
+
+void ConnectedLink::send_frmr(std::uint8_t rejected, std::uint8_t why, bool final) {
+    const std::uint8_t info[3] = {rejected, std::uint8_t((vr_ << 5) | (vs() << 1)), why};
+    send_control(u_control(ControlKind::FRMR, final), false, info);
+}
+
+std::size_t ConnectedLink::room() const {
+    if (!is_up()) return 0;
+    const auto k = std::size_t(std::clamp(settings_.window, 1, 7));
+    return window_.size() < k ? k - window_.size() : 0;
+}
+
+LinkOutput ConnectedLink::connect(LinkTime now) {
+    start_connect(now);
+    return take();
+}
+
+void ConnectedLink::start_connect(LinkTime now) {
+    window_.clear();
+    sent_ = 0;
+    va_ = vr_ = 0;
+    rc_ = 0;
+    peer_busy_ = reject_sent_ = ack_pending_ = false;
+    t2_.reset();
+    t3_.reset();
+    state_ = LinkState::AwaitingConnection;
+    send_control(u_control(ControlKind::SABM, true), true);
+    t1_ = now + settings_.t1;
+}
+
+LinkOutput ConnectedLink::release(LinkTime now) {
+    switch (state_) {
+    case LinkState::Disconnected:
+    case LinkState::AwaitingRelease: break;
+    case LinkState::AwaitingConnection:
+        send_control(u_control(ControlKind::DISC, true), true);
+        enter_disconnected();
+        break;
+    case LinkState::Connected:
+    case LinkState::TimerRecovery:
+        window_.clear();
+        sent_ = 0;
+        rc_ = 0;
+        t2_.reset();
+        t3_.reset();
+        send_control(u_control(ControlKind::DISC, true), true);
+        t1_ = now + settings_.t1;
+        state_ = LinkState::AwaitingRelease;
+        break;
+    }
+    return take();
+}
+
+LinkOutput ConnectedLink::disconnect_now(LinkTime) {
+    if (state_ != LinkState::Disconnected) {
+        send_control(u_control(ControlKind::DISC, true), true);
+        enter_disconnected();
+    }
+    return take();
+}
+
+LinkOutput ConnectedLink::send(std::span<const std::uint8_t> info, LinkTime now) {
+    if (is_up()) {
+        window_.emplace_back(info.begin(), info.end());
+        push_i_frames(now);
+    }
+    return take();
+}
+
+void ConnectedLink::push_i_frames(LinkTime now) {
+    const auto k = std::size_t(std::clamp(settings_.window, 1, 7));
+    while (is_up() && !peer_busy_ && sent_ < window_.size() && sent_ < k) {
+        const int ns = vs();
+        send_control(i_control(ns, vr_, false), true, window_[sent_], true);
+        ++sent_;
+        ack_pending_ = false;
+        t2_.reset();
+        if (!t1_) {
+            t3_.reset();
+            t1_ = now + settings_.t1;
+        }
+    }
+}
+
+bool ConnectedLink::nr_valid(int nr) const { return std::size_t((nr - va_) & 7) <= sent_; }
+
+void ConnectedLink::take_ack(int nr, LinkTime now) {
+    const auto n = std::size_t((nr - va_) & 7);
+    for (std::size_t i = 0; i < n && !window_.empty(); ++i) window_.pop_front();
+    sent_ -= std::min(n, sent_);
+    va_ = nr & 7;
+    if (n > 0) event(LinkEvent::Kind::WindowOpened);
+    if (state_ == LinkState::Connected) {
+        if (sent_ == 0) {
+            t1_.reset();
+            t3_ = now + settings_.t3;
+        } else if (n > 0) {
+            t1_ = now + settings_.t1;
+        }
+    }
+}
+
+void ConnectedLink::enter_connected(LinkTime now) {
+    state_ = LinkState::Connected;
+    window_.clear();
+    sent_ = 0;
+    va_ = vr_ = 0;
+    rc_ = 0;
+    peer_busy_ = reject_sent_ = ack_pending_ = false;
+    t1_.reset();
+    t2_.reset();
+    t3_ = now + settings_.t3;
+}
+
+void ConnectedLink::reestablish(LinkTime now) {
+    window_.clear();
+    sent_ = 0;
+    event(LinkEvent::Kind::Reset);
+    start_connect(now);
+}
+
+void ConnectedLink::enter_disconnected() {
+    const bool was = state_ != LinkState::Disconnected;
+    state_ = LinkState::Disconnected;
+    window_.clear();
+    sent_ = 0;
+    t1_.reset();
+    t2_.reset();
+    t3_.reset();
+    ack_pending_ = false;
+    if (was) event(LinkEvent::Kind::Disconnected);
+}
+
+LinkOutput ConnectedLink::on_frame(const Ax25Frame& f, LinkTime now) {
+    if (!(f.source == peer_) || !(f.destination == me_)) return take();
+    const Control c = decode_control(f.control);
+    // Version 1 stations set neither C bit: read as commands.
+    const bool command = f.command_response() != 2;
+    const bool poll = command && c.pf;
+
+    switch (state_) {
+    case LinkState::Disconnected:
+        if (command && c.kind != ControlKind::UI && (c.pf || c.kind == ControlKind::SABM || c.kind == ControlKind::DISC))
+            send_control(u_control(ControlKind::DM, c.pf), false);
+        break;
+    case LinkState::AwaitingConnection:
+        if (c.kind == ControlKind::UA) {
+            enter_connected(now);
+            event(LinkEvent::Kind::Connected);
+        } else if (c.kind == ControlKind::DM) {
+            out_.posts.push_back({"Connect refused by satellite", LineColour::DarkRed});
+            event(LinkEvent::Kind::Refused);
+            enter_disconnected();
+        } else if (c.kind == ControlKind::SABM) {
+            send_control(u_control(ControlKind::UA, c.pf), false);
+        } else if (c.kind == ControlKind::DISC) {
+            send_control(u_control(ControlKind::DM, c.pf), false);
+        }
+        break;
+    case LinkState::AwaitingRelease:
+        if (c.kind == ControlKind::UA || c.kind == ControlKind::DM) {
+            enter_disconnected();
+        } else if (c.kind == ControlKind::DISC) {
+            send_control(u_control(ControlKind::UA, c.pf), false);
+        } else if (poll || c.kind == ControlKind::SABM) {
+            send_control(u_control(ControlKind::DM, c.pf), false);
+        }
+        break;
+    case LinkState::Connected:
+    case LinkState::TimerRecovery:
+        switch (c.kind) {
+        case ControlKind::I: on_i_frame(f, c, command, now); break;
+        case ControlKind::RR:
+        case ControlKind::RNR:
+        case ControlKind::REJ: on_s_frame(c, command, now); break;
+        case ControlKind::SABM:
+            // The peer started again: acknowledge, and whatever was in flight is gone.
+            send_control(u_control(ControlKind::UA, c.pf), false);
+            enter_connected(now);
+            event(LinkEvent::Kind::Reset);
+            event(LinkEvent::Kind::Connected);
+            break;
+        case ControlKind::DISC:
+            send_control(u_control(ControlKind::UA, c.pf), false);
+            enter_disconnected();
+            break;
+        case ControlKind::DM: enter_disconnected(); break;
+        case ControlKind::FRMR: reestablish(now); break;
+        case ControlKind::UA:
+        case ControlKind::UI: break;
+        case ControlKind::Unknown:
+            if (command) send_frmr(f.control, kFrmrW, c.pf);
+            break;
+        }
+        break;
+    }
+    return take();
+}
+
+void ConnectedLink::on_i_frame(const Ax25Frame& f, const Control& c, bool command, LinkTime now) {
+    if (!command) return; // I frames are commands only
+    if (!f.pid || *f.pid != kPidText) return;
+    if (!nr_valid(c.nr)) {
+        reestablish(now);
+        return;
+    }
+    take_ack(c.nr, now);
+    if (c.ns == vr_) {
+        vr_ = (vr_ + 1) & 7;
+        reject_sent_ = false;
+        LinkEvent e{LinkEvent::Kind::Data, {}, false};
+        if (f.info.size() > kMaxReceivedInfo) {
+            out_.posts.push_back({"Memory Error", LineColour::DarkRed});
+            e.oversize = true;
+        } else {
+            e.data.assign(f.info.begin(), f.info.end());
+        }
+        out_.events.push_back(std::move(e));
+        if (c.pf) {
+            send_control(s_control(ControlKind::RR, vr_, true), false);
+            ack_pending_ = false;
+            t2_.reset();
+        } else if (!ack_pending_) {
+            ack_pending_ = true;
+            t2_ = now + settings_.t2;
+        }
+    } else if (!reject_sent_) {
+        reject_sent_ = true;
+        ack_pending_ = false;
+        t2_.reset();
+        send_control(s_control(ControlKind::REJ, vr_, c.pf), false);
+    } else if (c.pf) {
+        send_control(s_control(ControlKind::RR, vr_, true), false);
+    }
+    push_i_frames(now);
+}
+
+void ConnectedLink::on_s_frame(const Control& c, bool command, LinkTime now) {
+    peer_busy_ = c.kind == ControlKind::RNR;
+    if (!nr_valid(c.nr)) {
+        reestablish(now);
+        return;
+    }
+    if (command && c.pf) {
+        send_control(s_control(ControlKind::RR, vr_, true), false);
+        ack_pending_ = false;
+        t2_.reset();
+    }
+    if (state_ == LinkState::TimerRecovery && !command && c.pf) {
+        // The answer to our poll: what it does not acknowledge goes again.
+        t1_.reset();
+        rc_ = 0;
+        state_ = LinkState::Connected;
+        take_ack(c.nr, now);
+        if (sent_ > 0) {
+            sent_ = 0;
+            t1_.reset();
+        } else {
+            t3_ = now + settings_.t3;
+        }
+    } else {
+        take_ack(c.nr, now);
+        if (c.kind == ControlKind::REJ && sent_ > 0) {
+            sent_ = 0; // V(S) = N(R)
+            if (state_ == LinkState::Connected) t1_.reset();
+        }
+    }
+    push_i_frames(now);
+}
+
+void ConnectedLink::enquiry(LinkTime now) {
+    send_control(s_control(ControlKind::RR, vr_, true), true);
+    ack_pending_ = false;
+    t2_.reset();
+    t1_ = now + settings_.t1;
+}
+
+void ConnectedLink::on_t1(LinkTime now) {
+    t1_.reset();
+    switch (state_) {
+    case LinkState::Disconnected: break;
+    case LinkState::AwaitingConnection:
+    case LinkState::AwaitingRelease:
+        if (rc_ >= settings_.retries) {
+            enter_disconnected();
+        } else {
+            ++rc_;
+            const auto kind = state_ == LinkState::AwaitingConnection ? ControlKind::SABM : ControlKind::DISC;
+            send_control(u_control(kind, true), true);
+            t1_ = now + settings_.t1;
+        }
+        break;
+    case LinkState::Connected:
+        rc_ = 1;
+        state_ = LinkState::TimerRecovery;
+        enquiry(now);
+        break;
+    case LinkState::TimerRecovery:
+        if (rc_ >= settings_.retries) {
+            out_.posts.push_back({"Retry count exceeded.  Returning to WAIT state.", LineColour::DarkRed});
+            send_control(u_control(ControlKind::DM, false), false);
+            enter_disconnected();
+        } else {
+            ++rc_;
+            enquiry(now);
+        }
+        break;
+    }
+}
+
+LinkOutput ConnectedLink::poll(LinkTime now) {
+    for (int guard = 0; guard < 16; ++guard) {
+        if (t1_ && *t1_ <= now) {
+            on_t1(now);
+        } else if (t2_ && *t2_ <= now) {
+            t2_.reset();
+            if (ack_pending_ && is_up()) {
+                ack_pending_ = false;
+                send_control(s_control(ControlKind::RR, vr_, false), false);
+            }
+        } else if (t3_ && *t3_ <= now) {
+            t3_.reset();
+            if (state_ == LinkState::Connected) {
+                rc_ = 1;
+                state_ = LinkState::TimerRecovery;
+                enquiry(now);
+            }
+        } else {
+            break;
+        }
+    }
+    return take();
+}
+
+std::optional<LinkTime> ConnectedLink::next_deadline() const {
+    std::optional<LinkTime> d;
+    for (const auto& t : {t1_, t2_, t3_})
+        if (t && (!d || *t < *d)) d = t;
+    return d;
+}
+
+} // namespace orva::engine

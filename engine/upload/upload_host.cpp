@@ -1,0 +1,46 @@
+#include "engine/upload/upload_host.h"
+
+namespace orva::engine {
+
+UploadHost::UploadHost(UploadConfig config, Sender send, StatusSink& status, Now now, UplinkSelector select)
+    : client_(std::move(config)), send_(std::move(send)), status_(status), now_(std::move(now)), select_(std::move(select)) {}
+
+void UploadHost::deliver(UploadOutput o) {
+    for (const auto& f : o.frames) send_(f);
+    for (auto& p : o.posts) status_.post(std::move(p.text), p.colour);
+    if (o.bbs_status) bbs_status_ = *o.bbs_status;
+    if (o.select_uplink && select_) select_(*o.select_uplink);
+}
+
+void UploadHost::on_bbs_status(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    deliver(client_.on_bbs_status(text, now_()));
+}
+
+void UploadHost::on_connected_frame(const Ax25Frame& frame) {
+    std::lock_guard lock(mutex_);
+    deliver(client_.on_connected_frame(frame, now_()));
+}
+
+void UploadHost::poll() {
+    std::lock_guard lock(mutex_);
+    deliver(client_.poll(now_()));
+}
+
+std::optional<LinkTime> UploadHost::next_deadline() const {
+    std::lock_guard lock(mutex_);
+    return client_.next_deadline();
+}
+
+std::vector<UploadLogEntry> UploadHost::close() {
+    std::lock_guard lock(mutex_);
+    deliver(client_.disconnect(now_()));
+    return client_.take_log_entries();
+}
+
+std::string UploadHost::bbs_status() const {
+    std::lock_guard lock(mutex_);
+    return bbs_status_;
+}
+
+} // namespace orva::engine

@@ -1,0 +1,471 @@
+#include "station/core/station_core.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "common/settings/satellite_record.h"
+#include "common/settings/suite_settings.h"
+#include "station/schedule/schedule_file.h"
+
+namespace orva::station {
+
+namespace {
+constexpr double kRadToDeg = 57.29577951308232;
+
+std::string time_text(std::int64_t t)
+{
+    std::int64_t days = t >= 0 ? t / 86400 : (t - 86399) / 86400;
+    std::int64_t s = t - days * 86400;
+    using namespace std::chrono;
+    year_month_day ymd{sys_days(std::chrono::days(days))};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02u/%02u/%02d %02d:%02d:%02d", unsigned(ymd.day()), unsigned(ymd.month()),
+                  int(ymd.year()) % 100, int(s / 3600), int(s / 60 % 60), int(s % 60));
+    return buf;
+}
+} // namespace
+
+std::string not_in_database_text(const std::string& name)
+{
+    char buf[256];
+    std::snprintf(buf, sizeof buf, kNotInDatabase, name.c_str());
+    return buf;
+}
+
+ScheduleConfig read_schedule_config(const platform::Store& store)
+{
+    settings::StationSettings st = settings::read_station(store, settings::Program::Helmo);
+    settings::HelmoSettings h = settings::read_helmo(store);
+    settings::RotatorSettings r = settings::read_rotator(store);
+    ScheduleConfig c;
+    c.search.use_horizon = st.use_horizon != 0;
+    c.search.display_horizon = st.display_horizon != 0;
+    c.search.horizon = st.horizon;
+    c.search.flip = r.flip != 0;
+    c.search.stop_at_south = r.stop_position != 0;
+    c.hours = {st.listen_hours != 0, st.listen_start, st.listen_stop, st.limit_hours != 0, st.start_hour, st.stop_hour};
+    c.schedule_days = h.schedule_days;
+    c.pop_up_time = h.pop_up_time;
+    c.pass_end_time = h.pass_end_time;
+    c.message_pop_ups = h.message_pop_ups != 0;
+    return c;
+}
+
+StationCore::StationCore(ScheduleConfig config, const elements::ObserverSite& home, StationIo& io)
+    : io_(io), schedule_(config, home)
+{
+}
+
+StationCore::~StationCore() = default;
+
+void StationCore::add_satellite_locked(const elements::KepRecord& record, std::int32_t priority, std::int32_t sat_state,
+                                       std::int32_t start_lead, std::int32_t min_elevation_deg,
+                                       std::int32_t min_pass_time_s, std::int64_t now)
+{
+    ScheduledSatellite s;
+    if (Status st = init_track(record, s.track, now); !st) {
+        io_.log("not scheduled: " + st.error().message);
+        return;
+    }
+    s.priority = priority;
+    s.sat_state = sat_state;
+    s.start_lead = start_lead;
+    s.min_elevation = min_elevation_deg;
+    s.min_pass_time = min_pass_time_s;
+    reset_search(s, now);
+    schedule_.add_satellite(std::move(s));
+}
+
+void StationCore::add_satellite(const elements::KepRecord& record, std::int32_t priority, std::int32_t sat_state,
+                                std::int32_t start_lead, std::int32_t min_elevation_deg, std::int32_t min_pass_time_s,
+                                std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    add_satellite_locked(record, priority, sat_state, start_lead, min_elevation_deg, min_pass_time_s, now);
+    if (ScheduledSatellite* s = schedule_.find_satellite(record.name))
+        schedule_.join_search_list(*s);
+}
+
+void StationCore::remove_satellite(const std::string& name)
+{
+    std::lock_guard lock(mutex_);
+    schedule_.remove_satellite(name);
+}
+
+void StationCore::build_schedule(const platform::Store& store, const elements::KepDatabase& db, std::int64_t now,
+                                 const std::filesystem::path& schedule_file)
+{
+    std::vector<std::string> names = settings::list_satellites(store);
+    std::lock_guard lock(mutex_);
+    for (const std::string& name : names) {
+        Result<settings::SatelliteRecord> rec = settings::read_satellite(store, name, settings::Program::Helmo);
+        if (!rec || rec->state > 1)
+            continue;
+        int slot = db.find_by_name(name);
+        if (slot < 0) {
+            io_.warn(not_in_database_text(name), "Helmo");
+            continue;
+        }
+        std::int32_t priority = std::int32_t(rec->priority);
+        if (priority <= 0 || priority > 100)
+            priority = 10;
+        add_satellite_locked(db.slot(slot), priority, std::int32_t(rec->state), std::int32_t(rec->start_time),
+                             std::int32_t(rec->min_elevation), std::int32_t(rec->min_pass_time) * 60, now);
+    }
+    LoadedSchedule loaded = load_schedule_file(schedule_file);
+    if (loaded.warning)
+        io_.warn(*loaded.warning, "Helmo");
+    for (const std::string& gone : schedule_.load_entries(loaded.entries, now))
+        io_.warn(not_in_database_text(gone), "Helmo");
+    for (const auto& s : schedule_.satellites())
+        if (s->search_time < now + schedule_.config().schedule_days * 86400)
+            schedule_.join_search_list(*s);
+}
+
+void StationCore::set_tracking(const std::vector<std::string>& names, const elements::KepDatabase& db, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    tracking_.clear();
+    for (const std::string& name : names) {
+        int slot = db.find_by_name(name);
+        if (slot < 0)
+            continue; // skipped silently
+        TrackedSatellite t;
+        if (!init_track(db.slot(slot), t.track, now))
+            continue;
+        tracking_.push_back(std::move(t));
+    }
+}
+
+void StationCore::load_events(const std::vector<std::pair<std::string, settings::EventRecord>>& records, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    events_.load(records, now);
+    dispatch_locked(now);
+}
+
+void StationCore::reload_elements(const elements::KepDatabase& db, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> gone;
+    for (const auto& s : schedule_.satellites()) {
+        int slot = db.find_by_name(s->track.name);
+        if (slot < 0) {
+            gone.push_back(s->track.name);
+            continue;
+        }
+        SatTrack fresh;
+        if (init_track(db.slot(slot), fresh, now))
+            s->track = std::move(fresh);
+    }
+    for (const std::string& name : gone) {
+        io_.warn(not_in_database_text(name), "Helmo");
+        if (!(state_.running.running && state_.running.name == name))
+            schedule_.remove_satellite(name);
+    }
+    for (TrackedSatellite& t : tracking_) {
+        int slot = db.find_by_name(t.track.name);
+        SatTrack fresh;
+        if (slot >= 0 && init_track(db.slot(slot), fresh, now)) {
+            t.track = std::move(fresh);
+            t.next_event_time = 1;
+        }
+    }
+    std::erase_if(tracking_, [&](const TrackedSatellite& t) { return db.find_by_name(t.track.name) < 0; });
+}
+
+bool StationCore::search_sweep(std::int64_t now, std::int64_t horizon_end)
+{
+    std::lock_guard lock(mutex_);
+    if (schedule_.search_list_size() == 0)
+        return false;
+    if (schedule_.search_sweep(now, horizon_end) > 0)
+        dispatch_locked(now);
+    return schedule_.search_list_size() > 0;
+}
+
+void StationCore::run_search(std::int64_t now)
+{
+    std::int64_t horizon_end = now + schedule_.config().schedule_days * 86400;
+    while (search_sweep(now, horizon_end)) {
+    }
+}
+
+void StationCore::redo_schedule(std::int64_t now, const std::filesystem::path& schedule_file)
+{
+    std::lock_guard lock(mutex_);
+    std::vector<PassEntry> kept = schedule_.take_for_save();
+    if (Status s = save_schedule_file(schedule_file, kept); !s)
+        io_.warn("cannot save the schedule: " + s.error().message, "Helmo");
+    schedule_.reset_all_searches(now);
+    dispatch_locked(now);
+}
+
+Status StationCore::save_schedule(const std::filesystem::path& schedule_file)
+{
+    std::lock_guard lock(mutex_);
+    std::vector<PassEntry> kept = schedule_.take_for_save();
+    return save_schedule_file(schedule_file, kept);
+}
+
+void StationCore::dispatch_now(std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    dispatch_locked(now);
+}
+
+void StationCore::dispatch_locked(std::int64_t now)
+{
+    std::vector<DispatchAction> actions = dispatch(schedule_, state_, &events_, now);
+    for (const EventEntry& e : events_.take_due()) {
+        io_.log("timed event " + e.name);
+        io_.run_event(e);
+    }
+    for (const DispatchAction& a : actions) {
+        PassEntry* entry = schedule_.find_entry(a.name, a.aos);
+        switch (a.kind) {
+        case DispatchActionKind::PrePassNotice:
+            if (entry) {
+                if (a.show_notice)
+                    entry->popup_window = 1;
+                io_.pre_pass_notice(*entry, a.show_notice);
+            }
+            break;
+        case DispatchActionKind::ClosePrePassNotice:
+            if (entry)
+                io_.close_pre_pass_notice(*entry);
+            break;
+        case DispatchActionKind::StartPass:
+            if (entry) {
+                pass_end_ = false;
+                pending_ = std::make_unique<PassExecution>(*entry, events_.pass_events(entry->name, EventTiming::BeforePass),
+                                                           events_.pass_events(entry->name, EventTiming::AfterPass));
+                io_.log("dispatcher: start pass of " + entry->name + " (AOS " + time_text(entry->aos) + ", LOS " +
+                        time_text(entry->los) + ", priority " + std::to_string(entry->effective_priority) + ")");
+                io_.pass_started(*entry);
+            }
+            break;
+        case DispatchActionKind::EndPass:
+            io_.log("dispatcher: end pass of " + a.name);
+            pass_end_ = true;
+            io_.close_program_window();
+            break;
+        case DispatchActionKind::BeginIdle:
+            io_.log("dispatcher: idle");
+            for (const EventEntry& e : events_.of_timing(EventTiming::OnIdle))
+                io_.run_event(e);
+            break;
+        case DispatchActionKind::EndIdle:
+            io_.log("dispatcher: end of idle");
+            for (const EventEntry& e : events_.of_timing(EventTiming::OnEndIdle))
+                io_.run_event(e);
+            break;
+        case DispatchActionKind::PassRemoved:
+            break;
+        }
+    }
+}
+
+void StationCore::tick(std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    if (now >= state_.next_wake)
+        dispatch_locked(now);
+    bool resort = false;
+    for (TrackedSatellite& t : tracking_) {
+        t.track.compute_time = now;
+        if (t.next_event_time != 0 && t.next_event_time != kNoEvent && t.next_event_time < now) {
+            NextEvent e = find_next_event(t.track, schedule_.site(), now);
+            t.next_event_time = e.time;
+            t.next_is_aos = e.is_aos;
+            resort = true;
+        }
+        if (compute_position(t.track, schedule_.site()))
+            doppler_hz(t.track);
+        bool up = t.track.elevation > 0;
+        if (up && !t.in_view)
+            t.in_view = true; // the "Track AOS" sound would play here
+        else if (!up)
+            t.in_view = false;
+    }
+    if (resort)
+        sort_tracking_list(tracking_);
+    std::optional<TrackReport> report;
+    if (state_.running.running)
+        if (ScheduledSatellite* s = schedule_.find_satellite(state_.running.name)) {
+            s->track.compute_time = now;
+            if (compute_position(s->track, schedule_.site())) {
+                TrackReport r;
+                r.name = s->track.name;
+                r.azimuth_deg = s->track.azimuth * kRadToDeg;
+                r.elevation_deg = s->track.elevation * kRadToDeg;
+                r.doppler_factor = 1 + s->track.range_rate_km_s / 299792.5;
+                r.mean_anomaly = std::int16_t(s->track.ma);
+                report = r;
+            }
+        }
+    server_.update(report);
+}
+
+void StationCore::handle_message(std::uint32_t message, std::int64_t now)
+{
+    if (message == kMsgDispatch)
+        dispatch_now(now);
+}
+
+std::optional<std::int64_t> StationCore::poll_pass(std::int64_t now_ms, bool stopping)
+{
+    std::lock_guard drive(pass_mutex_);
+    if (!pass_ || pass_->finished()) {
+        std::lock_guard lock(mutex_);
+        pass_ = std::move(pending_);
+    }
+    if (!pass_)
+        return std::nullopt;
+    std::optional<std::int64_t> next = pass_->poll(now_ms, *this, stopping);
+    for (const std::string& line : pass_->take_log())
+        io_.log(line);
+    if (!next) {
+        pass_.reset();
+        std::lock_guard lock(mutex_);
+        if (pending_)
+            return now_ms; // a new pass is already waiting
+    }
+    return next;
+}
+
+bool StationCore::pass_active() const
+{
+    return pass_ != nullptr || pending_ != nullptr;
+}
+
+void StationCore::set_scheduling(bool on, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    state_.scheduling_enabled = on;
+    dispatch_locked(now);
+}
+
+Status StationCore::manual_pass(const std::string& name, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    const std::vector<PassEntry>& list = schedule_.entries();
+    if (!list.empty() && list.front().priority == 0 && list.front().dont_run == 0 && list.front().los > now)
+        return make_error(kManualPassRefused);
+    PassEntry e;
+    e.name = name;
+    e.aos = e.run_start = now;
+    e.los = e.run_end = now + 900;
+    e.tca = now + 450;
+    e.priority = 0;
+    e.elevation_ok = 1;
+    e.run_now = 1;
+    if (ScheduledSatellite* s = schedule_.find_satellite(name))
+        e.start_lead = s->start_lead;
+    schedule_.insert_manual(std::move(e));
+    dispatch_locked(now);
+    return {};
+}
+
+LiveView StationCore::live_view(std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    LiveView v;
+    for (const TrackedSatellite& t : tracking_)
+        v.rows.push_back(tracking_row(t.track, now, t.next_event_time));
+    while (v.rows.size() < 2)
+        v.rows.emplace_back();
+    if (state_.scheduling_enabled && !state_.status_name.empty() && state_.status_time > 0)
+        v.status = status_text(state_.status_name, state_.status_time - now, state_.status_is_los);
+    for (const PassEntry& e : schedule_.entries()) {
+        if (e.los < now)
+            continue;
+        std::string prio = e.dont_run ? "" : e.priority == 0 ? "M" : std::to_string(e.priority);
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "%-12s %2s %2d %s  %s", e.name.c_str(), prio.c_str(), int(e.max_elevation),
+                      time_text(e.aos).c_str(), time_text(e.los).c_str());
+        v.schedule.push_back(buf);
+    }
+    return v;
+}
+
+std::vector<PassEntry> StationCore::schedule_snapshot()
+{
+    std::lock_guard lock(mutex_);
+    return schedule_.entries();
+}
+
+DispatcherState StationCore::dispatcher_snapshot()
+{
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+
+std::optional<TrackReport> StationCore::track_report()
+{
+    std::lock_guard lock(mutex_);
+    return std::nullopt;
+}
+
+Result<ProgramSettings> StationCore::read_program_settings(const std::string& name)
+{
+    std::lock_guard lock(mutex_);
+    return io_.read_program_settings(name);
+}
+
+void StationCore::set_hold_off(std::int64_t t)
+{
+    std::lock_guard lock(mutex_);
+    state_.hold_off = t;
+}
+
+void StationCore::wake_dispatcher()
+{
+    std::lock_guard lock(mutex_);
+    state_.next_wake = 0;
+}
+
+void StationCore::clear_station_ended()
+{
+    std::lock_guard lock(mutex_);
+    state_.station_ended = false;
+    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos))
+        e->ended_by_station = 0;
+}
+
+bool StationCore::station_ended()
+{
+    std::lock_guard lock(mutex_);
+    return state_.station_ended;
+}
+
+void StationCore::mark_never_again()
+{
+    std::lock_guard lock(mutex_);
+    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos))
+        e->never_again = true;
+    state_.running = RunningPass{};
+    state_.next_wake = 0;
+}
+
+void StationCore::finish_entry(std::int64_t last_run_end, bool ended_by_station, bool manual)
+{
+    std::lock_guard lock(mutex_);
+    // The entry may be gone (a redo, a removed satellite): found again by satellite and AOS.
+    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos)) {
+        e->last_run_end = last_run_end;
+        if (manual)
+            e->los = last_run_end;
+        e->ended_by_station = ended_by_station ? 1 : 0;
+        e->run_now = 0;
+    }
+}
+
+void StationCore::clear_running()
+{
+    std::lock_guard lock(mutex_);
+    state_.running = RunningPass{};
+}
+
+} // namespace orva::station

@@ -1,0 +1,138 @@
+// Helmo's core without a window: the schedule and its search, the dispatcher, the tracking list,
+// the running pass and the data server's tracking data, all under the one schedule lock. The
+// host calls tick() once a second and poll_pass() from the pass thread; tests call both with
+// their own clock.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/elements/kep_database.h"
+#include "platform/store/store.h"
+#include "station/core/events.h"
+#include "station/core/pass_execution.h"
+#include "station/core/station_io.h"
+#include "station/core/track_data.h"
+#include "station/core/tracking_list.h"
+#include "station/schedule/dispatcher.h"
+#include "station/schedule/schedule.h"
+
+namespace orva::station {
+
+inline constexpr std::uint32_t kMsgReloadElements = 2037;
+inline constexpr std::uint32_t kMsgDispatch = 2043;
+inline constexpr std::uint32_t kMsgPrePassNotice = 2044;
+
+inline constexpr const char* kManualPassRefused =
+    "You already have a manually executed pass in the schedule.  You must close this pass before you can manually "
+    "execute another pass.";
+inline constexpr const char* kNotInDatabase =
+    "Helmo cannot find satellite %s in the keplerian database.  No passes of this satellite will be scheduled.";
+
+// The schedule settings of the store.
+ScheduleConfig read_schedule_config(const platform::Store& store);
+std::string not_in_database_text(const std::string& name);
+
+struct LiveView {
+    std::vector<std::string> rows;        // the live table, at least two rows
+    std::string status;                   // next AOS or running LOS; empty when scheduling is off
+    std::vector<std::string> schedule;    // schedule rows
+};
+
+class StationCore : private PassHooks {
+public:
+    StationCore(ScheduleConfig config, const elements::ObserverSite& home, StationIo& io);
+    ~StationCore() override;
+
+    std::mutex& schedule_lock() { return mutex_; }
+
+    // build_schedule: satellites with state 0 or 1 from the store, found in the database.
+    void build_schedule(const platform::Store& store, const elements::KepDatabase& db, std::int64_t now,
+                        const std::filesystem::path& schedule_file);
+    // Adds one satellite (also used by tests and the week simulation).
+    void add_satellite(const elements::KepRecord& record, std::int32_t priority, std::int32_t sat_state,
+                       std::int32_t start_lead, std::int32_t min_elevation_deg, std::int32_t min_pass_time_s,
+                       std::int64_t now);
+    void remove_satellite(const std::string& name);
+    void set_tracking(const std::vector<std::string>& names, const elements::KepDatabase& db, std::int64_t now);
+    void load_events(const std::vector<std::pair<std::string, settings::EventRecord>>& records, std::int64_t now);
+    // Message 2037: tracks rebuilt from the new database; the running pass is left alone.
+    // A scheduled satellite no longer in it is dropped with the warning.
+    void reload_elements(const elements::KepDatabase& db, std::int64_t now);
+
+    // The search: one sweep under the lock; false when the search list is empty. The worker
+    // calls it until false or told to stop.
+    bool search_sweep(std::int64_t now, std::int64_t horizon_end);
+    void run_search(std::int64_t now);
+    void redo_schedule(std::int64_t now, const std::filesystem::path& schedule_file);
+
+    // One round of the tracking loop.
+    void tick(std::int64_t now);
+    void dispatch_now(std::int64_t now);
+    // Window messages: 2037 needs the database, so the host passes it; 2043 dispatches.
+    void handle_message(std::uint32_t message, std::int64_t now);
+    // The pass thread: drives the running pass; none when there is none or it has finished.
+    std::optional<std::int64_t> poll_pass(std::int64_t now_ms, bool stopping);
+    bool pass_active() const;
+    void set_scheduling(bool on, std::int64_t now);
+    // Run Pass: a manual pass of 900 s from now at the head of the schedule.
+    Status manual_pass(const std::string& name, std::int64_t now);
+
+    Status save_schedule(const std::filesystem::path& schedule_file);
+
+    // Views.
+    LiveView live_view(std::int64_t now);
+    std::vector<PassEntry> schedule_snapshot();
+    DispatcherState dispatcher_snapshot();
+    std::optional<TrackReport> track_report();
+    TrackingServer& tracking_server() { return server_; }
+    Schedule& schedule() { return schedule_; } // under the lock
+
+private:
+    // PassHooks: the pass's own hooks go to the host, the shared ones to the dispatcher state.
+    void track_satellite(const std::string& name) override { io_.track_satellite(name); }
+    void run_event(const EventEntry& e) override { io_.run_event(e); }
+    void start_modem_setup(const std::string& name) override { io_.start_modem_setup(name); }
+    bool modem_ready() override { return io_.modem_ready(); }
+    Result<ProgramSettings> read_program_settings(const std::string& name) override;
+    Status start_program(const std::string& c, const ProgramSettings& s) override { return io_.start_program(c, s); }
+    bool find_program_window() override { return io_.find_program_window(); }
+    bool program_window_is_engine(const std::string& n) override { return io_.program_window_is_engine(n); }
+    bool program_running() override { return io_.program_running(); }
+    void post_to_engine(std::uint32_t m, std::uint32_t w, std::int32_t v) override { io_.post_to_engine(m, w, v); }
+    void forget_program() override { io_.forget_program(); }
+    void report(const std::string& text, const std::string& caption) override { io_.warn(text, caption); }
+    void play_error_sound() override { io_.play_error_sound(); }
+    bool pass_end_signalled() override { return pass_end_.load(); }
+    void set_hold_off(std::int64_t t) override;
+    void wake_dispatcher() override;
+    void clear_station_ended() override;
+    bool station_ended() override;
+    void mark_never_again() override;
+    void finish_entry(std::int64_t last_run_end, bool ended_by_station, bool manual) override;
+    void clear_running() override;
+
+    void dispatch_locked(std::int64_t now);
+    void add_satellite_locked(const elements::KepRecord& record, std::int32_t priority, std::int32_t sat_state,
+                              std::int32_t start_lead, std::int32_t min_elevation_deg, std::int32_t min_pass_time_s,
+                              std::int64_t now);
+
+    StationIo& io_;
+    std::mutex mutex_;
+    Schedule schedule_;
+    DispatcherState state_;
+    EventLists events_;
+    std::vector<TrackedSatellite> tracking_;
+    std::unique_ptr<PassExecution> pass_;    // driven by poll_pass
+    std::unique_ptr<PassExecution> pending_; // started by the dispatcher, not yet picked up
+    std::mutex pass_mutex_; // one driver of the pass at a time
+    std::atomic<bool> pass_end_{true};
+    TrackingServer server_;
+};
+
+} // namespace orva::station
