@@ -41,7 +41,7 @@ orva_library(NAME orva_engine_reception
 
 orva_program(NAME brek
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/app/brek_main.cpp ${CMAKE_CURRENT_LIST_DIR}/app/link_port.cpp
-  DEPS orva_engine_reception orva_engine_upload orva_common_settings)
+  DEPS orva_engine_reception orva_engine_upload orva_common_settings orva_platform_launcher)
 
 orva_test(MODULE engine NAME engine_reception_e2e_test SERIAL TIMEOUT 600
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_e2e_test.cpp

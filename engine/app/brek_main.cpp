@@ -6,6 +6,7 @@
 #include "common/settings/suite_settings.h"
 #include "engine/app/link_port.h"
 #include "engine/app/reception_engine.h"
+#include "platform/launcher.h"
 #include "engine/link/kiss_encoder.h"
 #include "engine/log/kiss_replay.h"
 #include "engine/log/session_recorder.h"
@@ -20,12 +21,9 @@
 #include <cstring>
 #include <filesystem>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -57,7 +55,7 @@ const char* colour_name(engine::LineColour c)
 struct Host : engine::ReceptionOutput {
     int fd = -1;
     std::string satellite;
-    fs::path self_dir, folder;
+    fs::path folder;
     std::vector<std::uint8_t> pending;
 
     void write_bytes(std::span<const std::uint8_t> bytes) override
@@ -82,23 +80,17 @@ struct Host : engine::ReceptionOutput {
     {
         std::printf("[%s] %s\n", colour_name(colour), text.c_str());
     }
+    fs::path suite;
+    platform::Launcher launcher;
     void start_dispo(const std::string& file) override
     {
-        const fs::path dispo = self_dir / "orva-dispo";
-        std::error_code ec;
-        if (!fs::exists(dispo, ec)) {
-            std::printf("[black] Dispo not installed: F~%s left for it\n", file.c_str());
-            return;
-        }
-        std::string s = "S~" + satellite, f = "F~" + file;
-        std::string path = dispo.string();
-        char* args[] = {path.data(), s.data(), f.data(), nullptr};
-        pid_t pid = 0;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (posix_spawn(&pid, path.c_str(), &actions, nullptr, args, environ) != 0)
-            std::printf("[red] Cannot start Dispo for %s\n", file.c_str());
-        posix_spawn_file_actions_destroy(&actions);
+        // "%s\DISPO.EXE S~%s F~%lX.DL", started minimised without activation.
+        platform::LaunchOptions options;
+        options.working_directory = folder;
+        options.show = platform::ShowMode::MinimisedNoActivate;
+        auto p = launcher.start({(suite / "DISPO.EXE").string(), "S~" + satellite, "F~" + file}, options);
+        if (!p)
+            std::printf("[red] Cannot start Dispo for %s: %s\n", file.c_str(), p.error().message.c_str());
     }
 };
 
@@ -225,8 +217,7 @@ int main(int argc, char** argv)
     host.fd = *fd;
     host.satellite = rec->name;
     host.folder = c.folder;
-    std::error_code ec;
-    host.self_dir = fs::canonical("/proc/self/exe", ec).parent_path();
+    host.suite = c.suite_folder;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::signal(SIGTERM, on_signal);
     std::signal(SIGINT, on_signal);

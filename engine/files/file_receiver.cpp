@@ -251,9 +251,9 @@ void FileReceiver::restart_file(DownloadSlot& s)
     s.length_from_header = false;
     s.sniffer = pfh::FileSizeSniffer{};
     s.next_header_offset = 0;
-    if (::ftruncate(s.fd, 0) != 0) {}
     std::error_code ec;
-    fs::remove(path_of(s.file_number, ".HOL"), ec);
+    fs::remove(path_of(s.file_number, ".HOL"), ec); // before the data it describes goes
+    if (::ftruncate(s.fd, 0) != 0) {}
     s.dirty = true;
 }
 
@@ -351,13 +351,16 @@ void FileReceiver::complete(std::size_t index)
         target = path_of(fn, ".DL" + std::to_string(k));
     target = folder_ / target.filename();
     const fs::path act = path_of(fn, ".ACT");
+    // The hole list goes first: a crash before the rename then leaves a partial file without a
+    // list (fetched again), never a list describing a partial file that is no longer there.
+    fs::remove(path_of(fn, ".HOL"), ec);
+    sync_folder(folder_);
     if (::rename(act.c_str(), target.c_str()) != 0) {
         post_number("Disk error renaming file %lX", fn, LineColour::Red);
         free_slot(s);
         return;
     }
     sync_folder(folder_);
-    fs::remove(path_of(fn, ".HOL"), ec);
     status_.set_download_status(fn, kCodeDownloaded, true);
     post_number("File %lX downloaded", fn, LineColour::Blue);
     ++counters_.completed;
@@ -434,8 +437,8 @@ void FileReceiver::delete_download(std::uint32_t file_number)
     if (auto i = find_slot(file_number))
         free_slot(slots_[*i]);
     std::error_code ec;
-    fs::remove(path_of(file_number, ".ACT"), ec);
     fs::remove(path_of(file_number, ".HOL"), ec);
+    fs::remove(path_of(file_number, ".ACT"), ec);
     status_.set_download_status(file_number, kCodeNever, true);
     post_number("File %lX deleted", file_number);
 }
