@@ -290,10 +290,9 @@ TEST(StationCore, AWeekOfPassesFollowsTheDispatchRules)
         bool ran = std::any_of(runs.begin(), runs.end(), [&](const Run& r) { return r.name == e.name && r.entry.aos == e.aos; });
         EXPECT_TRUE(ran) << e.name << " " << e.aos;
     }
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-#if !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(wall, 10.0); // sanitized builds run several times slower
-#endif
+    // The week's wall time is recorded, not asserted: speed belongs in the benchmarks.
+    RecordProperty("wall_ms", int(std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - began).count()));
     RecordProperty("passes_run", int(runs.size()));
 }
 
