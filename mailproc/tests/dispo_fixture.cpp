@@ -103,7 +103,10 @@ std::vector<DownloadReport> DispoFixture::run_dispo(const std::string& pattern)
         return {};
     s.config->limits.time_limit = time_limit;
     s.config->limits.size_limit_bytes = size_limit;
-    DispoHost host{runner, poster, sound, [this](const std::string& line) { status_lines.push_back(line); }};
+    DispoHost host{runner, poster, sound, [this](const std::string& line) {
+        std::lock_guard lock(status_mutex);
+        status_lines.push_back(line);
+    }};
     DispoRun run(std::move(*s.config), host);
     return run.run();
 }

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -36,16 +38,22 @@ public:
     }
     RunOutcome run_and_wait(const ExternalCommand& c, const fs::path& folder, const RunLimits& limits) override
     {
-        waited.push_back({c, folder});
+        {
+            std::lock_guard lock(mutex);
+            waited.push_back({c, folder});
+        }
         if (replace_program)
             return real_.run_words(*replace_program, folder, limits);
         return real_.run_and_wait(c, folder, limits);
     }
     Status start(const ExternalCommand& c, const fs::path& folder) override
     {
+        std::lock_guard lock(mutex);
         started.push_back({c, folder});
         return {};
     }
+    // Overlapping runs in one test share these doubles.
+    std::mutex mutex;
     std::vector<Recorded> waited, started;
     std::optional<std::vector<std::string>> replace_program; // run this instead of the extractor
 
@@ -63,15 +71,17 @@ class TestPoster : public WindowPoster {
 public:
     void post(std::string_view c, std::string_view t, std::uint32_t n, std::uint64_t, std::int64_t l) override
     {
+        std::lock_guard lock(mutex);
         posts.push_back({std::string(c), std::string(t), n, l});
     }
+    std::mutex mutex;
     std::vector<Post> posts;
 };
 
 class TestSound : public NewMailSound {
 public:
     void play() override { ++plays; }
-    int plays = 0;
+    std::atomic<int> plays = 0;
 };
 
 class DispoFixture : public ::testing::Test {
@@ -104,6 +114,7 @@ protected:
     TestRunner runner;
     TestPoster poster;
     TestSound sound;
+    std::mutex status_mutex;
     std::vector<std::string> status_lines;
     std::chrono::milliseconds time_limit{20000};
     std::uint64_t size_limit = 200ull << 20;

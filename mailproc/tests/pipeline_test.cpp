@@ -193,7 +193,7 @@ TEST_F(Pipeline, OwnMailGoesToMyMessagesWithSoundAndViewer)
         "From:     W1XYZ\r\nTo:       G4ABC\r\nSubject:  A title\r\nKeywords: none\r\n"
         "----------------------------------------\r\nFor you.");
     EXPECT_TRUE(fs::exists(mine / "6000.PFH"));
-    EXPECT_EQ(sound.plays, 1);
+    EXPECT_EQ(sound.plays.load(), 1);
     ASSERT_EQ(runner.started.size(), 1u);
     EXPECT_EQ(runner.started[0].command.program, "LECTEL.EXE");
     EXPECT_EQ(runner.started[0].command.args, (std::vector<std::string>{(mine / "6000.DLM").string()}));
