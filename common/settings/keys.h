@@ -18,7 +18,7 @@ inline constexpr const char* brek = "SOFTWARE\\Orva\\Brek";
 inline constexpr const char* pixora = "SOFTWARE\\Pixora";
 // Linux only: serial device for each "COMn" port name ("COM1" = "/dev/ttyUSB0"); a port name
 // that is missing here maps to the usual device of that number.
-inline constexpr const char* ports = "SOFTWARE\\Orva\\Ports";
+inline constexpr const char* ports = "SOFTWARE\\Orva\\Linux\\Serial Ports"; // same as platform/port_names.h
 // The per-user regional settings; a Linux store keeps the one value Helmo reads here.
 inline constexpr const char* international = "Control Panel\\International";
 

@@ -3,7 +3,7 @@
 // The satellite value "TNC Address" (Linux only, string, "host:port") names a KISS TNC on the
 // network, as a soundcard modem such as direwolf serves it; when it is set the link connects
 // there instead of opening the serial "Port". Serial "COMn" names map to devices through the
-// "SOFTWARE\Orva\Ports" key; a port missing there is /dev/ttyS(n-1).
+// "SOFTWARE\Orva\Linux\Serial Ports" key; a port missing there is /dev/ttyS(n-1).
 #pragma once
 
 #include "engine/link/tnc_sequencer.h"
