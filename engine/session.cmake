@@ -1,0 +1,8 @@
+# Brek as a program without its window: passes opened and closed in order, the status list and
+# boxes, the window messages and the commands of the menus and boxes.
+
+orva_library(NAME orva_engine_session
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/session/session_options.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/session/brek_session.cpp
+  DEPS orva_engine_reception orva_engine_upload orva_engine_log orva_engine_link orva_common_settings)
