@@ -4,5 +4,6 @@
 orva_library(NAME orva_engine_session
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/session/session_options.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/session/pass_config.cpp
     ${CMAKE_CURRENT_LIST_DIR}/session/brek_session.cpp
   DEPS orva_engine_reception orva_engine_upload orva_engine_log orva_engine_link orva_common_settings)

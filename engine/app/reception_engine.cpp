@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 namespace orva::engine {
 
@@ -53,6 +54,7 @@ ReceptionEngine::ReceptionEngine(ReceptionConfig config, ReceptionOutput& output
     rx.status = sink;
     rx.upload = config_.upload;
     rx.log = config_.log;
+    rx.monitor = config_.monitor;
     StationCalls calls{my_call_, address_or_blank(config_.bbs_call), bdcst_call_};
     dispatcher_ = std::make_unique<FrameDispatcher>(calls, config_.dispatch, rx);
 }
@@ -82,9 +84,11 @@ Status ReceptionEngine::open(std::uint64_t now_ms)
     equations_.set = std::move(loaded.set);
     if (config_.listen_only)
         post("Pass will listen only", LineColour::Red);
-    const auto params = kiss_parameter_block(config_.tx_port_nibble, config_.tx_delay_ms, config_.tx_tail_ms);
-    out_.write_bytes(params);
-    dispatcher_->arm_session();
+    if (config_.send_parameters) {
+        const auto params = kiss_parameter_block(config_.tx_port_nibble, config_.tx_delay_ms, config_.tx_tail_ms);
+        out_.write_bytes(params);
+        dispatcher_->arm_session();
+    }
     tick_due_ = now_ + kTickMs;
     checkpoint_due_ = now_ + config_.checkpoint_ms;
     opened_ = true;
@@ -151,6 +155,47 @@ void ReceptionEngine::close(std::uint64_t now_ms)
     }
 }
 
+void ReceptionEngine::set_print_headers(bool on)
+{
+    auto d = dispatcher_->settings();
+    d.print_headers = on;
+    dispatcher_->set_settings(d);
+}
+
+void ReceptionEngine::arm_session() { dispatcher_->arm_session(); }
+
+void ReceptionEngine::transmitter_request()
+{
+    scheduler_->tx_switch_on(seconds());
+}
+
+void ReceptionEngine::request_tx_switch_on()
+{
+    // 23 bytes: 0, two zero bytes, seconds to the end of the pass, latitude and longitude as
+    // little-endian IEEE doubles.
+    std::uint32_t left = 300;
+    if (pass_end_) {
+        const std::int64_t s = *pass_end_ - std::int64_t(seconds());
+        left = s > 0 ? std::uint32_t(s) : 0;
+    }
+    std::vector<std::uint8_t> info(23, 0);
+    for (int i = 0; i < 4; ++i)
+        info[std::size_t(3 + i)] = std::uint8_t(left >> (8 * i));
+    auto put_double = [&](std::size_t at, double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        for (int i = 0; i < 8; ++i)
+            info[at + std::size_t(i)] = std::uint8_t(bits >> (8 * i));
+    };
+    put_double(7, config_.latitude);
+    put_double(15, config_.longitude);
+    auto to = Ax25Address::parse(bdcst_call_.callsign() + "-15");
+    if (!to)
+        return;
+    send_kiss_frame(build_ui_frame(*to, my_call_, 1, 0xF0, info));
+    post("Requesting transmitter switch-on.", LineColour::Black);
+}
+
 void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame)
 {
     (void)port;
@@ -170,6 +215,7 @@ void ReceptionEngine::post(std::string text, LineColour colour) { out_.post(text
 
 void ReceptionEngine::on_queue_line(std::string_view text, bool full)
 {
+    out_.on_queue_line(text);
     scheduler_->on_queue_line(text, full, seconds());
     sync_requested();
 }

@@ -40,6 +40,11 @@ struct ReceptionConfig {
     std::uint64_t seed = 0;             // 0: from the system
     UploadReceiver* upload = nullptr;   // the upload client, when the host runs one
     SessionLogReceiver* log = nullptr;  // the session record
+    MonitorSink* monitor = nullptr;     // the monitor area
+    // false: the host sends the TNC its parameters (with the start-up sequence) and calls
+    // arm_session() then.
+    bool send_parameters = true;
+    double latitude = 0, longitude = 0; // station, degrees as stored (transmitter request)
 };
 
 // What the engine asks of its host.
@@ -50,6 +55,11 @@ public:
     virtual void post(const std::string& text, LineColour colour) = 0;
     // Start the mail processor on "F~" `file_argument` ("1A2B.DL", "*.DL").
     virtual void start_dispo(const std::string& /*file_argument*/) {}
+    // Each directory header written to the store, as its raw bytes.
+    virtual void on_header_stored(std::span<const std::uint8_t> /*header*/) {}
+    virtual void on_queue_line(std::string_view /*text*/) {}
+    virtual void show_request_status(const std::string& /*text*/) {}
+    virtual void select_uplink(int /*uplink*/) {}
 };
 
 class ReceptionEngine : private KissSink,
@@ -71,6 +81,14 @@ public:
     std::uint64_t next_deadline() const;
     // Pass end: hole lists, directory holes and files saved; the mail processor started.
     void close(std::uint64_t now_ms);
+    // The next frame heard starts the session (the TNC has its parameters).
+    void arm_session();
+    // The end of the pass given by the station program (station seconds).
+    void set_pass_end(std::optional<std::int64_t> end) { pass_end_ = end; }
+    void set_run_dispo(bool on) { config_.run_dispo = on; }
+    void set_print_headers(bool on);
+    // Alt+U and the tick: at most three in any 60 seconds.
+    void transmitter_request();
     // The engine wants the pass closed (timeouts, "CRC count exceeded").
     bool close_requested() const { return close_requested_; }
 
@@ -101,9 +119,13 @@ private:
     bool uploads_waiting() override;
     bool send_file_fill(std::uint32_t file_number) override;
     bool send_directory_fill() override;
+    void show_request_status(const std::string& text) override { out_.show_request_status(text); }
+    void select_uplink(int uplink) override { out_.select_uplink(uplink); }
+    void request_tx_switch_on() override;
     void arm_request_timer(std::chrono::milliseconds delay) override { request_due_ = now_ + std::uint64_t(delay.count()); }
     void stop_request_timer() override { request_due_.reset(); }
     // DirectoryListener
+    void on_header_stored(std::span<const std::uint8_t> header) override { out_.on_header_stored(header); }
     void on_up_to_date() override;
     void on_new_entry(std::uint32_t file_number, int code) override;
     int prepare_gateway(const pfh::PfhHeader& header) override;
@@ -137,6 +159,7 @@ private:
     std::uint64_t tick_due_ = 0;
     std::uint64_t checkpoint_due_ = 0;
     std::uint64_t bytes_at_last_tick_ = 0;
+    std::optional<std::int64_t> pass_end_;
     bool close_requested_ = false;
     bool opened_ = false;
 };

@@ -87,6 +87,8 @@ public:
     bool complete() const { return holes_.count() == 1 && newest_seen_; }
     std::optional<std::uint64_t> up_to_date_time() const { return up_to_date_; }
     const std::string& status_text() const { return status_text_; }
+    const DirectorySettings& settings() const { return settings_; }
+    void set_settings(const DirectorySettings& settings) { settings_ = settings; }
     const DirectoryCounters& counters() const { return counters_; }
     StatusTable* table() { return table_ ? &*table_ : nullptr; }
     const std::filesystem::path& folder() const { return folder_; }

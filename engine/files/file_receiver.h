@@ -107,6 +107,9 @@ public:
 
     // Completed files larger than "Proc Threshold", waiting for the end of the pass.
     const std::vector<std::filesystem::path>& waiting_for_pass_end() const { return waiting_; }
+    // The session-only settings boxes change these while the pass runs.
+    const FileSettings& settings() const { return settings_; }
+    void set_settings(const FileSettings& settings) { settings_ = settings; }
     const FileCounters& counters() const { return counters_; }
     // " File # Hol   %  Offset  Length" rows.
     std::string table_row(std::size_t index) const;

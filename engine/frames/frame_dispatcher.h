@@ -56,6 +56,8 @@ public:
     void arm_session();
     void on_ax25_frame(std::span<const std::uint8_t> bytes, std::chrono::sys_seconds now);
 
+    const DispatchSettings& settings() const { return settings_; }
+    void set_settings(const DispatchSettings& settings) { settings_ = settings; }
     const DispatchCounters& counters() const { return counters_; }
     std::optional<std::chrono::sys_seconds> last_heard() const { return last_heard_; }
 

@@ -84,6 +84,8 @@ public:
     void set_tail(int tail_action, std::uint32_t budget);
     void set_repeat(bool on) { repeat_ = on; }
 
+    const RequestSettings& settings() const { return settings_; }
+    void set_settings(const RequestSettings& settings) { settings_ = settings; }
     std::uint32_t requested_file() const { return requested_; }
     bool repeat() const { return repeat_; }
     bool timer_pending() const { return pending_; }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/settings/suite_settings.h"
+#include "engine/directory/status_codes.h"
 #include "engine/session/session_host.h"
 #include "engine/session/session_view.h"
 
@@ -114,9 +115,7 @@ struct FileInformation {
     std::uint64_t slot_token = 0; // which opening of the slot the box shows
 };
 
-// Download status codes the boxes offer.
-inline constexpr int kStatusMine = 11, kStatusPriority = 10, kStatusAuto = 9, kStatusAuto1 = 8, kStatusAuto2 = 7,
-                     kStatusIncremental = 6, kStatusAuto3 = 5, kStatusGrab = 4, kStatusNever = 1;
+// The boxes offer the download status codes of engine/directory/status_codes.h (kCodePriority...).
 
 enum class SessionState { NoPass, PassOpen, Closing };
 

@@ -38,6 +38,21 @@ std::vector<UploadLogEntry> UploadHost::close() {
     return client_.take_log_entries();
 }
 
+void UploadHost::set_uploading(bool on) {
+    std::lock_guard lock(mutex_);
+    client_.set_uploading(on);
+}
+
+void UploadHost::set_auto_freq(bool on) {
+    std::lock_guard lock(mutex_);
+    client_.set_auto_freq(on);
+}
+
+bool UploadHost::busy() const {
+    std::lock_guard lock(mutex_);
+    return client_.busy();
+}
+
 std::string UploadHost::bbs_status() const {
     std::lock_guard lock(mutex_);
     return bbs_status_;

@@ -27,6 +27,11 @@ public:
     std::vector<UploadLogEntry> close();
 
     const UploadClient& client() const { return client_; }
+    // The temporary settings and message 2041 change these while the pass runs.
+    void set_uploading(bool on);
+    void set_auto_freq(bool on);
+    // An upload link is up or being set up (the "U" letter).
+    bool busy() const;
     std::string bbs_status() const;
 
 private:
