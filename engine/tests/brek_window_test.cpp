@@ -3,6 +3,7 @@
 // store's satellite values are compared byte for byte afterwards.
 #include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
+#include "engine/directory/status_codes.h"
 #include "engine/link/kiss_decoder.h"
 #include "engine/link/kiss_encoder.h"
 #include "engine/session/brek_session.h"
@@ -377,7 +378,22 @@ TEST_F(BrekWindowTest, DownloadTableShowsFilesArrivingAndFileInformationNoticesA
     open();
     // Without equations the new entries are only grabbed: ask for them as the Fill box does.
     run(10'000);
-    for (std::uint32_t fn = 0x200; fn < 0x203; ++fn)
+    // A double click on a directory line opens its box; Priority makes the file wanted.
+    int dir_line = -1;
+    const auto& lines = window->status_list()->lines();
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (directory_line_file(lines[i]) == 0x202)
+            dir_line = int(i);
+    ASSERT_GE(dir_line, 0);
+    window->open_directory_line(dir_line);
+    auto* line_box = box_of<DirectoryLineBox>(window.get());
+    ASSERT_NE(line_box, nullptr);
+    EXPECT_EQ(line_box->file_number(), 0x202u);
+    line_box->choice->button(kCodePriority)->setChecked(true);
+    line_box->accept();
+    const auto wanted = session->fill_candidates();
+    EXPECT_NE(std::find(wanted.begin(), wanted.end(), 0x202u), wanted.end());
+    for (std::uint32_t fn = 0x200; fn < 0x202; ++fn)
         session->fill_file(fn, false);
     ASSERT_TRUE(run_until([&] { return window->download_table()->file_at(0) != 0; }, 60'000));
     const DownloadRow row = window->download_table()->rows()[0];
@@ -493,6 +509,14 @@ TEST_F(BrekWindowTest, PlacementAndFontAreWrittenBackToBreksSettings)
     EXPECT_EQ(after.info_x_left, 33u);
     EXPECT_EQ(after.info_y_top, 44u);
     // The window's geometry never lands in the satellites' values: TearDown checks.
+}
+
+TEST(StatusLines, DirectoryLinesNameTheirFile)
+{
+    EXPECT_EQ(directory_line_file({"     1A2 g T:ALL        F:W1AW       Hello", LineColour::Green, 0}), 0x1A2u);
+    EXPECT_EQ(directory_line_file({"File 201 set for AUTO download.", LineColour::Black, 0}), 0u);
+    EXPECT_EQ(directory_line_file({"TNC set for Full Duplex", LineColour::Black, 0}), 0u);
+    EXPECT_EQ(directory_line_file({"anything", LineColour::Black, 0x77}), 0x77u);
 }
 
 TEST(WindowFont, StoredFontRoundTrips)

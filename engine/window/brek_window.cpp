@@ -483,11 +483,14 @@ void BrekWindow::open_file_information(std::uint32_t file_number)
 void BrekWindow::open_directory_line(int index)
 {
     const auto& lines = status_list_->lines();
-    if (index < 0 || std::size_t(index) >= lines.size() || lines[std::size_t(index)].file_number == 0)
+    if (index < 0 || std::size_t(index) >= lines.size())
         return;
     const StatusLine& line = lines[std::size_t(index)];
-    const auto info = session_.file_information(line.file_number);
-    auto* b = new DirectoryLineBox(line.file_number, info ? &*info : nullptr, QString::fromStdString(line.text), this);
+    const std::uint32_t file = directory_line_file(line);
+    if (!file)
+        return;
+    const auto info = session_.file_information(file);
+    auto* b = new DirectoryLineBox(file, info ? &*info : nullptr, QString::fromStdString(line.text), this);
     b->setAttribute(Qt::WA_DeleteOnClose);
     connect(b, &QDialog::accepted, this,
             [this, b] { session_.set_directory_line_status(b->file_number(), b->status()); });

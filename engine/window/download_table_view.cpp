@@ -56,6 +56,8 @@ DownloadTableView::DownloadTableView(QWidget* parent) : QTableWidget(int(kTableR
 {
     setHorizontalHeaderLabels({tr("File"), tr("Bytes received"), tr("Holes"), tr("Progress")});
     verticalHeader()->setVisible(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     horizontalHeader()->setSectionResizeMode(FileColumn, QHeaderView::ResizeToContents);
     horizontalHeader()->setSectionResizeMode(HolesColumn, QHeaderView::ResizeToContents);

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 
 namespace orva::engine {
 
@@ -15,6 +16,15 @@ QColor colour_of(LineColour colour)
     case LineColour::Black: break;
     }
     return QColor(0, 0, 0);
+}
+
+std::uint32_t directory_line_file(const StatusLine& line)
+{
+    if (line.file_number)
+        return line.file_number;
+    static const QRegularExpression entry(QStringLiteral("^\\s*([0-9A-F]{1,8}) \\S T:"));
+    const auto m = entry.match(QString::fromStdString(line.text));
+    return m.hasMatch() ? m.captured(1).toUInt(nullptr, 16) : 0;
 }
 
 StatusListView::StatusListView(QWidget* parent) : QWidget(parent)
