@@ -545,6 +545,10 @@ void BrekWindow::save_settings()
     if (saved_)
         return;
     saved_ = true;
+    if (info_box_)
+        keep_box_position(info_box_, BrekBox::Info);
+    if (upload_box_)
+        keep_box_position(upload_box_, BrekBox::Upload);
     const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
     store_main_window(settings_, {g.x(), g.y(), g.width(), g.height()}, isMaximized());
     if (!store_ || store_->read_only())
