@@ -32,14 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "dirview_window_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
 
 bool spin_until(const std::function<bool()>& done, std::chrono::seconds limit = 20s)
 {
@@ -109,7 +101,6 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run the tests under dbus-run-session";
-        app();
         root = fs::temp_directory_path() /
                ("orva-tessel-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -439,3 +430,13 @@ TEST(WindowRules, StatisticsWithNoCompressedFilesShowZeroPercent)
 
 } // namespace
 } // namespace orva::dirview
+
+int main(int argc, char** argv)
+{
+    // Discovery runs this without the presets' environment: the window never needs a display.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The application must outlive every window and go before the process's static objects.
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
