@@ -397,6 +397,45 @@ TEST_F(TesselWindowTest, HeadersAdvisedByTheEngineAppearLive)
     EXPECT_EQ(window->model().row(*window->selected_row()).file_number, 0x108u) << "the selection stays on its file";
 }
 
+TEST_F(TesselWindowTest, ReplyViewAndSendStartProgramsWithArgumentLists)
+{
+    write_directory({{0x300, "G0ABC", "EVIL\nF~/etc", "Re: <i>hi</i>\x01~T~x", 0, 500},
+                     {0x301, "ALL", "W1AW", "Run me", 6, 500, "SETUP", "EXE"}});
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    // Header texts are shown as they are: no markup, control bytes visible.
+    EXPECT_TRUE(row_text(1).contains("Re: <i>hi</i>")) << row_text(1).toStdString();
+    EXPECT_FALSE(row_text(1).contains(QChar(1)));
+
+    window->select_row(1);
+    QTest::keyClick(window->list(), Qt::Key_R, Qt::AltModifier);
+    ASSERT_EQ(host.launched.size(), 1u);
+    const auto& reply = host.launched[0];
+    EXPECT_EQ(reply[0], (root / "QUILLET.EXE").string());
+    for (std::size_t i = 1; i < reply.size(); ++i)
+        EXPECT_EQ(reply[i].find('\n'), std::string::npos) << reply[i];
+    EXPECT_EQ(reply[1], "D~EVILF/ETC");
+    EXPECT_EQ(reply[2], "S~AO-16");
+    EXPECT_EQ(reply[3].rfind("T~Re: <i>hi</i>", 0), 0u) << reply[3];
+    EXPECT_EQ(reply[3].find('~', 2), std::string::npos);
+
+    QTest::keyClick(window->list(), Qt::Key_O, Qt::AltModifier);
+    ASSERT_EQ(host.launched.size(), 2u);
+    EXPECT_EQ(host.launched[1], (std::vector<std::string>{(root / "QUILLET.EXE").string(), "S~AO-16"}));
+
+    // A program asks first; No ends the command.
+    window->select_row(0);
+    host.answer = false;
+    window->action("View")->trigger();
+    ASSERT_EQ(host.asked.size(), 1u);
+    EXPECT_EQ(host.asked[0].second, "This file is an executable file.  Are you sure you wish to run this program?");
+    EXPECT_TRUE(host.opened.empty());
+    host.answer = true;
+    window->view_file();
+    ASSERT_EQ(host.opened.size(), 1u);
+    EXPECT_EQ(host.opened[0].filename(), "SETUP.EXE");
+}
+
 TEST(WindowRules, PlacementFallsBackOffTheScreen)
 {
     settings::TesselSettings s;
