@@ -150,6 +150,12 @@ TesselWindow::TesselWindow(TesselOptions options, QWidget* parent)
     live_timer_->setInterval(250);
     connect(live_timer_, &QTimer::timeout, this, [this] {
         pending_live_ = false;
+        if (!loaded_ && model_.entry_count() > 0) {
+            // A satellite seen for the first time: its directory starts with this pass.
+            set_loaded(true);
+            apply_mode(kModeAll);
+            return;
+        }
         if (!searched_)
             after_list_rebuilt_keeping([this] { return model_.select_mode(model_.current_mode()); });
     });
@@ -447,8 +453,13 @@ bool TesselWindow::open_satellite(const std::string& name)
     }
     fill_modes();
     table_->reset();
-    if (!report.message.empty())
-        host_->inform(report.message, report.detail.empty() ? report.message : report.detail);
+    if (!report.message.empty()) {
+        // "Satellite Directory not found" carries the path as its text; the others stand alone.
+        if (report.detail.empty())
+            host_->inform("Tessel", report.message);
+        else
+            host_->inform(report.message, report.detail);
+    }
     set_loaded(report.loaded);
     after_list_rebuilt(std::nullopt);
     if (link_)

@@ -397,6 +397,26 @@ TEST_F(TesselWindowTest, HeadersAdvisedByTheEngineAppearLive)
     EXPECT_EQ(window->model().row(*window->selected_row()).file_number, 0x108u) << "the selection stays on its file";
 }
 
+TEST_F(TesselWindowTest, AFirstPassFillsAnEmptyDirectoryLive)
+{
+    make_window(true);
+    EXPECT_FALSE(window->open_satellite("AO-16"));
+    ASSERT_FALSE(host.told.empty());
+    EXPECT_EQ(host.told.back(), std::make_pair(std::string("Tessel"), std::string("There are no PFH files to load")));
+    EXPECT_FALSE(window->action("Priority")->isEnabled());
+
+    test::DataServerThread server("MicroSat");
+    ASSERT_TRUE(server.ok());
+    auto engine = messenger->create_window("Brek:MAIN", "Brek [AO-16]", {});
+    ASSERT_TRUE(engine);
+    window->connect_engine();
+    ASSERT_TRUE(window->engine_connected());
+    server.advise("Directory", "PFH", "PFH", header_bytes({0x400, "ALL", "VK2XYZ", "First light"}));
+    ASSERT_TRUE(spin_until([&] { return window->list()->model()->rowCount() == 1; }));
+    EXPECT_TRUE(window->action("Priority")->isEnabled());
+    EXPECT_EQ(window->mode_selector()->currentText(), "All files");
+}
+
 TEST_F(TesselWindowTest, ReplyViewAndSendStartProgramsWithArgumentLists)
 {
     write_directory({{0x300, "G0ABC", "EVIL\nF~/etc", "Re: <i>hi</i>\x01~T~x", 0, 500},
