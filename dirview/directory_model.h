@@ -142,7 +142,8 @@ public:
     // message flag, and marks NEVER when "Mark Never" is on.
     DeleteResult delete_files(std::size_t row);
 
-    // The display list becomes every entry matching the filled fields (Custom search).
+    // The display list becomes every entry matching the filled fields (Custom search);
+    // current_mode() is then empty until the next select_mode.
     void search(const SearchFields& fields);
 
     // Arguments (after the program name) for the message composer. Header texts lose line

@@ -1,5 +1,7 @@
 #include "dirview/directory_model.h"
 #include "dirview/tests/directory_fixture.h"
+#include "common/settings/satellite_record.h"
+#include "common/settings/suite_settings.h"
 #include "engine/directory/status_table.h"
 
 #include <gtest/gtest.h>
@@ -635,6 +637,43 @@ TEST(DirectoryModel, DisplayListStopsAtItsLimit)
     c.display_limit = 100000;
     ASSERT_TRUE(m.open(c).loaded);
     EXPECT_EQ(m.row_count(), 1300u);
+}
+
+} // namespace
+} // namespace orva::dirview
+
+namespace orva::dirview {
+namespace {
+
+TEST(DirectoryConfig, ReadFromTheStore)
+{
+    testing::TempDir root;
+    auto store = platform::Store::open(root.path() / "store.db", platform::Access::ReadWrite);
+    ASSERT_TRUE(store);
+    settings::StationSettings station;
+    station.callsign = "W1ME";
+    ASSERT_TRUE(settings::write_station(*store, station));
+    settings::TesselSettings t;
+    t.mark_never = 1;
+    t.maximum_pfh_files = 25;
+    ASSERT_TRUE(settings::write_tessel(*store, t));
+    auto key = settings::create_satellite_key(*store, "AO-16");
+    ASSERT_TRUE(key);
+    settings::SatelliteRecord r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.path().string());
+    ASSERT_TRUE(settings::write_satellite(*store, *key, r));
+    const settings::SatelliteRecord written = settings::read_satellite_key(*store, *key);
+
+    auto c = read_directory_config(*store, "ao-16");
+    ASSERT_TRUE(c) << c.error().message;
+    EXPECT_EQ(c->satellite, "AO-16");
+    EXPECT_EQ(c->callsign, "W1ME");
+    EXPECT_EQ(c->folders.satellite, written.satellite_directory);
+    EXPECT_EQ(c->folders.bbs, written.bbs_directory);
+    EXPECT_TRUE(c->mark_never);
+    EXPECT_FALSE(c->load_bbs);
+    EXPECT_EQ(c->maximum_pfh_files, 25u);
+    EXPECT_EQ(c->maximum_messages, 999u);
+    EXPECT_FALSE(read_directory_config(*store, "UO-22"));
 }
 
 } // namespace
