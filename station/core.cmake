@@ -67,3 +67,5 @@ if(ORVA_BUILD_APPS AND ORVA_BUILD_TESTS)
   add_dependencies(test_station_helmo station_test_brek)
   target_compile_definitions(test_station_helmo PRIVATE ORVA_TEST_BREK="$<TARGET_FILE:station_test_brek>")
 endif()
+
+orva_fuzzer(NAME schedule_file SOURCES ${PROJECT_SOURCE_DIR}/fuzz/schedule_file.cpp DEPS orva_station_schedule)
