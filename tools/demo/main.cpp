@@ -349,6 +349,9 @@ int Demo::prepare_pass()
     if (!ao)
         return fail(ao.error().message);
     sat_dir_ = ao->satellite_directory;
+    // The engine fetches only what an equation wants: here, everything.
+    if (Status s = write_file_atomic(sat_dir_ / "Brek Equations.TXT", std::string_view("[AUTO] { FILESIZE > 1 }\r\n")); !s)
+        return fail(s.error().message);
     message_ = tools::demo_upload_message(st.callsign, std::uint32_t(now));
     if (Status s = write_file_atomic(sat_dir_ / "DEMO.OUT", std::span<const std::uint8_t>(message_)); !s)
         return fail(s.error().message);
