@@ -25,6 +25,7 @@ endif()
 orva_library(NAME orva_station_core
   SOURCES
     core/events.cpp
+    core/event_run.cpp
     core/tracking_list.cpp
     core/track_data.cpp
     core/pass_execution.cpp
@@ -37,6 +38,7 @@ orva_test(MODULE station NAME test_station_core
   SOURCES
     tests/station_core_test.cpp
     tests/events_test.cpp
+    tests/event_run_test.cpp
     tests/tracking_list_test.cpp
   DEPS orva_station_core)
 

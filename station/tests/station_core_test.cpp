@@ -71,6 +71,43 @@ TEST(StationCore, SearchOnTheWorkerGivesTheSameScheduleAsOneThread)
         EXPECT_EQ(encode_pass_entry(a[i]), encode_pass_entry(b[i])) << i;
 }
 
+// The next AOS/LOS of each tracked satellite comes from a worker of its own; the table it gives
+// (countdowns and order) is the one a search inside the loop gives.
+TEST(StationCore, NextEventWorkersGiveTheSameTableAsTheLoopItself)
+{
+    std::vector<elements::KepRecord> records = reference_records();
+    elements::KepDatabase db;
+    std::vector<std::string> names;
+    for (int i = 0; i < 8; ++i) {
+        db.add_record(records[std::size_t(i)]);
+        names.push_back(records[std::size_t(i)].name);
+    }
+    Sim inline_search, workers;
+    inline_search.core->set_next_event_workers(false);
+    inline_search.core->set_tracking(names, db, kReferenceStart);
+    workers.core->set_tracking(names, db, kReferenceStart);
+    int compared = 0;
+    for (std::int64_t t = kReferenceStart; t < kReferenceStart + 6 * 3600; t += 37) {
+        inline_search.core->tick(t);
+        workers.core->tick(t);
+        workers.core->wait_next_events();
+        LiveView a = inline_search.core->live_view(t), b = workers.core->live_view(t);
+        ASSERT_EQ(a.rows, b.rows) << "at " << t;
+        ++compared;
+    }
+    EXPECT_GT(compared, 500);
+    // Elements reloaded while a worker runs: its stale answer is not kept.
+    workers.core->tick(kReferenceStart + 7 * 3600);
+    workers.core->reload_elements(db, kReferenceStart + 7 * 3600);
+    workers.core->wait_next_events();
+    inline_search.core->reload_elements(db, kReferenceStart + 7 * 3600);
+    inline_search.core->tick(kReferenceStart + 7 * 3600 + 1);
+    workers.core->tick(kReferenceStart + 7 * 3600 + 1);
+    workers.core->wait_next_events();
+    EXPECT_EQ(inline_search.core->live_view(kReferenceStart + 7 * 3600 + 1).rows,
+              workers.core->live_view(kReferenceStart + 7 * 3600 + 1).rows);
+}
+
 TEST(StationCore, FullPassMessagesInOrderAndProgramClosedAtLos)
 {
     Sim sim;
