@@ -14,3 +14,14 @@ if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
     COMMAND dbus-run-session -- $<TARGET_FILE:orva-demo> --quiet)
   set_tests_properties(tools_demo_end_to_end PROPERTIES LABELS tools TIMEOUT 400)
 endif()
+
+if(ORVA_BUILD_APPS)
+  orva_test(MODULE tools NAME tools_station_commands_test SERIAL TIMEOUT 120
+    SOURCES tests/station_commands_test.cpp
+    DEPS orva_tools_demo orva_tools_setup)
+endif()
+if(TARGET tools_station_commands_test)
+  target_compile_definitions(tools_station_commands_test PRIVATE
+    ORVA_PASSES="$<TARGET_FILE:orva-passes>" ORVA_HELMO="$<TARGET_FILE:helmo>")
+  add_dependencies(tools_station_commands_test orva-passes helmo)
+endif()

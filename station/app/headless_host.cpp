@@ -157,6 +157,8 @@ Status HeadlessHost::start()
     core_->dispatch_now(t);
     log("Helmo started: station " + st.callsign + ", " + std::to_string(core_->schedule_snapshot().size()) +
         " passes loaded, searching " + std::to_string(helmo.schedule_days) + " day(s) ahead");
+    // The first table a few seconds in, once the search and the next-event workers have answered.
+    last_table_ = t - 57;
     tick_timer_.start(975);
     return {};
 }
