@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <unistd.h>
 #include <map>
 
 #include "station/core/search_worker.h"
@@ -12,6 +14,7 @@ namespace orva::station {
 namespace {
 
 using namespace testing;
+namespace fs = std::filesystem;
 
 // Drives the core as the host would: the tracking loop once a second, the pass thread at the
 // times it asks for.
@@ -156,6 +159,27 @@ TEST(StationCore, FullPassMessagesInOrderAndProgramClosedAtLos)
     EXPECT_EQ(e->ended_by_station, 1);
     EXPECT_EQ(e->last_run_end, first.run_end + 10);
     EXPECT_FALSE(sim.core->dispatcher_snapshot().running.running);
+}
+
+// The running pass's entry goes (a redo, then the satellite removed) while the program runs: the
+// pass still ends, writes its result nowhere, and leaves the station free.
+TEST(StationCore, APassOutlivingItsEntryEndsCleanly)
+{
+    Sim sim;
+    sim.core->add_satellite(reference_records()[0], 10, 0, 25, 0, 0, sim.now);
+    sim.core->run_search(sim.now);
+    PassEntry first = sim.core->schedule_snapshot().front();
+    sim.run_until(first.run_start + 30);
+    ASSERT_TRUE(sim.core->dispatcher_snapshot().running.running);
+    fs::path file = fs::temp_directory_path() / ("orva-redo-" + std::to_string(::getpid()) + ".DAT");
+    sim.core->redo_schedule(sim.now, file);
+    sim.core->remove_satellite(first.name);
+    EXPECT_TRUE(sim.core->schedule_snapshot().empty());
+    sim.run_until(first.los + 200);
+    EXPECT_FALSE(sim.core->dispatcher_snapshot().running.running);
+    EXPECT_FALSE(sim.core->pass_active());
+    EXPECT_TRUE(sim.core->schedule_snapshot().empty());
+    fs::remove(file);
 }
 
 TEST(StationCore, UnreadableSettingsNeverRestartThePass)

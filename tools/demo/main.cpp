@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -190,6 +191,8 @@ private:
     int prepare_pass();
     int run_pass();
     int check();
+    // Program lines, indented: "station" is helmo and the programs it starts (brek, its output
+    // goes to helmo's terminal).
     void relay(const char* who, const std::vector<std::string>& lines);
     void stop_all();
 
@@ -209,7 +212,7 @@ void Demo::relay(const char* who, const std::vector<std::string>& lines)
         if (std::string_view(who) == "satsim")
             satsim_lines_.push_back(l);
         if (!opt_.quiet) {
-            std::printf("  %-6s | %s\n", who, l.c_str());
+            std::printf("  %-7s | %s\n", who, l.c_str());
             std::fflush(stdout);
         }
     }
@@ -218,9 +221,9 @@ void Demo::relay(const char* who, const std::vector<std::string>& lines)
 void Demo::stop_all()
 {
     if (helmo_) {
-        relay("helmo", helmo_->read_lines());
+        relay("station", helmo_->read_lines());
         helmo_->stop(15s);
-        relay("helmo", helmo_->read_lines());
+        relay("station", helmo_->read_lines());
         helmo_.reset();
     }
     if (satsim_) {
@@ -369,24 +372,28 @@ int Demo::run_pass()
     // Long enough for the pass, the pass end and the program's own closing.
     const std::int64_t give_up = pass_.los + 120;
     bool over = false, started = false;
-    while (!over && !g_interrupted) {
+    // After the pass Helmo finishes its after-pass steps: a moment before it is stopped.
+    std::optional<std::chrono::steady_clock::time_point> settle;
+    while (!g_interrupted && (!settle || std::chrono::steady_clock::now() < *settle)) {
         pollfd p[2] = {{helmo_->output_fd(), POLLIN, 0}, {satsim_->output_fd(), POLLIN, 0}};
         ::poll(p, 2, 500);
         for (const std::string& l : helmo_->read_lines()) {
-            relay("helmo", {l});
+            relay("station", {l});
             if (l.find("started ") != std::string::npos && l.find("brek") != std::string::npos)
                 started = true;
-            if (l.find("pass of AO-16 over") != std::string::npos)
+            if (l.find("pass of AO-16 over") != std::string::npos && !over) {
                 over = true;
+                settle = std::chrono::steady_clock::now() + 2s;
+            }
         }
         relay("satsim", satsim_->read_lines());
         if (auto code = helmo_->poll_exit()) {
-            relay("helmo", helmo_->read_lines());
+            relay("station", helmo_->read_lines());
             return fail("helmo ended early (exit " + std::to_string(*code) + ")");
         }
         if (satsim_->poll_exit())
             return fail("orva satsim ended during the pass");
-        if (wall_now() > give_up)
+        if (!over && wall_now() > give_up)
             return fail(started ? "the pass did not end by " + clock_of(give_up) + " UTC"
                                 : "helmo did not start brek for the pass");
     }
@@ -395,7 +402,7 @@ int Demo::run_pass()
     // Helmo saves its schedule on SIGTERM; the satellite prints its counters.
     helmo_->signal_group(SIGTERM);
     auto code = helmo_->wait_for(15s);
-    relay("helmo", helmo_->read_lines());
+    relay("station", helmo_->read_lines());
     if (!code)
         return fail("helmo did not stop within 15 s of SIGTERM");
     return 0;
