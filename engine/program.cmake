@@ -27,4 +27,9 @@ if(ORVA_BUILD_APPS)
   if(TARGET engine_brek_program_test)
     add_dependencies(engine_brek_program_test brek orva-satsim)
   endif()
+
+  orva_test(MODULE engine NAME engine_terminal_view_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/terminal_view_test.cpp
+    DEPS orva_engine_brek_host)
+
 endif()

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace orva::engine {
 
@@ -47,7 +48,15 @@ std::variant<std::unique_ptr<BrekHost>, BrekHost::Refusal> BrekHost::create(Brek
         return Refusal{kExitNoStore, "Error connecting to registry: " + stores.error().message};
     std::unique_ptr<BrekHost> host(new BrekHost(std::move(options), std::move(messenger),
                                                 std::make_unique<settings::EngineStores>(std::move(*stores))));
-    if (auto s = host->register_window(); !s) {
+    Status registered = host->register_window();
+    // The bus may not yet have seen that the owner of a left-over name is gone.
+    for (int tries = 0; !registered && registered.error().code == platform::already_running && tries < 30; ++tries) {
+        if (host->messenger_->raise({kBrekClass, ""}))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        registered = host->register_window();
+    }
+    if (auto s = registered; !s) {
         if (s.error().code == platform::already_running)
             return Refusal{kExitAlreadyRunning, "Brek is already running"};
         host->session().post("Cannot register the window " + std::string(kBrekClass) + ": " + s.error().message,
