@@ -58,9 +58,15 @@ const ServedFile* Satellite::find(std::uint32_t file_number) const
 
 Frame Satellite::ui(const Ax25Address& to, std::uint8_t pid, std::span<const std::uint8_t> info) const
 {
+    return ui_from(bdcst_, to, pid, info);
+}
+
+Frame Satellite::ui_from(const Ax25Address& from, const Ax25Address& to, std::uint8_t pid,
+                         std::span<const std::uint8_t> info)
+{
     Frame f;
     const auto d = to.wire(false, false);
-    const auto s = bdcst_.wire(false, true);
+    const auto s = from.wire(false, true);
     f.insert(f.end(), d.begin(), d.end());
     f.insert(f.end(), s.begin(), s.end());
     f.push_back(0x03);
@@ -242,15 +248,11 @@ std::vector<Frame> Satellite::poll(std::uint64_t now_ms)
         next_telemetry_ = now_ms + config_.telemetry_ms;
         std::vector<std::uint8_t> t;
         wr32(t, config_.epoch + std::uint32_t(now_ms / 1000));
-        Frame f;
-        const auto d = Ax25Address::fixed("TLM").wire(false, false);
-        const auto s = bbs_.wire(false, true);
-        f.insert(f.end(), d.begin(), d.end());
-        f.insert(f.end(), s.begin(), s.end());
-        f.push_back(0x03);
-        f.push_back(kPidText);
-        f.insert(f.end(), t.begin(), t.end());
-        out.push_back(std::move(f));
+        out.push_back(ui_from(bbs_, Ax25Address::fixed("TLM"), kPidText, t));
+        // The ground station's efficiency figure compares what it heard with this count.
+        const std::string status = "B: " + std::to_string(bytes_broadcast_);
+        out.push_back(ui_from(bbs_, Ax25Address::fixed("STATUS"), kPidText,
+                              std::span(reinterpret_cast<const std::uint8_t*>(status.data()), status.size())));
     }
     for (;;) {
         if (outgoing_.empty()) {
@@ -264,6 +266,9 @@ std::vector<Frame> Satellite::poll(std::uint64_t now_ms)
         if (budget_ < double(outgoing_.front().size()))
             break;
         budget_ -= double(outgoing_.front().size());
+        const Frame& next = outgoing_.front();
+        if (next.size() > 16 && (next[15] == kPidFile || next[15] == kPidDir))
+            bytes_broadcast_ += next.size() - 16;
         out.push_back(std::move(outgoing_.front()));
         outgoing_.pop_front();
     }

@@ -75,6 +75,8 @@ private:
     void file_frames(const ServedFile& f, std::uint32_t offset, std::uint32_t length, std::uint16_t block);
     void directory_frames(const ServedFile& f, std::uint16_t block);
     Frame ui(const engine::Ax25Address& to, std::uint8_t pid, std::span<const std::uint8_t> info) const;
+    static Frame ui_from(const engine::Ax25Address& from, const engine::Ax25Address& to, std::uint8_t pid,
+                         std::span<const std::uint8_t> info);
     Frame with_crc(std::vector<std::uint8_t> field) const;
 
     SatelliteConfig config_;
@@ -87,6 +89,7 @@ private:
     double budget_ = 0;
     std::uint64_t next_queue_line_ = 0;
     std::uint64_t next_telemetry_ = 0;
+    std::uint64_t bytes_broadcast_ = 0; // broadcast information bytes sent, as the status line counts them
     bool started_ = false;
     SatelliteCounters counters_;
 };

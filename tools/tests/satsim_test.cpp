@@ -141,6 +141,33 @@ TEST(Satsim, QueueLinesAndRefusals)
     EXPECT_EQ(sat.counters().bad_requests, 1u);
 }
 
+TEST(Satsim, StatusLinesCountTheBroadcastBytesSentBeforeThem)
+{
+    Satellite sat({}, {make_file(0x101, 3000, 1000)});
+    sat.on_uplink_frame(uplink(0xBB, engine::file_request_whole(0x101, 200)), 0);
+    std::uint64_t sent = 0;
+    std::vector<std::uint64_t> counted, expected;
+    std::vector<Bytes> keep;
+    for (std::uint64_t t = 0; t <= 30000; t += 100) {
+        for (auto& raw : sat.poll(t)) {
+            keep.push_back(std::move(raw));
+            auto f = engine::parse_ax25_frame(keep.back());
+            ASSERT_TRUE(f);
+            if (*f->pid == 0xBB || *f->pid == 0xBD) {
+                sent += f->info.size();
+            } else if (f->destination.callsign() == "STATUS") {
+                const std::string text(f->info.begin(), f->info.end());
+                ASSERT_EQ(text.rfind("B: ", 0), 0u) << text;
+                counted.push_back(std::stoull(text.substr(3)));
+                expected.push_back(sent);
+            }
+        }
+    }
+    ASSERT_GE(counted.size(), 3u);
+    EXPECT_EQ(counted, expected);
+    EXPECT_GT(counted.back(), 3000u);
+}
+
 TEST(Satsim, ChannelDropsCorruptsAndReordersTheSetShare)
 {
     Channel ch({0.3, 0.1, 0.05, 9});
