@@ -292,9 +292,20 @@ TEST_F(QuilletProgram, QueuedMessageUploadsToTheSimulatedSatellite)
     satellite.add_file(std::move(*served));
     ASSERT_EQ(satellite.files().size(), 1u);
     EXPECT_EQ(satellite.files()[0].file_number, finished[0].file_number);
-    // The satellite's copy holds the message whole, header and all.
+    // The satellite serves the message under its own header, numbered by the server.
     const Bytes& held = satellite.files()[0].bytes;
-    EXPECT_NE(std::search(held.begin(), held.end(), queued.begin(), queued.end()), held.end());
+    pfh::ParseOptions zero;
+    zero.allow_zero_file_number = true;
+    auto sent = pfh::parse_pfh(queued, zero);
+    auto kept = pfh::parse_pfh(held);
+    ASSERT_TRUE(sent && kept);
+    EXPECT_EQ(kept->file_number, finished[0].file_number);
+    EXPECT_EQ(kept->upload_time, std::optional<std::uint32_t>(kNow));
+    EXPECT_EQ(kept->title, sent->title);
+    EXPECT_EQ(kept->source, sent->source);
+    EXPECT_EQ(kept->destination, sent->destination);
+    EXPECT_TRUE(std::equal(held.begin() + std::ptrdiff_t(kept->header_length), held.end(),
+                           queued.begin() + std::ptrdiff_t(sent->header_length), queued.end()));
 }
 
 } // namespace

@@ -12,11 +12,20 @@ std::optional<ServedFile> served_upload(const FinishedUpload& upload, std::uint3
     ServedFile f;
     f.file_number = upload.file_number;
     f.upload_time = now;
-    auto parsed = pfh::parse_pfh(*bytes);
+    // An uploaded header carries file number 0; the server gives it its number and upload time.
+    pfh::ParseOptions options;
+    options.allow_zero_file_number = true;
+    auto parsed = pfh::parse_pfh(*bytes, options);
     if (parsed && parsed->file_size == bytes->size()) {
-        f.file_type = parsed->file_type.value_or(0);
-        f.header_length = parsed->header_length;
-        f.bytes = std::move(*bytes);
+        pfh::PfhHeader h = std::move(*parsed);
+        const std::span<const std::uint8_t> body(bytes->data() + h.header_length, bytes->size() - h.header_length);
+        h.file_number = upload.file_number;
+        h.upload_time = now;
+        f.file_type = h.file_type.value_or(0);
+        f.bytes = pfh::build_pfh_file(std::move(h), body);
+        auto back = pfh::parse_pfh(f.bytes);
+        if (!back) return std::nullopt;
+        f.header_length = back->header_length;
         return f;
     }
     pfh::PfhHeader h;
