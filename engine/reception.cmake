@@ -1,5 +1,5 @@
 # Brek's reception: the directory store and status table, file reception with hole lists, the
-# broadcast request scheduler, and the headless receive host.
+# broadcast request scheduler.
 
 orva_library(NAME orva_engine_directory
   SOURCES
@@ -38,17 +38,6 @@ orva_test(MODULE engine NAME engine_reception_requests_test
 orva_library(NAME orva_engine_reception
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/app/reception_engine.cpp
   DEPS orva_engine_files orva_engine_requests)
-
-orva_program(NAME brek
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/app/brek_main.cpp ${CMAKE_CURRENT_LIST_DIR}/app/link_port.cpp
-  DEPS orva_engine_reception orva_engine_upload orva_common_settings orva_platform_launcher)
-
-orva_test(MODULE engine NAME engine_reception_e2e_test SERIAL TIMEOUT 600
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_e2e_test.cpp
-  DEPS orva_engine_files orva_common_settings)
-if(TARGET engine_reception_e2e_test)
-  add_dependencies(engine_reception_e2e_test brek orva-satsim)
-endif()
 
 orva_fuzzer(NAME hole_file SOURCES ${PROJECT_SOURCE_DIR}/fuzz/hole_file.cpp DEPS orva_engine_files)
 orva_fuzzer(NAME directory_files SOURCES ${PROJECT_SOURCE_DIR}/fuzz/directory_files.cpp DEPS orva_engine_directory)

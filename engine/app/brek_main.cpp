@@ -1,332 +1,237 @@
-// brek --headless SAT: one pass of reception without a window. Opens the TNC named in the store,
-// receives and requests for the pass length given, then closes as at the end of a pass.
-#include "common/settings/engine_stores.h"
-#include "common/settings/keys.h"
-#include "common/settings/satellite_record.h"
-#include "common/settings/suite_settings.h"
-#include "engine/app/link_port.h"
-#include "engine/app/reception_engine.h"
-#include "platform/launcher.h"
-#include "engine/link/kiss_encoder.h"
+// brek SAT: the engine with its window. brek --headless SAT: the same session without a window,
+// its status list on the terminal, for unattended stations. brek --replay FILE.KSS SAT: a
+// capture fed through the receive path of SAT's pass.
+#include "engine/app/brek_host.h"
+#include "engine/app/terminal_view.h"
 #include "engine/log/kiss_replay.h"
-#include "engine/log/session_recorder.h"
-#include "engine/upload/upload_host.h"
+#include "engine/window/run_brek_window.h"
 
-#include <algorithm>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWidget>
+
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <poll.h>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
 using namespace orva;
-namespace fs = std::filesystem;
 
-volatile std::sig_atomic_t g_stop = 0;
-void on_signal(int) { g_stop = 1; }
+int g_signal_pipe[2] = {-1, -1};
 
-void usage()
+void on_signal(int)
 {
-    std::fprintf(stderr, "usage: brek --headless SATELLITE [--pass-seconds N] [--port DEVICE] [--clock-rate X]\n"
-                         "            [--seed N] [--checkpoint-seconds N]\n"
-                         "       brek --replay FILE.KSS SATELLITE\n"
-                         "Receives one pass of SATELLITE (a \"Name\" of the store) without a window.\n");
+    const int saved = errno;
+    const char c = 1;
+    (void)!::write(g_signal_pipe[1], &c, 1);
+    errno = saved;
 }
 
-const char* colour_name(engine::LineColour c)
+void usage(std::FILE* to)
 {
-    switch (c) {
-    case engine::LineColour::Red: return "red";
-    case engine::LineColour::Blue: return "blue";
-    case engine::LineColour::DarkRed: return "darkred";
-    case engine::LineColour::Green: return "green";
-    default: return "black";
-    }
+    std::fprintf(to, "usage: brek [--headless] SATELLITE [--pass-seconds N] [--port DEVICE] [--clock-rate X]\n"
+                     "            [--seed N] [--checkpoint-seconds N]\n"
+                     "       brek --replay FILE.KSS SATELLITE\n"
+                     "Runs the pass of SATELLITE (a \"Name\" of the station settings): with its window, or with\n"
+                     "--headless on the terminal. The pass ends when the station closes it, after --pass-seconds\n"
+                     "of station time, or on Ctrl+C.\n");
 }
 
-struct Host : engine::ReceptionOutput {
-    int fd = -1;
-    std::string satellite;
-    fs::path folder;
-    std::vector<std::uint8_t> pending;
-
-    void write_bytes(std::span<const std::uint8_t> bytes) override
-    {
-        pending.insert(pending.end(), bytes.begin(), bytes.end());
-        flush();
-    }
-    void flush()
-    {
-        while (!pending.empty()) {
-            const ssize_t n = ::write(fd, pending.data(), pending.size());
-            if (n > 0) {
-                pending.erase(pending.begin(), pending.begin() + n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            break; // full: the rest goes when the port is writable
-        }
-    }
-    void post(const std::string& text, engine::LineColour colour) override
-    {
-        std::printf("[%s] %s\n", colour_name(colour), text.c_str());
-    }
-    fs::path suite;
-    platform::Launcher launcher;
-    void start_dispo(const std::string& file) override
-    {
-        // "%s\DISPO.EXE S~%s F~%lX.DL", started minimised without activation.
-        platform::LaunchOptions options;
-        options.working_directory = folder;
-        options.show = platform::ShowMode::MinimisedNoActivate;
-        auto p = launcher.start({(suite / "DISPO.EXE").string(), "S~" + satellite, "F~" + file}, options);
-        if (!p)
-            std::printf("[red] Cannot start Dispo for %s: %s\n", file.c_str(), p.error().message.c_str());
-    }
+struct Arguments {
+    std::string satellite, replay;
+    bool headless = false;
+    engine::BrekHostOptions host;
 };
 
-std::uint64_t wall_ms()
+bool number(const char* text, double& out)
 {
-    return std::uint64_t(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count());
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text, &end);
+    if (errno || end == text || *end)
+        return false;
+    out = v;
+    return true;
+}
+
+// Exit code 2 and a message on a bad command line; -1 to go on.
+int parse(int argc, char** argv, Arguments& a)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](double& out, bool positive) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "brek: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            if (!number(argv[++i], out) || (positive ? !(out > 0) : out < 0)) {
+                std::fprintf(stderr, "brek: %s: \"%s\" is not a %s number\n", arg.c_str(), argv[i],
+                             positive ? "positive" : "non-negative");
+                return false;
+            }
+            return true;
+        };
+        double v = 0;
+        if (arg == "--headless") {
+            a.headless = true;
+        } else if (arg == "--replay") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "brek: --replay needs a capture file\n");
+                return 2;
+            }
+            a.replay = argv[++i];
+        } else if (arg == "--port") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "brek: --port needs a device or host:port\n");
+                return 2;
+            }
+            a.host.port_override = argv[++i];
+        } else if (arg == "--pass-seconds") {
+            if (!value(v, true)) return 2;
+            a.host.pass_seconds = v;
+        } else if (arg == "--clock-rate") {
+            if (!value(v, true)) return 2;
+            a.host.clock_rate = v;
+        } else if (arg == "--checkpoint-seconds") {
+            if (!value(v, true)) return 2;
+            a.host.checkpoint_seconds = v;
+        } else if (arg == "--seed") {
+            if (!value(v, false)) return 2;
+            a.host.seed = std::uint64_t(v);
+        } else if (arg == "--help" || arg == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (!arg.empty() && arg[0] != '-' && a.satellite.empty()) {
+            a.satellite = arg;
+        } else {
+            std::fprintf(stderr, "brek: unknown argument %s\n", arg.c_str());
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (!a.replay.empty()) {
+        a.headless = true;
+        a.host.offline = true;
+        if (a.satellite.empty()) {
+            std::fprintf(stderr, "brek: --replay needs the satellite whose pass it replays\n");
+            return 2;
+        }
+    }
+    if (a.headless && a.satellite.empty()) {
+        usage(stderr);
+        return 2;
+    }
+    return -1;
+}
+
+// SIGINT and SIGTERM close the pass in order, as the station's close request does.
+void close_on_signals(engine::BrekHost& host)
+{
+    if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [&host] {
+        char buf[16];
+        while (::read(g_signal_pipe[0], buf, sizeof buf) > 0) {}
+        host.session().request_close();
+        host.pump();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+}
+
+std::uint64_t steady_ms()
+{
+    return std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now().time_since_epoch())
+                             .count());
+}
+
+int run_headless(int argc, char** argv, Arguments& a)
+{
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    auto made = engine::BrekHost::create(a.host);
+    if (auto* refusal = std::get_if<engine::BrekHost::Refusal>(&made)) {
+        std::fprintf(stderr, "brek: %s\n", refusal->message.c_str());
+        return refusal->exit_code;
+    }
+    auto host = std::move(std::get<std::unique_ptr<engine::BrekHost>>(made));
+    engine::TerminalView view(host->session(), stdout, ::isatty(STDOUT_FILENO) == 1, {steady_ms});
+    host->session().add_observer(&view);
+    host->set_raise_handler([] { std::printf("Another start of Brek was refused: this one runs the pass\n"); });
+    close_on_signals(*host);
+    host->start(a.satellite);
+    if (!host->session().pass_open()) {
+        // Without a window nobody could choose another satellite: end at once.
+        std::fprintf(stderr, "brek: no pass of %s could be opened\n", a.satellite.c_str());
+        host->session().remove_observer(&view);
+        return 1;
+    }
+    if (!a.replay.empty()) {
+        QTimer::singleShot(0, [&] {
+            auto n = engine::replay_kiss_capture(a.replay, [&](std::span<const std::uint8_t> bytes) {
+                host->session().feed_tnc(bytes);
+                host->session().poll();
+            });
+            if (!n)
+                host->session().post(n.error().message, engine::LineColour::Red);
+            else
+                host->session().post("Replayed " + std::to_string(*n) + " bytes of " + a.replay,
+                                     engine::LineColour::Black);
+            host->session().request_close();
+            host->pump();
+        });
+    }
+    const int rc = host->session().finished() ? 0 : QCoreApplication::exec();
+    host->session().remove_observer(&view);
+    return rc;
+}
+
+int run_window(int argc, char** argv, Arguments& a)
+{
+    QApplication app(argc, argv);
+    a.host.writable_store = true;
+    auto made = engine::BrekHost::create(a.host);
+    if (auto* refusal = std::get_if<engine::BrekHost::Refusal>(&made)) {
+        std::fprintf(stderr, "brek: %s\n", refusal->message.c_str());
+        return refusal->exit_code;
+    }
+    auto host = std::move(std::get<std::unique_ptr<engine::BrekHost>>(made));
+    host->set_raise_handler([] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible())
+                continue;
+            w->showNormal();
+            w->raise();
+            w->activateWindow();
+        }
+    });
+    close_on_signals(*host);
+    host->start_services();
+    host->arm_soon();
+    return engine::run_brek_window(host->session(), &host->local_store(), a.satellite);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string satellite, port_override;
-    double pass_seconds = 0, clock_rate = 1, checkpoint_seconds = 5;
-    std::uint64_t seed = 0;
-    bool headless = false;
-    std::string replay; // a ".KSS" capture fed through the receive path instead of the TNC
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&]() -> const char* {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "brek: %s needs a value\n", a.c_str());
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        if (a == "--headless") headless = true;
-        else if (a == "--replay") replay = next();
-        else if (a == "--pass-seconds") pass_seconds = std::atof(next());
-        else if (a == "--port") port_override = next();
-        else if (a == "--clock-rate") clock_rate = std::atof(next());
-        else if (a == "--seed") seed = std::strtoull(next(), nullptr, 10);
-        else if (a == "--checkpoint-seconds") checkpoint_seconds = std::atof(next());
-        else if (a == "--help" || a == "-h") { usage(); return 0; }
-        else if (!a.empty() && a[0] != '-' && satellite.empty()) satellite = a;
-        else { std::fprintf(stderr, "brek: unknown option %s\n", a.c_str()); usage(); return 2; }
-    }
-    if ((!headless && replay.empty()) || satellite.empty() || clock_rate <= 0) {
-        usage();
-        std::fprintf(stderr, "brek: only the headless receive run is built so far\n");
-        return 2;
-    }
-
-    auto local = platform::Store::open_default(platform::Access::ReadOnly);
-    if (!local) {
-        std::fprintf(stderr, "brek: Error connecting to registry: %s\n", local.error().message.c_str());
-        return 1;
-    }
-    auto stores = settings::EngineStores::open(std::move(*local));
-    if (!stores) {
-        std::fprintf(stderr, "brek: Error connecting to registry: %s\n", stores.error().message.c_str());
-        return 1;
-    }
-    const auto& store = stores->control();
-    auto rec = settings::read_satellite(store, satellite, settings::Program::Brek);
-    if (!rec) {
-        std::fprintf(stderr, "brek: no satellite \"%s\" in the store: %s\n", satellite.c_str(),
-                     rec.error().message.c_str());
-        return 1;
-    }
-    const auto station = settings::read_station(store, settings::Program::Brek);
-    const auto general = settings::read_general(store, settings::Program::Brek);
-
-    engine::ReceptionConfig c;
-    c.satellite = rec->name;
-    c.folder = rec->satellite_directory.empty() ? fs::path(rec->directory) : fs::path(rec->satellite_directory);
-    c.suite_folder = general.orva_directory;
-    c.my_call = station.callsign;
-    c.bbs_call = rec->bbs_callsign;
-    c.bdcst_call = rec->bdcst_callsign;
-    c.directory.enable_satgate = rec->enable_satgate != 0;
-    c.directory.satgate_reject = rec->satgate_reject;
-    c.directory.satgate_priority = rec->satgate_priority;
-    c.directory.dl_mine = rec->dl_mine != 0;
-    c.directory.ack_receipt = rec->ack_receipt != 0;
-    c.files.grab_all = rec->grab_all != 0;
-    c.files.block_bbs = rec->block_bbs != 0;
-    c.files.proc_threshold = rec->proc_threshold;
-    c.requests.auto_fill = rec->auto_fill != 0;
-    c.requests.bdcst_custom = int(rec->bdcst_custom);
-    c.requests.tail_action = int(rec->tail_action);
-    c.requests.dir_priority = int(rec->dir_priority);
-    c.requests.tx_request = rec->tx_request != 0;
-    c.requests.change_freq = rec->change_freq;
-    c.requests.uplinks = rec->uplinks;
-    c.requests.up_to_date_timeout = rec->up_to_date_timeout ? std::uint64_t(rec->up_to_date_timeout) * 60 : 86400;
-    c.requests.inactivity_timeout = rec->inactivity_timeout ? std::uint64_t(rec->inactivity_timeout) * 60 : 86400;
-    c.dispatch.bdcst_frame = rec->bdcst_frame;
-    c.dispatch.crc_close = rec->crc_close;
-    c.dispatch.ignore_shut = rec->ignore_shut != 0;
-    c.dispatch.update_keps = rec->update_keps != 0;
-    c.max_holes = rec->max_holes;
-    c.zero_start = rec->zero_start != 0;
-    c.run_dispo = rec->run_dispo != 0;
-    c.satgate_collect = rec->satgate_collect;
-    c.satgate_callsign = rec->satgate_callsign;
-    c.tx_port_nibble = std::uint8_t((rec->tx_port & 7) << 4);
-    c.tx_delay_ms = rec->tx_delay;
-    c.tx_tail_ms = rec->tx_tail;
-    c.checkpoint_ms = std::max<std::uint64_t>(200, std::uint64_t(checkpoint_seconds * 1000));
-    c.seed = seed;
-
-    Result<int> fd = make_error("no TNC port");
-    if (!replay.empty())
-        fd = -1;
-    else if (!port_override.empty())
-        fd = engine::open_serial_device(port_override, rec->speed);
-    else if (!rec->tnc_address.empty())
-        fd = engine::open_tcp_tnc(rec->tnc_address);
-    else {
-        const std::string com = "COM" + std::to_string(rec->port);
-        auto device = store.read_string(settings::keys::ports, com, 256);
-        fd = engine::open_serial_device(device ? *device : "/dev/ttyS" + std::to_string(rec->port ? rec->port - 1 : 0),
-                                        rec->speed);
-    }
-    if (!fd) {
-        std::fprintf(stderr, "brek: %s\n", fd.error().message.c_str());
-        return 1;
-    }
-
-    Host host;
-    host.fd = *fd;
-    host.satellite = rec->name;
-    host.folder = c.folder;
-    host.suite = c.suite_folder;
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    std::signal(SIGTERM, on_signal);
-    std::signal(SIGINT, on_signal);
     std::signal(SIGPIPE, SIG_IGN);
-
-    // The engine's clock: wall time, optionally running faster for tests and the demo.
-    const std::uint64_t start = wall_ms();
-    const auto steady0 = std::chrono::steady_clock::now();
-    auto now = [&] {
-        const double real = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - steady0).count();
-        return start + std::uint64_t(real * clock_rate);
-    };
-    struct HostStatus : engine::StatusSink {
-        Host* host;
-        explicit HostStatus(Host* h) : host(h) {}
-        void post(std::string text, engine::LineColour colour) override { host->post(text, colour); }
-    } status(&host);
-    engine::PlatformClockSetter clock_setter;
-    // A replay never sets the clock from old telemetry, nor captures itself again.
-    engine::SessionRecorder recorder({c.folder, rec->use_clock != 0 && replay.empty(), rec->log_kiss != 0 && replay.empty(),
-                                      rec->log_telemetry != 0 && replay.empty()},
-                                     status, clock_setter);
-    c.log = &recorder;
-    std::unique_ptr<engine::UploadHost> upload;
-    auto my_call = engine::Ax25Address::parse(station.callsign);
-    auto bbs_call = engine::Ax25Address::parse(rec->bbs_callsign);
-    if (replay.empty() && my_call && bbs_call) {
-        engine::UploadConfig u;
-        u.my_call = *my_call;
-        u.bbs_call = *bbs_call;
-        u.link = engine::data_link_settings_from(*rec);
-        u.folder = c.folder;
-        u.uploading = rec->uploading != 0;
-        u.ignore_shut = rec->ignore_shut != 0;
-        u.auto_freq = rec->auto_freq != 0;
-        u.default_uplink = int(rec->default_uplink);
-        u.seed = seed;
-        upload = std::make_unique<engine::UploadHost>(
-            u, [&](std::span<const std::uint8_t> f) { host.write_bytes(engine::encode_kiss_frame(f, c.tx_port_nibble, false)); },
-            status, [&] { return engine::LinkTime(std::int64_t(now())); });
-        c.upload = upload.get();
-    }
-    engine::ReceptionEngine engine(c, host);
-    if (auto s = engine.open(now()); !s) {
-        std::fprintf(stderr, "brek: %s\n", s.error().message.c_str());
-        return 1;
-    }
-    std::printf("[black] Pass open for %s in %s\n", rec->name.c_str(), c.folder.c_str());
-    recorder.open(std::chrono::floor<std::chrono::seconds>(std::chrono::sys_time<std::chrono::milliseconds>(
-        std::chrono::milliseconds(now()))));
-    const std::uint64_t end = pass_seconds > 0 ? start + std::uint64_t(pass_seconds * 1000) : UINT64_MAX;
-    std::vector<std::uint8_t> buf(8192);
-    if (!replay.empty()) {
-        auto n = engine::replay_kiss_capture(replay, [&](std::span<const std::uint8_t> bytes) {
-            engine.feed(bytes, now());
-            engine.poll(now());
-        });
-        if (!n)
-            std::printf("[red] %s\n", n.error().message.c_str());
-        else
-            std::printf("[black] Replayed %llu bytes of %s\n", (unsigned long long)*n, replay.c_str());
-    }
-    while (replay.empty() && !g_stop && !engine.close_requested()) {
-        const std::uint64_t t = now();
-        if (t >= end)
-            break;
-        engine.poll(t);
-        std::uint64_t wake = std::min(engine.next_deadline(), end);
-        if (upload) {
-            upload->poll();
-            if (auto d = upload->next_deadline()) wake = std::min(wake, std::uint64_t(std::max<std::int64_t>(0, d->count())));
-        }
-        const int timeout = wake > t ? int(std::min<std::uint64_t>(1000, std::uint64_t(double(wake - t) / clock_rate) + 1)) : 0;
-        pollfd p{host.fd, short(POLLIN | (host.pending.empty() ? 0 : POLLOUT)), 0};
-        const int r = ::poll(&p, 1, timeout);
-        if (r < 0 && errno != EINTR)
-            break;
-        if (p.revents & POLLOUT)
-            host.flush();
-        if (p.revents & POLLIN) {
-            const ssize_t n = ::read(host.fd, buf.data(), buf.size());
-            if (n > 0) {
-                recorder.on_raw_bytes(std::span(buf.data(), std::size_t(n)));
-                engine.feed(std::span(buf.data(), std::size_t(n)), now());
-                recorder.set_station_bytes(engine.dispatcher().counters().broadcast_bytes);
-            } else if (n == 0) {
-                std::printf("[red] The TNC link closed\n");
-                break;
-            }
-        } else if (p.revents & (POLLHUP | POLLERR)) {
-            std::printf("[red] The TNC link closed\n");
-            break;
-        }
-    }
-    std::vector<engine::UploadLogEntry> uploads;
-    if (upload) uploads = upload->close();
-    host.flush();
-    engine.close(now());
-    if (const auto heard = engine.dispatcher().last_heard()) {
-        if (auto s = recorder.close(*heard, engine.kiss_counters().bytes, std::move(uploads)); !s)
-            std::printf("[red] %s\n", s.error().message.c_str());
-    }
-    host.flush();
-    const auto& d = engine.directory().counters();
-    const auto& f = engine.files().counters();
-    std::printf("[black] Pass closed: %llu headers, %llu files completed, %llu file bytes (%llu useful), "
-                "%u CRC errors\n",
-                (unsigned long long)d.headers, (unsigned long long)f.completed, (unsigned long long)f.bytes,
-                (unsigned long long)f.useful_bytes, engine.dispatcher().counters().crc_errors);
-    ::close(host.fd);
-    return 0;
+    Arguments a;
+    if (const int rc = parse(argc, argv, a); rc >= 0)
+        return rc;
+    return a.headless ? run_headless(argc, argv, a) : run_window(argc, argv, a);
 }

@@ -1,0 +1,344 @@
+#include "engine/app/brek_host.h"
+
+#include "common/settings/engine_stores.h"
+#include "common/settings/satellite_record.h"
+#include "common/settings/suite_settings.h"
+#include "platform/dbus/session_bus.h"
+#include "platform/serial_port.h"
+#include "platform/store_ports.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orva::engine {
+
+namespace {
+
+constexpr std::chrono::milliseconds kWriteTimeout{2000};
+constexpr std::chrono::milliseconds kConnectTimeout{5000};
+// The timer never sleeps longer than this, so a wall clock that jumps is caught up soon.
+constexpr std::uint64_t kLongestWaitMs = 1000;
+
+std::uint64_t wall_ms()
+{
+    return std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count());
+}
+
+} // namespace
+
+std::variant<std::unique_ptr<BrekHost>, BrekHost::Refusal> BrekHost::create(BrekHostOptions options)
+{
+    auto messenger = platform::dbus::session_messenger();
+    // One engine per station: a second start asks the first to come forward and ends.
+    if (messenger->exists({kBrekClass, ""})) {
+        (void)messenger->raise({kBrekClass, ""});
+        return Refusal{kExitAlreadyRunning, "Brek is already running"};
+    }
+    auto local = platform::Store::open_default(options.writable_store ? platform::Access::ReadWrite
+                                                                      : platform::Access::ReadOnly);
+    if (!local)
+        return Refusal{kExitNoStore, "Error connecting to registry: " + local.error().message};
+    auto stores = settings::EngineStores::open(std::move(*local));
+    if (!stores)
+        return Refusal{kExitNoStore, "Error connecting to registry: " + stores.error().message};
+    return std::unique_ptr<BrekHost>(new BrekHost(std::move(options), std::move(messenger),
+                                                  std::make_unique<settings::EngineStores>(std::move(*stores))));
+}
+
+BrekHost::BrekHost(BrekHostOptions options, std::unique_ptr<platform::Messenger> messenger,
+                   std::unique_ptr<settings::EngineStores> stores)
+    : options_(std::move(options)), messenger_(std::move(messenger)), stores_(std::move(stores))
+{
+    if (!(options_.clock_rate > 0))
+        options_.clock_rate = 1;
+    start_ms_ = options_.start_ms ? *options_.start_ms : wall_ms();
+    steady_start_ = std::chrono::steady_clock::now();
+    if (options_.pass_seconds > 0)
+        budget_end_ms_ = start_ms_ + std::uint64_t(std::llround(options_.pass_seconds * 1000));
+
+    SessionConfig config;
+    config.station = settings::read_station(stores_->control(), settings::Program::Brek);
+    if (stores_->is_remote()) {
+        const auto here = settings::read_station(stores_->local(), settings::Program::Brek);
+        config.station.latitude = here.latitude;
+        config.station.longitude = here.longitude;
+        config.station.altitude = here.altitude;
+    }
+    config.general = settings::read_general(stores_->control(), settings::Program::Brek);
+    config.seed = options_.seed;
+    config.checkpoint_ms = std::max<std::uint64_t>(200, std::uint64_t(std::llround(options_.checkpoint_seconds * 1000)));
+    config.offline = options_.offline;
+    session_ = std::make_unique<BrekSession>(std::move(config), *this);
+    session_->add_observer(this);
+
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, &context_, [this] { pump(); });
+}
+
+BrekHost::~BrekHost()
+{
+    timer_.stop();
+    if (session_)
+        session_->remove_observer(this);
+    close_tnc();
+    session_.reset();
+    data_server_.reset();
+    window_.reset();
+}
+
+platform::Store& BrekHost::local_store() { return stores_->local(); }
+
+void BrekHost::register_window()
+{
+    platform::WindowHandlers handlers;
+    handlers.on_message = [this](const platform::WindowMessage& m) -> std::int32_t {
+        const std::int32_t answer = session_->on_window_message(m);
+        // The answer goes back first; the work the message caused runs right after.
+        QMetaObject::invokeMethod(&context_, [this] { pump(); }, Qt::QueuedConnection);
+        return answer;
+    };
+    handlers.on_raise = [this] {
+        if (on_raise_)
+            on_raise_();
+    };
+    auto w = messenger_->create_window(kBrekClass, session_->title(), std::move(handlers), true);
+    if (!w) {
+        session_->post("Cannot register the window " + std::string(kBrekClass) + ": " + w.error().message,
+                       LineColour::Red);
+        return;
+    }
+    window_ = std::move(*w);
+}
+
+void BrekHost::start_data_server()
+{
+    platform::DataServerHandlers h;
+    h.on_connect = [this](platform::ConversationId id, const std::string& topic) {
+        if (topic != "Directory" && topic != "Receive")
+            return false;
+        conversations_[id] = topic;
+        return true;
+    };
+    h.on_disconnect = [this](platform::ConversationId id) { conversations_.erase(id); };
+    h.on_request = [this](platform::ConversationId id, const std::string&,
+                          const std::string&) -> std::optional<platform::Bytes> {
+        const auto it = conversations_.find(id);
+        if (it == conversations_.end())
+            return std::nullopt;
+        return session_->last_data(it->second);
+    };
+    h.on_poke = [this](platform::ConversationId, const std::string&, const std::string&, const platform::Bytes& data) {
+        return session_->on_poke(data);
+    };
+    h.on_advise_start = [](platform::ConversationId, const std::string&, const std::string&) { return true; };
+    auto server = platform::dbus::serve_data("MicroSat", std::move(h));
+    if (!server) {
+        session_->post("DDE Initialisation failure.", LineColour::Red);
+        return;
+    }
+    data_server_ = std::move(*server);
+}
+
+void BrekHost::start_services()
+{
+    register_window();
+    start_data_server();
+}
+
+void BrekHost::start(const std::string& satellite)
+{
+    start_services();
+    session_->start(satellite);
+    if (window_ && window_->title() != session_->title())
+        (void)window_->set_title(session_->title());
+    arm_soon();
+}
+
+void BrekHost::arm_soon() { timer_.start(0); }
+
+void BrekHost::pump()
+{
+    if (quitting_ || !session_)
+        return;
+    if (budget_end_ms_ && !budget_spent_ && now_ms() >= *budget_end_ms_) {
+        budget_spent_ = true;
+        session_->request_close();
+    }
+    session_->poll();
+    if (quitting_ || session_->finished())
+        return;
+    std::optional<std::uint64_t> due = session_->next_deadline();
+    if (budget_end_ms_ && !budget_spent_)
+        due = due ? std::min(*due, *budget_end_ms_) : *budget_end_ms_;
+    const std::uint64_t now = now_ms();
+    std::uint64_t wait = kLongestWaitMs;
+    if (due)
+        wait = *due > now ? std::min<std::uint64_t>(kLongestWaitMs,
+                                                    std::uint64_t(std::ceil(double(*due - now) / options_.clock_rate)))
+                          : 0;
+    timer_.start(int(wait));
+}
+
+void BrekHost::on_finished()
+{
+    quitting_ = true;
+    timer_.stop();
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+}
+
+std::uint64_t BrekHost::now_ms()
+{
+    const double real = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - steady_start_).count();
+    return start_ms_ + std::uint64_t(real * options_.clock_rate);
+}
+
+Status BrekHost::open_tnc(const settings::SatelliteRecord& rec)
+{
+    close_tnc();
+    platform::SerialSettings serial;
+    serial.speed = rec.speed ? rec.speed : 9600;
+    Result<std::unique_ptr<platform::ByteStream>> stream = make_error("no TNC port");
+    if (!options_.port_override.empty())
+        stream = platform::open_byte_stream(options_.port_override, serial, platform::store_port_lookup(stores_->local()));
+    else if (!rec.tnc_address.empty())
+        stream = platform::open_tcp_stream(rec.tnc_address, kConnectTimeout);
+    else
+        stream = platform::open_byte_stream(platform::com_port_name(int(rec.port)), serial,
+                                            platform::store_port_lookup(stores_->local()));
+    if (!stream)
+        return stream.error();
+    tnc_ = std::move(*stream);
+    const std::uint64_t generation = ++tnc_generation_;
+    // Chunks arrive on the stream's thread; the session runs on ours.
+    auto status = tnc_->start_receiving(
+        [this, generation](std::span<const std::uint8_t> bytes) {
+            std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
+            QMetaObject::invokeMethod(
+                &context_,
+                [this, generation, copy = std::move(copy)] {
+                    if (generation != tnc_generation_ || !tnc_)
+                        return;
+                    session_->feed_tnc(copy);
+                    pump();
+                },
+                Qt::QueuedConnection);
+        },
+        [this, generation](const Error& error) {
+            QMetaObject::invokeMethod(
+                &context_,
+                [this, generation, text = error.message] {
+                    if (generation != tnc_generation_ || !tnc_)
+                        return;
+                    session_->tnc_lost("The TNC link was lost: " + text);
+                    pump();
+                },
+                Qt::QueuedConnection);
+        });
+    if (!status) {
+        close_tnc();
+        return status;
+    }
+    return {};
+}
+
+void BrekHost::write_tnc(std::span<const std::uint8_t> bytes)
+{
+    if (!tnc_)
+        return;
+    if (auto s = tnc_->write(bytes, kWriteTimeout); !s) {
+        const std::string text = s.error().message;
+        QMetaObject::invokeMethod(
+            &context_,
+            [this, generation = tnc_generation_, text] {
+                if (generation == tnc_generation_ && tnc_)
+                    session_->post("Error writing to the TNC: " + text, LineColour::Red);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+std::size_t BrekHost::tnc_output_queued() { return tnc_ ? tnc_->output_queued() : 0; }
+
+void BrekHost::close_tnc()
+{
+    ++tnc_generation_;
+    if (tnc_) {
+        tnc_->close();
+        tnc_.reset();
+    }
+}
+
+bool BrekHost::window_exists(const platform::WindowAddress& to) { return messenger_->exists(to); }
+
+Status BrekHost::post_message(const platform::WindowAddress& to, const platform::WindowMessage& message)
+{
+    return messenger_->post(to, message);
+}
+
+void BrekHost::set_title(const std::string& title)
+{
+    if (window_)
+        (void)window_->set_title(title);
+}
+
+Status BrekHost::launch(const std::vector<std::string>& words, platform::ShowMode show,
+                        const std::filesystem::path& working_directory)
+{
+    platform::LaunchOptions options;
+    options.working_directory = working_directory;
+    options.show = show;
+    auto p = launcher_.start(words, options);
+    if (!p)
+        return p.error();
+    return {}; // reaped in the background when it ends
+}
+
+void BrekHost::advise(const std::string& topic, const std::string& item, const std::string& format,
+                      std::span<const std::uint8_t> data)
+{
+    if (data_server_)
+        data_server_->advise(topic, item, format, data);
+}
+
+void BrekHost::end_conversations()
+{
+    if (!data_server_)
+        return;
+    const auto ids = conversations_;
+    for (const auto& [id, _] : ids)
+        data_server_->disconnect(id);
+    conversations_.clear();
+}
+
+std::optional<settings::SatelliteRecord> BrekHost::find_satellite(const std::string& name)
+{
+    auto r = settings::read_satellite(stores_->control(), name, settings::Program::Brek);
+    if (!r)
+        return std::nullopt;
+    return std::move(*r);
+}
+
+std::vector<settings::SatelliteRecord> BrekHost::satellites()
+{
+    std::vector<settings::SatelliteRecord> all;
+    for (const auto& n : settings::list_satellites(stores_->control()))
+        if (auto r = find_satellite(n))
+            all.push_back(std::move(*r));
+    return all;
+}
+
+SystemClockSetter& BrekHost::clock_setter()
+{
+    // Telemetry time must not set the computer's clock while our own runs faster.
+    if (options_.clock_rate != 1 || options_.start_ms)
+        return refusing_clock_;
+    return platform_clock_;
+}
+
+} // namespace orva::engine
