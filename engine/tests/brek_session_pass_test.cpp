@@ -3,10 +3,14 @@
 // capture toggles of the File menu.
 #include "engine/frames/ax25_frame.h"
 #include "engine/log/capture_file.h"
+#include "engine/session/file_header_lookup.h"
 #include "engine/tests/session_sim_host.h"
 #include "engine/upload/ax25_control.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace orva::engine {
 namespace {
@@ -245,6 +249,46 @@ TEST_F(SessionPassTest, ReplayNeverCaptures)
     EXPECT_FALSE(session->log_kiss());
     for (const auto& e : fs::directory_iterator(sat_dir))
         EXPECT_NE(e.path().extension(), ".KSS") << e.path();
+}
+
+TEST(FileHeaderLookup, NewestDirectoryEntryWinsAndADamagedTailIsLeftBehind)
+{
+    test::TempFolder dir;
+    auto old_entry = test::header_for(0x55, "Old title");
+    auto new_entry = test::header_for(0x55, "New title", "G0ABC", "W1AW");
+    Bytes first = pfh::build_pfh(old_entry);
+    const Bytes other = pfh::build_pfh(test::header_for(0x56, "Other"));
+    first.insert(first.end(), other.begin(), other.end());
+    test::write_bytes(dir / "Brek0001.PFH", first);
+    Bytes second = pfh::build_pfh(new_entry);
+    second.insert(second.end(), {0xAA, 0x55, 0x01}); // a header torn by a crash
+    test::write_bytes(dir / "Brek0002.PFH", second);
+
+    auto h = find_directory_header(dir.path(), 0x55);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->title, "New title");
+    EXPECT_EQ(h->destination, "G0ABC");
+    h = find_directory_header(dir.path(), 0x56);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->title, "Other");
+    EXPECT_FALSE(find_directory_header(dir.path(), 0x57));
+    EXPECT_FALSE(find_directory_header(dir / "missing", 0x55));
+}
+
+TEST(FileHeaderLookup, PartialFileGivesItsHeaderOnlyOnceItsStartHasArrived)
+{
+    test::TempFolder dir;
+    const Bytes file = test::file_with_body(0x77, 3000);
+    test::write_bytes(dir / "77.ACT", file);
+    const int fd = ::open((dir / "77.ACT").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    auto h = read_partial_header(fd, HoleList::from({{2000, 2500}}), 0x77);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->title, "TEST");
+    EXPECT_FALSE(read_partial_header(fd, HoleList::from({{0, 100}}), 0x77));    // start missing
+    EXPECT_FALSE(read_partial_header(fd, HoleList::from({{20, 3000}}), 0x77));  // header cut short
+    EXPECT_FALSE(read_partial_header(fd, HoleList::from({{2000, 2500}}), 0x78)); // another file's bytes
+    ::close(fd);
 }
 
 } // namespace
