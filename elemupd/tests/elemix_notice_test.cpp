@@ -9,6 +9,7 @@
 
 #include "common/settings/suite_settings.h"
 #include "platform/dbus/session_bus.h"
+#include "platform/testing/recording_window.h"
 #include "platform/messenger.h"
 
 using namespace orva;
@@ -35,14 +36,10 @@ TEST(ElemixNotice, AListeningStationWindowReceives2037)
     }
 
     auto messenger = platform::dbus::session_messenger();
-    std::vector<platform::WindowMessage> received;
-    platform::WindowHandlers handlers;
-    handlers.on_message = [&](const platform::WindowMessage& m) {
-        received.push_back(m);
-        return 0;
-    };
-    auto window = messenger->create_window("HelmoCtl", "Helmo", handlers);
-    ASSERT_TRUE(window.ok()) << window.error().message;
+    orva::test_support::RecordingWindow window;
+    auto opened = window.open(*messenger, "HelmoCtl", "Helmo");
+    ASSERT_TRUE(opened) << opened.error().message;
+    auto& received = window.got;
 
     QProcess elemix;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -7,6 +7,7 @@
 #include "mailproc/tests/dispo_fixture.h"
 #include "mailproc/tests/qt_app.h"
 #include "platform/dbus/session_bus.h"
+#include "platform/testing/recording_window.h"
 
 // The system's font library keeps a cache for the life of the process; LeakSanitizer (when the
 // test is built with it) would report that as ours.
@@ -21,14 +22,10 @@ TEST_F(Window, FilesTheDownloadsShowsTheStatusLineAndClosesItself)
 {
     test_app();
     auto messenger = platform::dbus::session_messenger();
-    std::vector<platform::WindowMessage> got;
-    platform::WindowHandlers handlers;
-    handlers.on_message = [&](const platform::WindowMessage& m) {
-        got.push_back(m);
-        return 0;
-    };
-    auto tessel = messenger->create_window("Tessel", "Tessel [AO-16]", handlers);
-    ASSERT_TRUE(tessel) << tessel.error().message;
+    test_support::RecordingWindow tessel;
+    auto opened = tessel.open(*messenger, "Tessel", "Tessel [AO-16]");
+    ASSERT_TRUE(opened) << opened.error().message;
+    auto& got = tessel.got;
     put_download(header(0x1A2B, "NOTE", "TXT", 0), "Hello");
     Startup s = prepare_run(*store, {std::string("AO-16"), std::string("*.DL")});
     ASSERT_TRUE(s.config) << s.message;

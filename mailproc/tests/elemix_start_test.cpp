@@ -6,6 +6,7 @@
 #include "mailproc/tests/dispo_fixture.h"
 #include "mailproc/tests/qt_app.h"
 #include "platform/dbus/session_bus.h"
+#include "platform/testing/recording_window.h"
 
 namespace orva::mailproc::test {
 namespace {
@@ -18,14 +19,10 @@ TEST_F(ElemixStart, AnElementSetFileUpdatesTheDatabaseThroughElemix)
         GTEST_SKIP() << "elemix is not built";
     test_app();
     auto messenger = platform::dbus::session_messenger();
-    std::vector<platform::WindowMessage> got;
-    platform::WindowHandlers handlers;
-    handlers.on_message = [&](const platform::WindowMessage& m) {
-        got.push_back(m);
-        return 0;
-    };
-    auto helmo = messenger->create_window("HelmoCtl", "Helmo", handlers);
-    ASSERT_TRUE(helmo) << helmo.error().message;
+    test_support::RecordingWindow helmo;
+    auto opened = helmo.open(*messenger, "HelmoCtl", "Helmo");
+    ASSERT_TRUE(opened) << opened.error().message;
+    auto& got = helmo.got;
     set_option("Process Keps", 1);
     set_option("Update Keps", 2);
     set_option("Keps Append", 1); // a new satellite: the updater adds it, which counts as a change
