@@ -8,6 +8,7 @@
 #include "common/settings/suite_settings.h"
 #include "engine/tests/reception_test_util.h"
 #include "platform/store/store.h"
+#include "platform/testing/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -368,9 +369,11 @@ TEST_F(BrekProgramPass, ReplayedCaptureGivesTheSameFilesAndDirectory)
     rec.satellite_directory = fresh.string();
     rec.log_kiss = 1; // a replay never captures itself again
     update_record();
-    Child replay = spawn({bin + "/brek", "--replay", captures.front().string(), kSatellite}, root / "replay.log", false);
-    const int rc = wait_exit(replay.pid, std::chrono::seconds(60));
-    EXPECT_EQ(rc, 0) << text_of(root / "replay.log");
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
+    const auto replay = test_support::run_child(bin + "/brek", {"--replay", captures.front().string(), kSatellite}, env);
+    EXPECT_EQ(replay.exit_code(), 0) << replay.out << replay.err;
 
     for (const auto& [name, bytes] : files)
         EXPECT_EQ(test::read_bytes(fresh / name), bytes) << name << " differs after the replay";
