@@ -19,3 +19,12 @@ if(ORVA_BUILD_APPS)
     add_dependencies(engine_reception_e2e_test brek orva-satsim)
   endif()
 endif()
+
+if(ORVA_BUILD_APPS)
+  orva_test(MODULE engine NAME engine_brek_program_test QT SERIAL TIMEOUT 300
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_program_test.cpp
+    DEPS orva_platform_dbus orva_engine_files orva_common_pfh orva_common_settings Qt6::Core)
+  if(TARGET engine_brek_program_test)
+    add_dependencies(engine_brek_program_test brek orva-satsim)
+  endif()
+endif()

@@ -171,9 +171,13 @@ void FdStream::release()
     // A writer blocked in poll wakes on the eventfd too; taking its lock waits for it to leave.
     std::lock_guard writer(write_mutex_);
     if (fd_ >= 0) {
-        // Unsent output would make close() wait for the device to drain it.
-        if (kind_ == Kind::Tty)
-            ::tcflush(fd_, TCIOFLUSH);
+        // Unsent output would make close() wait for the device to drain it. Output already sent
+        // stays: on a pseudo-terminal flushing would discard what the far end has not read yet.
+        if (kind_ == Kind::Tty) {
+            int queued = 0;
+            const bool stuck = ::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0;
+            ::tcflush(fd_, stuck ? TCIOFLUSH : TCIFLUSH);
+        }
         ::close(fd_);
     }
     fd_ = -1;

@@ -120,7 +120,7 @@ Result<PfhHeader> parse_pfh(std::span<const std::uint8_t> bytes, ParseOptions op
         return {};
     });
     if (!walked) return walked.error();
-    if (!have_number || h.file_number == 0) return bad("file number missing or 0");
+    if (!have_number || (h.file_number == 0 && !options.allow_zero_file_number)) return bad("file number missing or 0");
     if (options.check_header_checksum && h.header_checksum.value_or(0) != walked->sum)
         return bad("header checksum mismatch");
     h.header_length = walked->length;

@@ -86,6 +86,8 @@ struct ParseOptions {
     // The viewer skips the check for entries handed over by the engine; the mail processor
     // only logs a mismatch and reads on.
     bool check_header_checksum = true;
+    // A file waiting for upload carries file number 0 until the server gives it one.
+    bool allow_zero_file_number = false;
 };
 
 // Parses a header from the start of `bytes` (a directory entry, or a whole file). Bad magic,

@@ -34,11 +34,10 @@ std::uint64_t wall_ms()
 std::variant<std::unique_ptr<BrekHost>, BrekHost::Refusal> BrekHost::create(BrekHostOptions options)
 {
     auto messenger = platform::dbus::session_messenger();
-    // One engine per station: a second start asks the first to come forward and ends.
-    if (messenger->exists({kBrekClass, ""})) {
-        (void)messenger->raise({kBrekClass, ""});
+    // One engine per station: a second start asks the first to come forward and ends. A name
+    // left by an engine that was killed answers nothing, and this start goes on.
+    if (messenger->exists({kBrekClass, ""}) && messenger->raise({kBrekClass, ""}))
         return Refusal{kExitAlreadyRunning, "Brek is already running"};
-    }
     auto local = platform::Store::open_default(options.writable_store ? platform::Access::ReadWrite
                                                                       : platform::Access::ReadOnly);
     if (!local)
@@ -46,8 +45,15 @@ std::variant<std::unique_ptr<BrekHost>, BrekHost::Refusal> BrekHost::create(Brek
     auto stores = settings::EngineStores::open(std::move(*local));
     if (!stores)
         return Refusal{kExitNoStore, "Error connecting to registry: " + stores.error().message};
-    return std::unique_ptr<BrekHost>(new BrekHost(std::move(options), std::move(messenger),
-                                                  std::make_unique<settings::EngineStores>(std::move(*stores))));
+    std::unique_ptr<BrekHost> host(new BrekHost(std::move(options), std::move(messenger),
+                                                std::make_unique<settings::EngineStores>(std::move(*stores))));
+    if (auto s = host->register_window(); !s) {
+        if (s.error().code == platform::already_running)
+            return Refusal{kExitAlreadyRunning, "Brek is already running"};
+        host->session().post("Cannot register the window " + std::string(kBrekClass) + ": " + s.error().message,
+                             LineColour::Red);
+    }
+    return host;
 }
 
 BrekHost::BrekHost(BrekHostOptions options, std::unique_ptr<platform::Messenger> messenger,
@@ -94,7 +100,7 @@ BrekHost::~BrekHost()
 
 platform::Store& BrekHost::local_store() { return stores_->local(); }
 
-void BrekHost::register_window()
+Status BrekHost::register_window()
 {
     platform::WindowHandlers handlers;
     handlers.on_message = [this](const platform::WindowMessage& m) -> std::int32_t {
@@ -108,12 +114,10 @@ void BrekHost::register_window()
             on_raise_();
     };
     auto w = messenger_->create_window(kBrekClass, session_->title(), std::move(handlers), true);
-    if (!w) {
-        session_->post("Cannot register the window " + std::string(kBrekClass) + ": " + w.error().message,
-                       LineColour::Red);
-        return;
-    }
+    if (!w)
+        return w.error();
     window_ = std::move(*w);
+    return {};
 }
 
 void BrekHost::start_data_server()
@@ -145,11 +149,7 @@ void BrekHost::start_data_server()
     data_server_ = std::move(*server);
 }
 
-void BrekHost::start_services()
-{
-    register_window();
-    start_data_server();
-}
+void BrekHost::start_services() { start_data_server(); }
 
 void BrekHost::start(const std::string& satellite)
 {

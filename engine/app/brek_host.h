@@ -58,7 +58,7 @@ public:
     };
 
     // Needs a QCoreApplication. Finds a running "Brek:MAIN" first (asks it forward and refuses),
-    // then connects to the store.
+    // then connects to the store and registers the window "Brek:MAIN" titled "Brek".
     static std::variant<std::unique_ptr<BrekHost>, Refusal> create(BrekHostOptions options);
     ~BrekHost() override;
     BrekHost(const BrekHost&) = delete;
@@ -68,11 +68,11 @@ public:
     // Brek's settings (window placement and font) live here.
     platform::Store& local_store();
 
-    // Registers the window, starts the data server, starts the session on `satellite` and arms
-    // the timer. Call before the event loop runs; the loop ends when the session does.
+    // Starts the data server and the session on `satellite` and arms the timer. Call before the
+    // event loop runs; the loop ends when the session does.
     void start(const std::string& satellite);
-    // For a window, which starts the session itself: the window registration and the data
-    // server, then arm_soon() before the event loop runs.
+    // For a window, which starts the session itself: the data server, then arm_soon() before the
+    // event loop runs.
     void start_services();
     void arm_soon();
     // What a second instance's request to come forward does (the window raises itself).
@@ -103,7 +103,7 @@ public:
 private:
     BrekHost(BrekHostOptions options, std::unique_ptr<platform::Messenger> messenger,
              std::unique_ptr<settings::EngineStores> stores);
-    void register_window();
+    Status register_window();
     void start_data_server();
     // SessionObserver: the session ended.
     void on_finished() override;

@@ -93,6 +93,11 @@ void TerminalView::progress(bool force)
     }
     shown_ = std::move(still);
     const StatusBoxes b = session_.boxes();
+    if (!b.queue_line.empty() && b.queue_line != shown_queue_) {
+        std::fprintf(out_, "Queue: %s\n", format_line({b.queue_line, LineColour::Black, 0}, false).c_str());
+        shown_queue_ = b.queue_line;
+        any = true;
+    }
     if (b.pass_end && session_.pass_open()) {
         // Once a minute is enough for the time left, and at every progress report.
         const std::int64_t minute = (*b.pass_end - b.now) / 60;

@@ -1,6 +1,7 @@
 // The headless program's view of the engine session: the status list as lines on a terminal or
 // log (colours as ANSI sequences only on a terminal) and, at a rate a reader can follow, the
-// progress of the files being received and the time left to the end of the pass.
+// progress of the files being received, the server's queue line and the time left to the end of
+// the pass.
 #pragma once
 
 #include "engine/session/brek_session.h"
@@ -52,6 +53,7 @@ private:
     };
     std::map<std::uint32_t, Shown> shown_;
     std::optional<std::int64_t> shown_end_minute_;
+    std::string shown_queue_;
 };
 
 } // namespace orva::engine

@@ -1,6 +1,7 @@
 #include "engine/link/tnc_link.h"
 
 #include "engine/link/kiss_encoder.h"
+#include "platform/serial_port.h"
 
 #include <array>
 #include <cstdio>
@@ -12,8 +13,9 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr std::size_t kReadSize = 750;
-constexpr milliseconds kReadWait{200}; // how soon the thread notices a stop request
 constexpr milliseconds kConnectTimeout{5000};
+// A write that cannot make progress for this long has a peer that stopped reading.
+constexpr milliseconds kWriteStall{2000};
 
 } // namespace
 
@@ -29,12 +31,15 @@ std::string TncLink::t_figure(std::uint64_t bytes) {
 }
 
 bool TncLink::open(const LinkSettings& settings, const std::optional<std::vector<std::uint8_t>>& startup_file,
-                   TimePoint now, std::unique_ptr<ByteStream> stream) {
+                   TimePoint now, std::unique_ptr<platform::ByteStream> stream) {
     close();
     settings_ = settings;
     if (!stream) {
-        auto opened = settings.networked() ? connect_tcp_stream(settings.tnc_address, kConnectTimeout)
-                                           : open_serial_stream(settings.device, settings.speed);
+        platform::SerialSettings serial;
+        serial.speed = settings.speed;
+        serial.read_chunk = kReadSize;
+        auto opened = settings.networked() ? platform::open_tcp_stream(settings.tnc_address, kConnectTimeout, kReadSize)
+                                           : platform::open_serial_port(settings.device, serial);
         if (!opened) {
             status_.post("Unable to initialise communications port.", LineColour::Red);
             status_.post(opened.error().message, LineColour::Red);
@@ -50,11 +55,7 @@ bool TncLink::open(const LinkSettings& settings, const std::optional<std::vector
     oversize_ = 0;
     smack_seen_ = false;
     perform(sequencer_.start(settings.tnc, startup_file, now));
-    try {
-        thread_ = std::jthread([this](std::stop_token st) { receive_loop(st); });
-    } catch (const std::system_error&) {
-        status_.post("ERROR!!! Brek will not receive!!!!", LineColour::Red);
-    }
+    start_receiving();
     return true;
 }
 
@@ -73,7 +74,7 @@ void TncLink::perform(std::vector<TncAction> actions) {
         case TncAction::Kind::Post: status_.post(std::move(a.text), a.colour); break;
         case TncAction::Kind::ResetSmack:
             // Runs before the receive thread starts.
-            if (!thread_.joinable()) decoder_.clear_smack_seen();
+            if (!receiving_) decoder_.clear_smack_seen();
             smack_seen_ = false;
             break;
         case TncAction::Kind::LinkParams: events_.on_link_params(a.link); break;
@@ -89,18 +90,15 @@ void TncLink::perform(std::vector<TncAction> actions) {
 
 void TncLink::close() {
     if (!stream_) return;
-    thread_.request_stop();
-    stream_->purge();
-    stream_->close();
-    if (thread_.joinable()) thread_.join();
-    thread_ = std::jthread();
+    stream_->close(); // no handler runs after it returns
+    receiving_ = false;
     stream_.reset();
 }
 
 bool TncLink::write_raw(std::span<const std::uint8_t> bytes) {
     if (!stream_) return false;
     std::lock_guard lock(tx_lock_);
-    if (auto st = stream_->write_all(bytes); !st) {
+    if (auto st = stream_->write(bytes, kWriteStall); !st) {
         status_.post(st.error().message, LineColour::Red);
         return false;
     }
@@ -117,7 +115,7 @@ bool TncLink::send_kiss_frame(std::span<const std::uint8_t> frame) {
     std::lock_guard lock(tx_lock_);
     tx_buffer_.clear();
     encode_kiss_frame(frame, settings_.tnc.tx_port_nibble, settings_.smack, tx_buffer_);
-    if (auto st = stream_->write_all(tx_buffer_); !st) {
+    if (auto st = stream_->write(tx_buffer_, kWriteStall); !st) {
         status_.post(st.error().message, LineColour::Red);
         return false;
     }
@@ -128,7 +126,8 @@ LinkCounters TncLink::counters() const {
     return LinkCounters{bytes_.load(), overruns_.load(), bad_smack_.load(), oversize_.load(), smack_seen_.load()};
 }
 
-void TncLink::receive_loop(std::stop_token stop) {
+// Runs on the stream's receive thread.
+void TncLink::on_bytes(std::span<const std::uint8_t> bytes) {
     struct Sink : KissSink {
         TncLink& link;
         explicit Sink(TncLink& l) : link(l) {}
@@ -157,20 +156,18 @@ void TncLink::receive_loop(std::stop_token stop) {
             }
         }
     } sink(*this);
+    frames_.on_raw_bytes(bytes);
+    decoder_.feed(bytes, sink);
+    sink.publish();
+}
 
-    std::array<std::uint8_t, kReadSize> buffer{};
-    while (!stop.stop_requested()) {
-        overruns_ += stream_->take_overruns();
-        auto got = stream_->read_some(buffer, kReadWait);
-        if (!got) {
-            if (!stop.stop_requested()) status_.post("TNC link lost: " + got.error().message, LineColour::Red);
-            break;
-        }
-        if (*got == 0) continue;
-        const std::span<const std::uint8_t> bytes(buffer.data(), *got);
-        frames_.on_raw_bytes(bytes);
-        decoder_.feed(bytes, sink);
-        sink.publish();
+void TncLink::start_receiving() {
+    receiving_ = true;
+    auto st = stream_->start_receiving([this](std::span<const std::uint8_t> bytes) { on_bytes(bytes); },
+                                       [this](const Error& e) { status_.post("TNC link lost: " + e.message, LineColour::Red); });
+    if (!st) {
+        receiving_ = false;
+        status_.post("ERROR!!! Brek will not receive!!!!", LineColour::Red);
     }
 }
 

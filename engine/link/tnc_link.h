@@ -3,11 +3,11 @@
 // run from the owner's timer.
 #pragma once
 
-#include "engine/link/byte_stream.h"
 #include "engine/link/kiss_decoder.h"
 #include "engine/link/link_settings.h"
 #include "engine/link/status_line.h"
 #include "engine/link/tnc_sequencer.h"
+#include "platform/byte_stream.h"
 
 #include <atomic>
 #include <chrono>
@@ -63,7 +63,7 @@ public:
     // Opens the port of `settings` (or takes `stream`, already open), runs the TNC start-up and
     // starts the receive thread. `startup_file` is "Brek TNC Startup.TXT" when it exists.
     bool open(const LinkSettings& settings, const std::optional<std::vector<std::uint8_t>>& startup_file,
-              TimePoint now, std::unique_ptr<ByteStream> stream = nullptr);
+              TimePoint now, std::unique_ptr<platform::ByteStream> stream = nullptr);
     // Runs the sequence steps due at `now`; call again at next_deadline().
     void poll(TimePoint now);
     std::optional<TimePoint> next_deadline() const;
@@ -83,21 +83,22 @@ public:
 private:
     class Receiver;
     void perform(std::vector<TncAction> actions);
-    void receive_loop(std::stop_token stop);
+    void start_receiving();
+    void on_bytes(std::span<const std::uint8_t> bytes);
 
     StatusSink& status_;
     Ax25FrameSink& frames_;
     TncLinkEvents& events_;
     LinkSettings settings_;
     TncSequencer sequencer_;
-    std::unique_ptr<ByteStream> stream_;
+    std::unique_ptr<platform::ByteStream> stream_;
     std::mutex tx_lock_;
     std::vector<std::uint8_t> tx_buffer_;
     KissDecoder decoder_; // owned by the receive thread while it runs
     std::atomic<std::uint64_t> bytes_{0};
     std::atomic<std::uint32_t> overruns_{0}, bad_smack_{0}, oversize_{0};
     std::atomic<bool> smack_seen_{false};
-    std::jthread thread_;
+    std::atomic<bool> receiving_{false};
 };
 
 } // namespace orva::engine

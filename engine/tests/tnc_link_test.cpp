@@ -342,7 +342,7 @@ TEST(TncLinkTcp, KissOverTcpBothWays) {
     // The modem goes away: reported, and closing does not hang.
     modem.hang_up();
     EXPECT_TRUE(rec.wait_post("TNC link lost: 127.0.0.1:" + std::to_string(listener.port) +
-                              ": the other end closed the connection"));
+                              ": the server closed the connection"));
     link.close();
 }
 
