@@ -25,6 +25,7 @@ endif()
 orva_library(NAME orva_station_core
   SOURCES
     core/events.cpp
+    core/event_run.cpp
     core/tracking_list.cpp
     core/track_data.cpp
     core/pass_execution.cpp
@@ -37,6 +38,7 @@ orva_test(MODULE station NAME test_station_core
   SOURCES
     tests/station_core_test.cpp
     tests/events_test.cpp
+    tests/event_run_test.cpp
     tests/tracking_list_test.cpp
   DEPS orva_station_core)
 
@@ -67,3 +69,5 @@ if(ORVA_BUILD_APPS AND ORVA_BUILD_TESTS)
   add_dependencies(test_station_helmo station_test_brek)
   target_compile_definitions(test_station_helmo PRIVATE ORVA_TEST_BREK="$<TARGET_FILE:station_test_brek>")
 endif()
+
+orva_fuzzer(NAME schedule_file SOURCES ${PROJECT_SOURCE_DIR}/fuzz/schedule_file.cpp DEPS orva_station_schedule)

@@ -1,1 +1,27 @@
-orva_program(NAME orva-demo SOURCES demo/main.cpp DEPS orva_tools_setup)
+# orva demo: the demo station run end to end (setup, satsim, helmo, brek, dispo) and checked.
+orva_library(NAME orva_tools_demo
+  SOURCES demo/demo_pass.cpp demo/demo_files.cpp demo/demo_check.cpp demo/child.cpp
+  DEPS orva_station_core orva_common_pfh orva_common_util orva_tools_hash)
+orva_program(NAME orva-demo SOURCES demo/main.cpp DEPS orva_tools_demo orva_tools_setup orva_platform_store)
+
+orva_test(MODULE tools NAME tools_demo_test
+  SOURCES tests/demo_pass_test.cpp tests/demo_check_test.cpp
+  DEPS orva_tools_demo)
+
+# The README's main command, whole: its own session bus, every program of the suite built.
+if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
+  add_test(NAME tools_demo_end_to_end
+    COMMAND dbus-run-session -- $<TARGET_FILE:orva-demo> --quiet)
+  set_tests_properties(tools_demo_end_to_end PROPERTIES LABELS tools TIMEOUT 400)
+endif()
+
+if(ORVA_BUILD_APPS)
+  orva_test(MODULE tools NAME tools_station_commands_test SERIAL TIMEOUT 120
+    SOURCES tests/station_commands_test.cpp
+    DEPS orva_tools_demo orva_tools_setup)
+endif()
+if(TARGET tools_station_commands_test)
+  target_compile_definitions(tools_station_commands_test PRIVATE
+    ORVA_PASSES="$<TARGET_FILE:orva-passes>" ORVA_HELMO="$<TARGET_FILE:helmo>")
+  add_dependencies(tools_station_commands_test orva-passes helmo)
+endif()

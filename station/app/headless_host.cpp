@@ -8,6 +8,7 @@
 #include "common/settings/suite_settings.h"
 #include "common/station_time.h"
 #include "platform/dbus/session_bus.h"
+#include "station/core/event_run.h"
 #include "station/schedule/schedule_file.h"
 
 namespace orva::station {
@@ -156,6 +157,8 @@ Status HeadlessHost::start()
     core_->dispatch_now(t);
     log("Helmo started: station " + st.callsign + ", " + std::to_string(core_->schedule_snapshot().size()) +
         " passes loaded, searching " + std::to_string(helmo.schedule_days) + " day(s) ahead");
+    // The first table a few seconds in, once the search and the next-event workers have answered.
+    last_table_ = t - 57;
     tick_timer_.start(975);
     return {};
 }
@@ -240,6 +243,55 @@ void HeadlessHost::pass_started(const PassEntry&)
     QMetaObject::invokeMethod(this, [this] { drive_pass(); }, Qt::QueuedConnection);
 }
 
+namespace {
+// The event's program through the launcher, on the event thread; the station's stop ends the wait.
+class HostEventRunner final : public EventRunner {
+public:
+    HostEventRunner(platform::Store& store, const platform::Launcher& launcher, platform::Messenger* messenger,
+                    std::stop_token stop)
+        : store_(store), launcher_(launcher), messenger_(messenger), stop_(stop)
+    {
+    }
+    std::string program(const EventEntry& e) override { return store_.read_string(e.key_path, "Program", 260).value_or(""); }
+    std::string directory(const EventEntry& e) override
+    {
+        return store_.read_string(e.key_path, "Directory", 260).value_or("");
+    }
+    Result<std::optional<int>> run(const std::string& program, const std::string& directory) override
+    {
+        platform::LaunchOptions opts;
+        opts.working_directory = directory;
+        auto process = launcher_.start(program, opts);
+        if (!process)
+            return process.error();
+        while (!stop_.stop_requested()) {
+            auto r = process->wait_for(std::chrono::milliseconds(250));
+            if (!r)
+                return make_error(r.error().message, kRunKilled);
+            if (r->has_value())
+                return std::optional<int>(**r);
+        }
+        return std::optional<int>();
+    }
+    bool suite_programs_open() override
+    {
+        if (!messenger_)
+            return false;
+        for (const char* c : {"Brek:MAIN", "Dispo", "Tessel"})
+            if (messenger_->exists({c, ""}))
+                return true;
+        return false;
+    }
+    Result<std::uint32_t> housekeeping() override { return make_error("file housekeeping is not available in this build"); }
+
+private:
+    platform::Store& store_;
+    const platform::Launcher& launcher_;
+    platform::Messenger* messenger_;
+    std::stop_token stop_;
+};
+} // namespace
+
 void HeadlessHost::run_event(const EventEntry& event)
 {
     std::lock_guard lock(events_mutex_);
@@ -251,48 +303,12 @@ void HeadlessHost::run_event(const EventEntry& event)
             log("event " + event.name + ": cannot open the store: " + store.error().message);
             return;
         }
-        std::uint32_t started = std::uint32_t(now());
-        std::uint32_t success = 0, result = 0;
-        auto record = store->read_string(event.key_path, "Program", 260);
-        if (event.associate == EventAssociate::Housekeeping) {
-            log("event " + event.name + ": file housekeeping is not available in this build");
-            result = 0xFFFFFFFFu;
-        } else if (!record || record->empty()) {
-            log("event " + event.name + ": no program");
-            result = 0xFFFFFFFFu;
-        } else {
-            platform::LaunchOptions opts;
-            if (auto dir = store->read_string(event.key_path, "Directory", 260); dir && !dir->empty())
-                opts.working_directory = *dir;
-            auto process = launcher_.start(*record, opts);
-            if (!process) {
-                log("event " + event.name + ": cannot start \"" + *record + "\": " + process.error().message);
-                result = 0xFFFFFFFFu;
-            } else {
-                std::optional<Result<int>> end;
-                while (!stop.stop_requested() && !end) {
-                    auto r = process->wait_for(std::chrono::milliseconds(250));
-                    if (!r)
-                        end = Result<int>(r.error());
-                    else if (r->has_value())
-                        end = Result<int>(**r);
-                }
-                if (!end) {
-                    log("event " + event.name + ": left running at shutdown");
-                    return;
-                }
-                // Only a clean exit is a success; a failure keeps its exit status.
-                if (end->ok()) {
-                    result = std::uint32_t(end->value());
-                    if (end->value() == 0)
-                        success = std::uint32_t(now());
-                } else {
-                    result = 0xFFFFFFFEu;
-                }
-                log("event " + event.name + (success ? " done" : " failed, status " + std::to_string(int(result))));
-            }
-        }
-        (void)settings::write_event_result(*store, event.key_path, started, success, result);
+        (void)record_event_start(*store, event, std::uint32_t(now()));
+        HostEventRunner runner(*store, launcher_, messenger_.get(), stop);
+        EventRun run = run_event_once(event, runner);
+        log("event " + event.name + ": " + run.outcome.message);
+        if (Status s = record_event_end(*store, event, run, std::uint32_t(now())); !s)
+            log("event " + event.name + ": cannot record the run: " + s.error().message);
     });
 }
 
@@ -365,6 +381,7 @@ void HeadlessHost::shutdown()
     pass_timer_.stop();
     if (search_)
         search_->stop(); // joined before anything is freed
+    core_->wait_next_events();
     core_->poll_pass(0, true);
     {
         std::lock_guard lock(events_mutex_);

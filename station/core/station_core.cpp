@@ -57,7 +57,40 @@ StationCore::StationCore(ScheduleConfig config, const elements::ObserverSite& ho
 {
 }
 
-StationCore::~StationCore() = default;
+StationCore::~StationCore() { wait_next_events(); }
+
+void StationCore::wait_next_events()
+{
+    std::vector<NextEventWorker> workers;
+    {
+        std::lock_guard lock(workers_mutex_);
+        workers.swap(next_event_workers_);
+    }
+    workers.clear(); // joins
+}
+
+void StationCore::start_next_event_worker(TrackedSatellite& t, std::int64_t now)
+{
+    t.next_event_time = 0; // being computed
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::jthread worker([this, track = t.track, site = schedule_.site(), generation = t.generation, now, done] {
+        NextEvent e = find_next_event(track, site, now);
+        {
+            std::lock_guard lock(mutex_);
+            for (TrackedSatellite& s : tracking_)
+                if (s.generation == generation && s.next_event_time == 0) {
+                    s.next_event_time = e.time;
+                    s.next_is_aos = e.is_aos;
+                    sort_tracking_list(tracking_);
+                    break;
+                }
+        }
+        done->store(true);
+    });
+    std::lock_guard lock(workers_mutex_);
+    std::erase_if(next_event_workers_, [](const NextEventWorker& w) { return w.done->load(); });
+    next_event_workers_.push_back({std::move(done), std::move(worker)});
+}
 
 void StationCore::add_satellite_locked(const elements::KepRecord& record, std::int32_t priority, std::int32_t sat_state,
                                        std::int32_t start_lead, std::int32_t min_elevation_deg,
@@ -134,6 +167,7 @@ void StationCore::set_tracking(const std::vector<std::string>& names, const elem
         TrackedSatellite t;
         if (!init_track(db.slot(slot), t.track, now))
             continue;
+        t.generation = next_generation_++;
         tracking_.push_back(std::move(t));
     }
 }
@@ -170,6 +204,7 @@ void StationCore::reload_elements(const elements::KepDatabase& db, std::int64_t 
         if (slot >= 0 && init_track(db.slot(slot), fresh, now)) {
             t.track = std::move(fresh);
             t.next_event_time = 1;
+            t.generation = next_generation_++; // a worker still busy on the old elements is ignored
         }
     }
     std::erase_if(tracking_, [&](const TrackedSatellite& t) { return db.find_by_name(t.track.name) < 0; });
@@ -276,10 +311,14 @@ void StationCore::tick(std::int64_t now)
     for (TrackedSatellite& t : tracking_) {
         t.track.compute_time = now;
         if (t.next_event_time != 0 && t.next_event_time != kNoEvent && t.next_event_time < now) {
-            NextEvent e = find_next_event(t.track, schedule_.site(), now);
-            t.next_event_time = e.time;
-            t.next_is_aos = e.is_aos;
-            resort = true;
+            if (next_event_workers_on_) {
+                start_next_event_worker(t, now);
+            } else {
+                NextEvent e = find_next_event(t.track, schedule_.site(), now);
+                t.next_event_time = e.time;
+                t.next_is_aos = e.is_aos;
+                resort = true;
+            }
         }
         if (compute_position(t.track, schedule_.site()))
             doppler_hz(t.track);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/elements/kep_database.h"
@@ -71,8 +72,13 @@ public:
     void run_search(std::int64_t now);
     void redo_schedule(std::int64_t now, const std::filesystem::path& schedule_file);
 
-    // One round of the tracking loop.
+    // One round of the tracking loop. A satellite whose next AOS or LOS has passed gets a
+    // next-event worker of its own; the result arrives under the lock and re-sorts the list.
     void tick(std::int64_t now);
+    // Off: the next event is searched inside tick (the results are the same).
+    void set_next_event_workers(bool on) { next_event_workers_on_ = on; }
+    // Joins every next-event worker (tests, shutdown).
+    void wait_next_events();
     void dispatch_now(std::int64_t now);
     // Window messages: 2037 needs the database, so the host passes it; 2043 dispatches.
     void handle_message(std::uint32_t message, std::int64_t now);
@@ -133,6 +139,16 @@ private:
     std::mutex pass_mutex_; // one driver of the pass at a time
     std::atomic<bool> pass_end_{true};
     TrackingServer server_;
+
+    struct NextEventWorker {
+        std::shared_ptr<std::atomic<bool>> done;
+        std::jthread thread;
+    };
+    void start_next_event_worker(TrackedSatellite& t, std::int64_t now); // under the lock
+    bool next_event_workers_on_ = true;
+    std::uint64_t next_generation_ = 1;
+    std::mutex workers_mutex_;
+    std::vector<NextEventWorker> next_event_workers_;
 };
 
 } // namespace orva::station

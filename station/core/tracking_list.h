@@ -17,6 +17,7 @@ struct TrackedSatellite {
     std::int64_t next_event_time = 1; // 1: compute at once; 0: being computed
     bool next_is_aos = true;
     bool in_view = false;
+    std::uint64_t generation = 0; // a next-event result is kept only for the track it was computed on
 };
 
 struct NextEvent {

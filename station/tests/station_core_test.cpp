@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <unistd.h>
 #include <map>
 
 #include "station/core/search_worker.h"
@@ -12,6 +14,7 @@ namespace orva::station {
 namespace {
 
 using namespace testing;
+namespace fs = std::filesystem;
 
 // Drives the core as the host would: the tracking loop once a second, the pass thread at the
 // times it asks for.
@@ -71,6 +74,43 @@ TEST(StationCore, SearchOnTheWorkerGivesTheSameScheduleAsOneThread)
         EXPECT_EQ(encode_pass_entry(a[i]), encode_pass_entry(b[i])) << i;
 }
 
+// The next AOS/LOS of each tracked satellite comes from a worker of its own; the table it gives
+// (countdowns and order) is the one a search inside the loop gives.
+TEST(StationCore, NextEventWorkersGiveTheSameTableAsTheLoopItself)
+{
+    std::vector<elements::KepRecord> records = reference_records();
+    elements::KepDatabase db;
+    std::vector<std::string> names;
+    for (int i = 0; i < 8; ++i) {
+        db.add_record(records[std::size_t(i)]);
+        names.push_back(records[std::size_t(i)].name);
+    }
+    Sim inline_search, workers;
+    inline_search.core->set_next_event_workers(false);
+    inline_search.core->set_tracking(names, db, kReferenceStart);
+    workers.core->set_tracking(names, db, kReferenceStart);
+    int compared = 0;
+    for (std::int64_t t = kReferenceStart; t < kReferenceStart + 6 * 3600; t += 37) {
+        inline_search.core->tick(t);
+        workers.core->tick(t);
+        workers.core->wait_next_events();
+        LiveView a = inline_search.core->live_view(t), b = workers.core->live_view(t);
+        ASSERT_EQ(a.rows, b.rows) << "at " << t;
+        ++compared;
+    }
+    EXPECT_GT(compared, 500);
+    // Elements reloaded while a worker runs: its stale answer is not kept.
+    workers.core->tick(kReferenceStart + 7 * 3600);
+    workers.core->reload_elements(db, kReferenceStart + 7 * 3600);
+    workers.core->wait_next_events();
+    inline_search.core->reload_elements(db, kReferenceStart + 7 * 3600);
+    inline_search.core->tick(kReferenceStart + 7 * 3600 + 1);
+    workers.core->tick(kReferenceStart + 7 * 3600 + 1);
+    workers.core->wait_next_events();
+    EXPECT_EQ(inline_search.core->live_view(kReferenceStart + 7 * 3600 + 1).rows,
+              workers.core->live_view(kReferenceStart + 7 * 3600 + 1).rows);
+}
+
 TEST(StationCore, FullPassMessagesInOrderAndProgramClosedAtLos)
 {
     Sim sim;
@@ -119,6 +159,27 @@ TEST(StationCore, FullPassMessagesInOrderAndProgramClosedAtLos)
     EXPECT_EQ(e->ended_by_station, 1);
     EXPECT_EQ(e->last_run_end, first.run_end + 10);
     EXPECT_FALSE(sim.core->dispatcher_snapshot().running.running);
+}
+
+// The running pass's entry goes (a redo, then the satellite removed) while the program runs: the
+// pass still ends, writes its result nowhere, and leaves the station free.
+TEST(StationCore, APassOutlivingItsEntryEndsCleanly)
+{
+    Sim sim;
+    sim.core->add_satellite(reference_records()[0], 10, 0, 25, 0, 0, sim.now);
+    sim.core->run_search(sim.now);
+    PassEntry first = sim.core->schedule_snapshot().front();
+    sim.run_until(first.run_start + 30);
+    ASSERT_TRUE(sim.core->dispatcher_snapshot().running.running);
+    fs::path file = fs::temp_directory_path() / ("orva-redo-" + std::to_string(::getpid()) + ".DAT");
+    sim.core->redo_schedule(sim.now, file);
+    sim.core->remove_satellite(first.name);
+    EXPECT_TRUE(sim.core->schedule_snapshot().empty());
+    sim.run_until(first.los + 200);
+    EXPECT_FALSE(sim.core->dispatcher_snapshot().running.running);
+    EXPECT_FALSE(sim.core->pass_active());
+    EXPECT_TRUE(sim.core->schedule_snapshot().empty());
+    fs::remove(file);
 }
 
 TEST(StationCore, UnreadableSettingsNeverRestartThePass)

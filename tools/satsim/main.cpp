@@ -5,6 +5,9 @@
 #include "tools/satsim/ftl0/ftl0_server.h"
 #include "tools/satsim/ftl0/uploaded_file.h"
 #include "tools/satsim/satellite.h"
+#include "tools/hash/sha256.h"
+
+#include "common/atomic_file.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -35,13 +38,14 @@ void usage()
                  "usage: orva satsim --folder DIR [--pty | --tcp PORT] [--loss P] [--corrupt P] [--reorder P]\n"
                  "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
                  "                   [--bdcst-call CALL] [--bbs-call CALL] [--refuse CODE] [--cut-at SHARE]\n"
-                 "                   [--uplink-loss P]\n"
+                 "                   [--uplink-loss P] [--manifest FILE]\n"
                  "Serves the files of DIR as a PACSAT satellite. With --pty it prints \"PTY <path>\" on the first\n"
                  "line; --speed runs the simulated clock X times faster than real time. --loss drops that share\n"
                  "of the frames both ways (--uplink-loss sets the uplink's share apart); --seed N repeats a run's\n"
                  "losses in both directions. Uploads to the BBS\n"
                  "callsign are stored in DIR; --refuse answers each with that FTL0 error code, --cut-at drops\n"
-                 "the link once that share of a file has arrived.\n");
+                 "the link once that share of a file has arrived. --manifest writes one line per served file:\n"
+                 "its number in hexadecimal, its size and the SHA-256 of the whole file as broadcast.\n");
 }
 
 struct Uplink : engine::KissSink {
@@ -75,6 +79,7 @@ int main(int argc, char** argv)
     double speed = 1.0;
     double duration = 0;
     std::optional<double> uplink_loss;
+    std::string manifest;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* {
@@ -100,6 +105,7 @@ int main(int argc, char** argv)
         else if (a == "--bbs-call") config.bbs_call = next();
         else if (a == "--refuse") upload_config.refuse = std::atoi(next());
         else if (a == "--cut-at") upload_config.cut_at = std::atof(next());
+        else if (a == "--manifest") manifest = next();
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else { std::fprintf(stderr, "orva satsim: unknown option %s\n", a.c_str()); usage(); return 2; }
     }
@@ -115,6 +121,20 @@ int main(int argc, char** argv)
     if (!files) {
         std::fprintf(stderr, "orva satsim: %s\n", files.error().message.c_str());
         return 1;
+    }
+    if (!manifest.empty()) {
+        std::string text;
+        for (const satsim::ServedFile& f : *files) {
+            char line[128];
+            std::snprintf(line, sizeof line, "%X %zu %s\n", unsigned(f.file_number), f.bytes.size(),
+                          tools::sha256_hex(f.bytes).c_str());
+            text += line;
+        }
+        if (Status s = write_file_atomic(manifest, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+            !s) {
+            std::fprintf(stderr, "orva satsim: cannot write %s: %s\n", manifest.c_str(), s.error().message.c_str());
+            return 1;
+        }
     }
     satsim::Satellite sat(config, std::move(*files));
     satsim::Channel channel(channel_config);
