@@ -5,9 +5,15 @@ orva_library(NAME orva_engine_session
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/session/session_options.cpp
     ${CMAKE_CURRENT_LIST_DIR}/session/pass_config.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/session/file_header_lookup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/session/brek_session.cpp
-  DEPS orva_engine_reception orva_engine_upload orva_engine_log orva_engine_link orva_common_settings)
+  DEPS orva_engine_reception orva_engine_upload orva_engine_log orva_engine_link orva_common_pfh orva_common_settings)
 
 orva_test(MODULE engine NAME engine_session_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_session_test.cpp
   DEPS orva_engine_session)
+
+# The session over an in-process simulated satellite and its upload server, on a manual clock.
+orva_test(MODULE engine NAME engine_session_pass_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_session_pass_test.cpp
+  DEPS orva_engine_session orva_tools_satsim orva_tools_satsim_ftl0)

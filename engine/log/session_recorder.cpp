@@ -14,6 +14,45 @@ void SessionRecorder::open(std::chrono::sys_seconds now) {
             status_.post(s.error().message, LineColour::Red);
 }
 
+namespace {
+Status switch_capture(CaptureFile& file, bool on, const std::filesystem::path& path) {
+    if (!on) {
+        file.close();
+        return {};
+    }
+    if (file.is_open()) return {}; // already capturing: keep the file it writes
+    return file.open(path);
+}
+} // namespace
+
+void SessionRecorder::set_kiss_capture(bool on, std::chrono::sys_seconds now) {
+    Status s;
+    {
+        std::lock_guard lock(mutex_);
+        s = switch_capture(kiss_, on, config_.folder / menu_capture_name(now, ".KSS"));
+    }
+    if (!s) status_.post(s.error().message, LineColour::Red);
+}
+
+void SessionRecorder::set_telemetry_capture(bool on, std::chrono::sys_seconds now) {
+    Status s;
+    {
+        std::lock_guard lock(mutex_);
+        s = switch_capture(telemetry_, on, config_.folder / menu_capture_name(now, ".TLM"));
+    }
+    if (!s) status_.post(s.error().message, LineColour::Red);
+}
+
+bool SessionRecorder::kiss_capture_open() const {
+    std::lock_guard lock(mutex_);
+    return kiss_.is_open();
+}
+
+bool SessionRecorder::telemetry_capture_open() const {
+    std::lock_guard lock(mutex_);
+    return telemetry_.is_open();
+}
+
 void SessionRecorder::on_raw_bytes(std::span<const std::uint8_t> bytes) {
     std::lock_guard lock(mutex_);
     if (kiss_.is_open()) (void)kiss_.write(bytes);

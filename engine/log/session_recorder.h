@@ -32,6 +32,11 @@ public:
     // Pass start: the capture files that are switched on are opened.
     void open(std::chrono::sys_seconds now);
     void on_raw_bytes(std::span<const std::uint8_t> bytes);
+    // The File menu during a pass: on opens the capture under its menu name, off closes it.
+    void set_kiss_capture(bool on, std::chrono::sys_seconds now);
+    void set_telemetry_capture(bool on, std::chrono::sys_seconds now);
+    bool kiss_capture_open() const;
+    bool telemetry_capture_open() const;
 
     void on_session_start(std::chrono::sys_seconds now) override;
     void on_server_status(std::string_view text, std::optional<std::uint64_t> bytes_broadcast) override;

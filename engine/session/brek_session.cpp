@@ -5,6 +5,7 @@
 #include "engine/link/kiss_encoder.h"
 #include "engine/link/tnc_sequencer.h"
 #include "engine/log/session_recorder.h"
+#include "engine/session/file_header_lookup.h"
 #include "engine/session/pass_config.h"
 #include "engine/upload/upload_host.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <unordered_map>
 
 namespace orva::engine {
 
@@ -50,6 +52,36 @@ std::optional<std::vector<std::uint8_t>> read_whole(const fs::path& p)
 TncSequencer::TimePoint tp(std::uint64_t ms)
 {
     return TncSequencer::TimePoint(std::chrono::milliseconds(ms));
+}
+
+std::chrono::sys_seconds whole_seconds(std::uint64_t ms)
+{
+    return std::chrono::floor<std::chrono::seconds>(
+        std::chrono::sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(ms)));
+}
+
+// The upload link's parameters as the TNC box holds them.
+DataLinkSettings link_settings_of(const TncSettingsBox& box)
+{
+    DataLinkSettings l;
+    l.t1 = LinkTime(std::clamp<std::uint32_t>(box.retry_time_s, 1, 60) * 1000);
+    l.window = int(std::clamp<std::uint32_t>(box.max_frame, 1, 7));
+    l.retries = int(std::clamp<std::uint32_t>(box.retries, 1, 255));
+    l.pac_length = std::clamp<std::uint32_t>(box.packet_length - 2, 10, 244);
+    return l;
+}
+
+// What the boxes show of a directory entry.
+struct EntryText {
+    std::string to, from, title;
+    int file_type = 0;
+    std::uint32_t file_size = 0;
+};
+
+EntryText entry_text(const pfh::PfhHeader& h)
+{
+    return {h.destination.value_or(""), h.source.value_or(""), h.title.value_or(""), int(h.file_type.value_or(0)),
+            h.file_size.value_or(0)};
 }
 
 } // namespace
@@ -128,6 +160,11 @@ struct BrekSession::Impl final : ReceptionOutput {
     std::uint64_t box_due = 0, tick_due = 0;
     std::string queue_line;
     std::vector<std::uint8_t> last_pfh, last_tlm;
+    std::unordered_map<std::uint32_t, EntryText> headers; // stored this pass
+    std::uint32_t pending_entry = 0;                       // its directory line is still to come
+    std::string pending_prefix;
+    std::optional<std::uint32_t> tail_budget;              // message 2036, with its tail action
+    int tail_action = 2;
     StatusBoxes shown_boxes;
     std::vector<DownloadRow> shown_table = std::vector<DownloadRow>(kTableRows);
     std::uint64_t slot_generation = 0;
@@ -144,11 +181,11 @@ struct BrekSession::Impl final : ReceptionOutput {
             f(*o);
     }
 
-    void add_line(std::string text, LineColour colour)
+    void add_line(std::string text, LineColour colour, std::uint32_t file_number = 0)
     {
         if (text.size() > kStatusLineLength)
             text.resize(kStatusLineLength);
-        StatusLine l{std::move(text), colour, 0};
+        StatusLine l{std::move(text), colour, file_number};
         lines.push_back(l);
         if (lines.size() > kStatusLines)
             lines.pop_front();
@@ -196,7 +233,16 @@ struct BrekSession::Impl final : ReceptionOutput {
         if (tnc_open)
             host.write_tnc(bytes);
     }
-    void post(const std::string& text, LineColour colour) override { add_line(text, colour); }
+    void post(const std::string& text, LineColour colour) override
+    {
+        // The directory line of a header just stored starts with its number ("%8lX ").
+        std::uint32_t about = 0;
+        if (pending_entry && text.rfind(pending_prefix, 0) == 0) {
+            about = pending_entry;
+            pending_entry = 0;
+        }
+        add_line(text, colour, about);
+    }
     void start_dispo(const std::string& file) override
     {
         // "%s\DISPO.EXE S~%s F~%lX.DL", minimised without activation.
@@ -205,6 +251,13 @@ struct BrekSession::Impl final : ReceptionOutput {
     void on_header_stored(std::span<const std::uint8_t> header) override
     {
         last_pfh.assign(header.begin(), header.end());
+        if (auto h = pfh::parse_pfh(header, {.check_header_checksum = false})) {
+            headers[h->file_number] = entry_text(*h);
+            pending_entry = h->file_number;
+            char prefix[16];
+            std::snprintf(prefix, sizeof prefix, "%8lX ", static_cast<unsigned long>(h->file_number));
+            pending_prefix = prefix;
+        }
         host.advise("Directory", "PFH", "PFH", header);
     }
     void on_queue_line(std::string_view text) override { queue_line = std::string(text); }
@@ -270,7 +323,24 @@ struct BrekSession::Impl final : ReceptionOutput {
     StatusBoxes make_boxes();
     std::vector<DownloadRow> make_table();
     void apply_settings();
+    std::optional<EntryText> find_entry(std::uint32_t file_number);
 };
+
+std::optional<EntryText> BrekSession::Impl::find_entry(std::uint32_t file_number)
+{
+    if (auto it = headers.find(file_number); it != headers.end())
+        return it->second;
+    if (engine)
+        if (auto slot = engine->files().find_slot(file_number)) {
+            const DownloadSlot& d = engine->files().slot(*slot);
+            if (auto h = read_partial_header(d.fd, d.holes, file_number))
+                return headers[file_number] = entry_text(*h);
+        }
+    if (!folder.empty())
+        if (auto h = find_directory_header(folder, file_number))
+            return headers[file_number] = entry_text(*h);
+    return std::nullopt;
+}
 
 bool BrekSession::Impl::open_pass(const std::string& name)
 {
@@ -291,6 +361,8 @@ bool BrekSession::Impl::open_pass(const std::string& name)
     queue_line.clear();
     last_pfh.clear();
     last_tlm.clear();
+    headers.clear();
+    pending_entry = 0;
     slot_tokens.fill(0);
     slot_files.fill(0);
     pass_start = now_s();
@@ -340,6 +412,10 @@ bool BrekSession::Impl::open_pass(const std::string& name)
         }
     }
     engine = std::make_unique<ReceptionEngine>(c, *this);
+    if (tail_budget) {
+        broadcast.tail_action = tail_action;
+        engine->scheduler().set_tail(tail_action, *tail_budget);
+    }
     state = SessionState::PassOpen;
     receiving = true;
     notify([](SessionObserver& o) { o.on_pass_changed(true); });
@@ -365,8 +441,7 @@ bool BrekSession::Impl::open_pass(const std::string& name)
     }
     uplink = rec.default_uplink >= 1 && rec.default_uplink <= 4 ? int(rec.default_uplink) : 1;
     downlink = rec.default_downlink >= 1 && rec.default_downlink <= 2 ? int(rec.default_downlink) : 1;
-    recorder->open(std::chrono::floor<std::chrono::seconds>(
-        std::chrono::sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(now()))));
+    recorder->open(whole_seconds(now()));
     if (rec.open_tessel && !config.offline && !host.window_exists(tessel()))
         launch({suite_program("TESSEL.EXE"), satellite}, platform::ShowMode::Minimised);
     box_due = now() + kBoxRefreshMs;
@@ -675,6 +750,8 @@ std::int32_t BrekSession::on_window_message(const platform::WindowMessage& m)
         // A negative or small budget counts as the least one.
         const std::uint32_t budget = m.long_param < 2048 ? 2048u : std::uint32_t(m.long_param);
         s.broadcast.tail_action = action;
+        s.tail_budget = budget;
+        s.tail_action = action;
         if (s.engine)
             s.engine->scheduler().set_tail(action, budget);
         return 0;
@@ -797,6 +874,36 @@ std::optional<FileInformation> BrekSession::file_information(std::uint32_t file_
     info.percent = d.percent;
     info.status = s.engine->directory().get_download_status(file_number).value_or(kCodeGrab);
     info.slot_token = s.slot_tokens[*slot];
+    if (auto e = s.find_entry(file_number)) {
+        info.to = e->to;
+        info.from = e->from;
+        info.title = e->title;
+        info.file_type = e->file_type;
+        if (!info.file_size)
+            info.file_size = e->file_size;
+    }
+    return info;
+}
+
+std::optional<FileInformation> BrekSession::directory_entry(std::uint32_t file_number) const
+{
+    auto& s = *impl_;
+    if (!file_number || s.state == SessionState::NoPass)
+        return std::nullopt;
+    if (auto slotted = file_information(file_number))
+        return slotted;
+    const auto e = s.find_entry(file_number);
+    if (!e)
+        return std::nullopt;
+    FileInformation info;
+    info.file_number = file_number;
+    info.to = e->to;
+    info.from = e->from;
+    info.title = e->title;
+    info.file_type = e->file_type;
+    info.file_size = e->file_size;
+    if (s.engine)
+        info.status = s.engine->directory().get_download_status(file_number).value_or(kCodeGrab);
     return info;
 }
 
@@ -834,8 +941,25 @@ void BrekSession::set_directory_line_status(std::uint32_t file_number, int statu
         s.engine->directory().set_download_status(file_number, status, true);
 }
 
-void BrekSession::set_log_kiss(bool on) { impl_->log_kiss = on; }
-void BrekSession::set_log_telemetry(bool on) { impl_->log_telemetry = on; }
+void BrekSession::set_log_kiss(bool on)
+{
+    auto& s = *impl_;
+    if (s.config.offline)
+        return; // a replay never captures what it reads
+    s.log_kiss = on;
+    if (s.state == SessionState::PassOpen && s.recorder)
+        s.recorder->set_kiss_capture(on, whole_seconds(s.now()));
+}
+
+void BrekSession::set_log_telemetry(bool on)
+{
+    auto& s = *impl_;
+    if (s.config.offline)
+        return;
+    s.log_telemetry = on;
+    if (s.state == SessionState::PassOpen && s.recorder)
+        s.recorder->set_telemetry_capture(on, whole_seconds(s.now()));
+}
 bool BrekSession::log_kiss() const { return impl_->log_kiss; }
 bool BrekSession::log_telemetry() const { return impl_->log_telemetry; }
 
@@ -895,6 +1019,8 @@ void BrekSession::set_tnc_settings(const TncSettingsBox& box)
 {
     auto& s = *impl_;
     s.tnc = clamp_tnc_settings(box);
+    if (s.upload)
+        s.upload->set_link_settings(link_settings_of(s.tnc));
     if (s.tnc_open) {
         const std::uint8_t bytes[] = {0xC0, 0x01, std::uint8_t(s.tnc.tx_delay_ms / 10), 0xC0,
                                       0xC0, 0x04, std::uint8_t(s.tnc.tx_tail_ms / 10), 0xC0};
@@ -903,12 +1029,20 @@ void BrekSession::set_tnc_settings(const TncSettingsBox& box)
 }
 
 BroadcastOptions BrekSession::broadcast_options() const { return impl_->broadcast; }
+std::optional<std::uint32_t> BrekSession::byte_budget() const
+{
+    if (impl_->engine)
+        if (auto b = impl_->engine->scheduler().byte_budget())
+            return b;
+    return impl_->tail_budget;
+}
 void BrekSession::set_broadcast_options(const BroadcastOptions& options)
 {
     auto& s = *impl_;
     s.broadcast = options;
     s.broadcast.bdcst_custom = std::clamp(options.bdcst_custom, 1, 4);
     s.broadcast.tail_action = std::clamp(options.tail_action, 1, 3);
+    s.tail_action = s.broadcast.tail_action;
     s.broadcast.dir_priority = std::clamp(options.dir_priority, 5, 10);
     s.temporary.auto_fill = options.auto_fill;
     s.apply_settings();

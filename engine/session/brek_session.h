@@ -160,6 +160,8 @@ public:
     void fill_directory(bool auto_override);
     void send_fill_request(std::uint32_t file_number); // float menu on a download row
     std::optional<FileInformation> file_information(std::uint32_t file_number) const;
+    // The box of a directory line: the entry's To, From, Title and status, with or without a slot.
+    std::optional<FileInformation> directory_entry(std::uint32_t file_number) const;
     // Empty, or the text the box shows instead of acting.
     std::string apply_file_information(const FileInformation& opened, int status, bool request_now);
     // The box of a directory line: status 10, 9, 4 or 1.
@@ -177,6 +179,8 @@ public:
     TncSettingsBox tnc_settings() const;
     void set_tnc_settings(const TncSettingsBox& box); // clamps, then sends the TNC its new timing
     BroadcastOptions broadcast_options() const;
+    // The byte budget of message 2036; none until one arrived.
+    std::optional<std::uint32_t> byte_budget() const;
     void set_broadcast_options(const BroadcastOptions& options);
     void transmitter_request(); // Alt+U
     void open_directory_viewer(); // Directory menu

@@ -66,6 +66,12 @@ public:
 
     void set_uploading(bool on) { config_.uploading = on; }
     void set_auto_freq(bool on) { config_.auto_freq = on; }
+    // The TNC box: a link that is up takes the new window, retries, T1 and packet length at once.
+    void set_link_settings(const DataLinkSettings& link)
+    {
+        config_.link = link;
+        link_.set_settings(link);
+    }
 
     int state() const { return state_; }
     // Connecting, connected or about to connect: the "U" letter is shown.

@@ -48,6 +48,11 @@ void UploadHost::set_auto_freq(bool on) {
     client_.set_auto_freq(on);
 }
 
+void UploadHost::set_link_settings(const DataLinkSettings& link) {
+    std::lock_guard lock(mutex_);
+    client_.set_link_settings(link);
+}
+
 bool UploadHost::busy() const {
     std::lock_guard lock(mutex_);
     return client_.busy();

@@ -30,6 +30,7 @@ public:
     // The temporary settings and message 2041 change these while the pass runs.
     void set_uploading(bool on);
     void set_auto_freq(bool on);
+    void set_link_settings(const DataLinkSettings& link);
     // An upload link is up or being set up (the "U" letter).
     bool busy() const;
     std::string bbs_status() const;

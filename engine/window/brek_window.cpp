@@ -489,7 +489,7 @@ void BrekWindow::open_directory_line(int index)
     const std::uint32_t file = directory_line_file(line);
     if (!file)
         return;
-    const auto info = session_.file_information(file);
+    const auto info = session_.directory_entry(file);
     auto* b = new DirectoryLineBox(file, info ? &*info : nullptr, QString::fromStdString(line.text), this);
     b->setAttribute(Qt::WA_DeleteOnClose);
     connect(b, &QDialog::accepted, this,

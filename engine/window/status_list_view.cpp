@@ -2,7 +2,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QRegularExpression>
 
 namespace orva::engine {
 
@@ -18,14 +17,7 @@ QColor colour_of(LineColour colour)
     return QColor(0, 0, 0);
 }
 
-std::uint32_t directory_line_file(const StatusLine& line)
-{
-    if (line.file_number)
-        return line.file_number;
-    static const QRegularExpression entry(QStringLiteral("^\\s*([0-9A-F]{1,8}) \\S T:"));
-    const auto m = entry.match(QString::fromStdString(line.text));
-    return m.hasMatch() ? m.captured(1).toUInt(nullptr, 16) : 0;
-}
+std::uint32_t directory_line_file(const StatusLine& line) { return line.file_number; }
 
 StatusListView::StatusListView(QWidget* parent) : QWidget(parent)
 {

@@ -11,8 +11,7 @@
 namespace orva::engine {
 
 QColor colour_of(LineColour colour);
-// The directory entry a line reports: its own number, or the hexadecimal number that opens a
-// directory line ("     1A2 g T:ALL ..."); 0 for other lines.
+// The directory entry a line reports; 0 for other lines.
 std::uint32_t directory_line_file(const StatusLine& line);
 
 class StatusListView : public QWidget {

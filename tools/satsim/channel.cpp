@@ -2,6 +2,18 @@
 
 namespace orva::satsim {
 
+ChannelConfig uplink_channel_config(const ChannelConfig& downlink, std::optional<double> loss)
+{
+    ChannelConfig c;
+    c.loss = loss.value_or(downlink.loss);
+    // splitmix64 of the seed: a stream of its own, fixed by the seed.
+    std::uint64_t z = downlink.seed + 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    c.seed = z ^ (z >> 31);
+    return c;
+}
+
 std::vector<std::vector<std::uint8_t>> Channel::pass(std::vector<std::uint8_t> frame)
 {
     std::vector<std::vector<std::uint8_t>> out;

@@ -20,6 +20,12 @@ struct ChannelCounters {
     std::uint64_t passed = 0, lost = 0, corrupted = 0, reordered = 0;
 };
 
+// The uplink's channel: frames from the ground station are lost at `loss` (the downlink's share
+// unless given apart). A damaged uplink frame fails the satellite's frame check and counts as lost,
+// so nothing is corrupted or reordered; the generator is seeded from the same seed, apart from
+// the downlink's, so the two directions do not lose the same frames.
+ChannelConfig uplink_channel_config(const ChannelConfig& downlink, std::optional<double> loss = std::nullopt);
+
 class Channel {
 public:
     explicit Channel(ChannelConfig config) : config_(config), rng_(config.seed) {}

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
@@ -37,9 +38,11 @@ void usage()
                  "usage: orva satsim --folder DIR [--pty | --tcp PORT] [--loss P] [--corrupt P] [--reorder P]\n"
                  "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
                  "                   [--bdcst-call CALL] [--bbs-call CALL] [--refuse CODE] [--cut-at SHARE]\n"
-                 "                   [--manifest FILE]\n"
+                 "                   [--uplink-loss P] [--manifest FILE]\n"
                  "Serves the files of DIR as a PACSAT satellite. With --pty it prints \"PTY <path>\" on the first\n"
-                 "line; --speed runs the simulated clock X times faster than real time. Uploads to the BBS\n"
+                 "line; --speed runs the simulated clock X times faster than real time. --loss drops that share\n"
+                 "of the frames both ways (--uplink-loss sets the uplink's share apart); --seed N repeats a run's\n"
+                 "losses in both directions. Uploads to the BBS\n"
                  "callsign are stored in DIR; --refuse answers each with that FTL0 error code, --cut-at drops\n"
                  "the link once that share of a file has arrived. --manifest writes one line per served file:\n"
                  "its number in hexadecimal, its size and the SHA-256 of the whole file as broadcast.\n");
@@ -48,12 +51,15 @@ void usage()
 struct Uplink : engine::KissSink {
     satsim::Satellite* sat = nullptr;
     satsim::Ftl0Server* server = nullptr;
+    satsim::Channel* channel = nullptr;
     std::uint64_t now = 0;
     void on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame) override
     {
-        if (port == 0) {
-            sat->on_uplink_frame(frame, now);
-            server->on_uplink_frame(frame, now);
+        if (port != 0)
+            return;
+        for (const auto& f : channel->pass(std::vector<std::uint8_t>(frame.begin(), frame.end()))) {
+            sat->on_uplink_frame(f, now);
+            server->on_uplink_frame(f, now);
         }
     }
 };
@@ -72,6 +78,7 @@ int main(int argc, char** argv)
     satsim::Ftl0ServerConfig upload_config;
     double speed = 1.0;
     double duration = 0;
+    std::optional<double> uplink_loss;
     std::string manifest;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -86,6 +93,7 @@ int main(int argc, char** argv)
         else if (a == "--pty") pty = true;
         else if (a == "--tcp") { pty = false; tcp_port = std::atoi(next()); }
         else if (a == "--loss") channel_config.loss = std::atof(next());
+        else if (a == "--uplink-loss") uplink_loss = std::atof(next());
         else if (a == "--corrupt") channel_config.corrupt = std::atof(next());
         else if (a == "--reorder") channel_config.reorder = std::atof(next());
         else if (a == "--seed") channel_config.seed = std::strtoull(next(), nullptr, 10);
@@ -130,6 +138,7 @@ int main(int argc, char** argv)
     }
     satsim::Satellite sat(config, std::move(*files));
     satsim::Channel channel(channel_config);
+    satsim::Channel uplink_channel(satsim::uplink_channel_config(channel_config, uplink_loss));
     upload_config.folder = folder;
     upload_config.bbs_call = config.bbs_call;
     upload_config.epoch = wall;
@@ -177,6 +186,7 @@ int main(int argc, char** argv)
     Uplink uplink;
     uplink.sat = &sat;
     uplink.server = &server;
+    uplink.channel = &uplink_channel;
     std::vector<std::uint8_t> out;
     const auto start = std::chrono::steady_clock::now();
     constexpr std::size_t kOutLimit = 16384;
@@ -243,10 +253,12 @@ int main(int argc, char** argv)
     const auto& ch = channel.counters();
     std::fprintf(stderr,
                  "satsim: %llu frames (%llu file, %llu directory), %llu fill and %llu directory requests, "
-                 "%llu lost, %llu corrupted, %llu reordered\n",
+                 "%llu lost, %llu corrupted, %llu reordered; uplink %llu frames, %llu lost\n",
                  (unsigned long long)c.frames_sent, (unsigned long long)c.file_frames, (unsigned long long)c.dir_frames,
                  (unsigned long long)c.requests, (unsigned long long)c.dir_requests, (unsigned long long)ch.lost,
-                 (unsigned long long)ch.corrupted, (unsigned long long)ch.reordered);
+                 (unsigned long long)ch.corrupted, (unsigned long long)ch.reordered,
+                 (unsigned long long)(uplink_channel.counters().passed + uplink_channel.counters().lost),
+                 (unsigned long long)uplink_channel.counters().lost);
     if (slave_keep >= 0)
         ::close(slave_keep);
     return 0;

@@ -182,5 +182,27 @@ TEST(Satsim, ChannelDropsCorruptsAndReordersTheSetShare)
     EXPECT_EQ(out, ch.counters().passed);
 }
 
+TEST(Satsim, UplinkLosesItsShareRepeatablyAndApartFromTheDownlink)
+{
+    const ChannelConfig down{0.1, 0.05, 0.02, 5};
+    const ChannelConfig up = uplink_channel_config(down);
+    EXPECT_EQ(up.loss, 0.1);
+    EXPECT_EQ(up.corrupt, 0.0);
+    EXPECT_EQ(up.reorder, 0.0);
+    EXPECT_EQ(uplink_channel_config(down, 0.25).loss, 0.25);
+    // The same seed loses the same uplink frames; the downlink's pattern is another one.
+    Channel a(up), b(uplink_channel_config(down)), d({0.1, 0, 0, 5});
+    int both = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const bool lost_a = a.pass(Bytes(10, 1)).empty();
+        EXPECT_EQ(lost_a, b.pass(Bytes(10, 1)).empty());
+        const bool lost_d = d.pass(Bytes(10, 1)).empty();
+        both += lost_a && lost_d;
+    }
+    EXPECT_NEAR(double(a.counters().lost) / 4000, 0.1, 0.02);
+    EXPECT_EQ(a.counters().corrupted, 0u);
+    EXPECT_LT(both, int(a.counters().lost) / 2);
+}
+
 } // namespace
 } // namespace orva::satsim

@@ -1,0 +1,295 @@
+// The session over a simulated pass on a manual clock: directory lines that carry their file,
+// the boxes' To/From/Title, the TNC box reaching a running upload link, the 2036 budget and the
+// capture toggles of the File menu.
+#include "engine/frames/ax25_frame.h"
+#include "engine/log/capture_file.h"
+#include "engine/session/file_header_lookup.h"
+#include "engine/tests/session_sim_host.h"
+#include "engine/upload/ax25_control.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orva::engine {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+class SessionPassTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sat_dir = root / "AO-16";
+        fs::create_directories(sat_dir);
+        fs::create_directories(root / "served");
+        auto r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.path().string());
+        r.satellite_directory = sat_dir.string();
+        r.bbs_callsign = "PACSAT-12";
+        r.bdcst_callsign = "PACSAT-11";
+        r.run_dispo = 0;
+        r.proc_threshold = 0;
+        r.retries = 12;
+        r.max_frame = 2;
+        r.retry_time = 2000;
+        r.pac_length = 244;
+        host.sats.push_back(r);
+        config.station.callsign = "G0ABC";
+        config.general.orva_directory = root.path().string();
+        config.seed = 5;
+    }
+    void serve(int count, std::size_t size)
+    {
+        std::vector<satsim::ServedFile> files;
+        const auto now_s = std::uint32_t(host.now / 1000);
+        for (int i = 0; i < count; ++i)
+            files.push_back(test::served_file(0x200 + std::uint32_t(i), size, now_s - 3600 + std::uint32_t(i) * 60,
+                                              "Pass test " + std::to_string(i), "ALL", "W1AW"));
+        host.serve(std::move(files), root / "served");
+    }
+    void open()
+    {
+        session.emplace(config, host);
+        session->add_observer(&log);
+        session->start("AO-16");
+        ASSERT_TRUE(session->pass_open());
+    }
+
+    test::TempFolder root;
+    fs::path sat_dir;
+    test::SimHost host;
+    SessionConfig config;
+    test::LineLog log;
+    std::optional<BrekSession> session;
+};
+
+std::string entry_prefix(std::uint32_t fn)
+{
+    char b[16];
+    std::snprintf(b, sizeof b, "%8lX ", static_cast<unsigned long>(fn));
+    return b;
+}
+
+TEST_F(SessionPassTest, DirectoryLinesCarryTheirFileAndTheBoxesShowItsHeader)
+{
+    serve(3, 3000);
+    open();
+    ASSERT_TRUE(host.run_until(*session, [&] { return log.find(entry_prefix(0x202)) != nullptr; }, 60'000));
+    for (std::uint32_t fn = 0x200; fn <= 0x202; ++fn) {
+        const StatusLine* line = log.find(entry_prefix(fn));
+        ASSERT_NE(line, nullptr) << std::hex << fn;
+        EXPECT_EQ(line->text.rfind(entry_prefix(fn), 0), 0u);
+        EXPECT_EQ(line->file_number, fn) << line->text;
+    }
+    for (const auto& l : log.lines)
+        if (l.file_number)
+            EXPECT_EQ(l.text.rfind(entry_prefix(l.file_number), 0), 0u) << "only directory lines name a file: " << l.text;
+        else
+            EXPECT_EQ(l.text.find(" T:ALL "), std::string::npos) << "a directory line without its file: " << l.text;
+
+    // A directory line's box without a download slot.
+    auto entry = session->directory_entry(0x201);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->to, "ALL");
+    EXPECT_EQ(entry->from, "W1AW");
+    EXPECT_EQ(entry->title, "Pass test 1");
+    EXPECT_EQ(entry->file_type, 3);
+    EXPECT_FALSE(session->directory_entry(0x999));
+
+    // File Information of a file being received.
+    session->fill_file(0x200, false);
+    ASSERT_TRUE(host.run_until(*session, [&] { return session->file_information(0x200).has_value(); }, 60'000));
+    const auto info = session->file_information(0x200);
+    EXPECT_EQ(info->to, "ALL");
+    EXPECT_EQ(info->from, "W1AW");
+    EXPECT_EQ(info->title, "Pass test 0");
+    EXPECT_EQ(info->file_type, 3);
+
+    // The next pass finds last pass's entries in the directory files.
+    host.satellite.reset();
+    session->select_satellite("AO-16");
+    ASSERT_TRUE(host.run_until(*session, [&] { return session->pass_open(); }, 20'000));
+    entry = session->directory_entry(0x202);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->title, "Pass test 2");
+    EXPECT_EQ(entry->from, "W1AW");
+}
+
+// The largest number of I frames the station had on the air unacknowledged at the end of a step,
+// from frame `from_sent`/`from_received` on.
+struct WindowWatch {
+    const test::SimHost& host;
+    std::size_t sent = 0, received = 0;
+    int vs = 0, va = 0, most = 0;
+    void update()
+    {
+        for (; received < host.received.size(); ++received) {
+            auto f = parse_ax25_frame(host.received[received]);
+            if (!f || f->destination.callsign() != "G0ABC")
+                continue;
+            const Control c = decode_control(f->control);
+            if (c.is_i() || c.is_s())
+                va = c.nr;
+        }
+        for (; sent < host.sent.size(); ++sent) {
+            auto f = parse_ax25_frame(host.sent[sent]);
+            if (!f || f->destination.callsign() != "PACSAT")
+                continue;
+            const Control c = decode_control(f->control);
+            if (c.is_i())
+                vs = (c.ns + 1) & 7;
+        }
+        most = std::max(most, (vs - va + 8) & 7);
+    }
+    void reset() { most = 0; }
+};
+
+TEST_F(SessionPassTest, TncBoxReachesTheRunningUploadLink)
+{
+    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(150'000, 4));
+    serve(0, 0);
+    open();
+    WindowWatch watch{host};
+    ASSERT_TRUE(host.run_until(*session, [&] { return log.find("Upload file number") != nullptr; }, 30'000));
+    for (int i = 0; i < 40; ++i) {
+        host.step(*session);
+        watch.update();
+    }
+    EXPECT_EQ(watch.most, 2); // the satellite's MaxFrame
+
+    TncSettingsBox box = session->tnc_settings();
+    box.max_frame = 5;
+    box.retries = 2;
+    box.retry_time_s = 1;
+    session->set_tnc_settings(box);
+    watch.reset();
+    for (int i = 0; i < 40; ++i) {
+        host.step(*session);
+        watch.update();
+    }
+    EXPECT_EQ(watch.most, 5);
+
+    // The satellite stops hearing us: two retries of one second, not twelve of two.
+    host.uplink_open = false;
+    const std::uint64_t cut = host.now;
+    ASSERT_TRUE(host.run_until(*session, [&] { return log.find("Retry count exceeded.") != nullptr; }, 30'000))
+        << [&] {
+               std::string all;
+               for (const auto& l : log.lines)
+                   all += l.text + "\n";
+               return all;
+           }();
+    EXPECT_LE(host.now - cut, 4'000u);
+    EXPECT_EQ(log.find("Retry count exceeded.")->colour, LineColour::DarkRed);
+    EXPECT_TRUE(fs::exists(sat_dir / "800.PUL")); // kept for a later pass
+}
+
+TEST_F(SessionPassTest, TailBudgetReadsBackAndSurvivesThePassOpening)
+{
+    session.emplace(config, host);
+    EXPECT_FALSE(session->byte_budget());
+    session->on_window_message({kMsgTail, 3, 5000}); // before the pass opens
+    EXPECT_EQ(session->byte_budget(), 5000u);
+    session->start("AO-16");
+    EXPECT_EQ(session->byte_budget(), 5000u);
+    EXPECT_EQ(session->broadcast_options().tail_action, 3);
+    session->on_window_message({kMsgTail, 1, 1000});
+    EXPECT_EQ(session->byte_budget(), 2048u);
+    session->on_window_message({kMsgTail, 2, -5});
+    EXPECT_EQ(session->byte_budget(), 2048u);
+    EXPECT_EQ(session->broadcast_options().tail_action, 2);
+}
+
+TEST_F(SessionPassTest, CapturesSwitchedFromTheFileMenuOpenAndCloseDuringThePass)
+{
+    serve(1, 2000);
+    open();
+    host.run(*session, 2'000);
+    EXPECT_FALSE(session->log_kiss());
+    const auto t = std::chrono::floor<std::chrono::seconds>(
+        std::chrono::sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(host.now)));
+    const fs::path kss = sat_dir / menu_capture_name(t, ".KSS");
+    const fs::path tlm = sat_dir / menu_capture_name(t, ".TLM");
+    EXPECT_FALSE(fs::exists(kss));
+
+    session->set_log_kiss(true);
+    session->set_log_telemetry(true);
+    EXPECT_TRUE(session->log_kiss());
+    ASSERT_TRUE(fs::exists(kss));
+    ASSERT_TRUE(fs::exists(tlm));
+    // Every byte the TNC gives from now on is in the capture.
+    Bytes fed;
+    const std::size_t from = host.received.size();
+    host.run(*session, 12'000); // the satellite's telemetry comes every ten seconds
+    for (std::size_t i = from; i < host.received.size(); ++i) {
+        const Bytes k = encode_kiss_frame(host.received[i], 0, false);
+        fed.insert(fed.end(), k.begin(), k.end());
+    }
+    ASSERT_FALSE(fed.empty());
+    EXPECT_EQ(test::read_bytes(kss), fed);
+    const auto telemetry = test::read_bytes(tlm);
+    ASSERT_GE(telemetry.size(), 2u);
+    EXPECT_EQ(telemetry[0], 0xC0);
+    EXPECT_EQ(telemetry[1], 0x00);
+
+    session->set_log_kiss(false);
+    session->set_log_telemetry(false);
+    host.run(*session, 12'000);
+    EXPECT_EQ(test::read_bytes(kss), fed);
+    EXPECT_EQ(test::read_bytes(tlm), telemetry);
+}
+
+TEST_F(SessionPassTest, ReplayNeverCaptures)
+{
+    config.offline = true;
+    open();
+    session->set_log_kiss(true);
+    EXPECT_FALSE(session->log_kiss());
+    for (const auto& e : fs::directory_iterator(sat_dir))
+        EXPECT_NE(e.path().extension(), ".KSS") << e.path();
+}
+
+TEST(FileHeaderLookup, NewestDirectoryEntryWinsAndADamagedTailIsLeftBehind)
+{
+    test::TempFolder dir;
+    auto old_entry = test::header_for(0x55, "Old title");
+    auto new_entry = test::header_for(0x55, "New title", "G0ABC", "W1AW");
+    Bytes first = pfh::build_pfh(old_entry);
+    const Bytes other = pfh::build_pfh(test::header_for(0x56, "Other"));
+    first.insert(first.end(), other.begin(), other.end());
+    test::write_bytes(dir / "Brek0001.PFH", first);
+    Bytes second = pfh::build_pfh(new_entry);
+    second.insert(second.end(), {0xAA, 0x55, 0x01}); // a header torn by a crash
+    test::write_bytes(dir / "Brek0002.PFH", second);
+
+    auto h = find_directory_header(dir.path(), 0x55);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->title, "New title");
+    EXPECT_EQ(h->destination, "G0ABC");
+    h = find_directory_header(dir.path(), 0x56);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->title, "Other");
+    EXPECT_FALSE(find_directory_header(dir.path(), 0x57));
+    EXPECT_FALSE(find_directory_header(dir / "missing", 0x55));
+}
+
+TEST(FileHeaderLookup, PartialFileGivesItsHeaderOnlyOnceItsStartHasArrived)
+{
+    test::TempFolder dir;
+    const Bytes file = test::file_with_body(0x77, 3000);
+    test::write_bytes(dir / "77.ACT", file);
+    const int fd = ::open((dir / "77.ACT").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    auto h = read_partial_header(fd, HoleList::from({{2000, 2500}}), 0x77);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->title, "TEST");
+    EXPECT_FALSE(read_partial_header(fd, HoleList::from({{0, 100}}), 0x77));    // start missing
+    EXPECT_FALSE(read_partial_header(fd, HoleList::from({{20, 3000}}), 0x77));  // header cut short
+    EXPECT_FALSE(read_partial_header(fd, HoleList::from({{2000, 2500}}), 0x78)); // another file's bytes
+    ::close(fd);
+}
+
+} // namespace
+} // namespace orva::engine
