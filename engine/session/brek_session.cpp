@@ -103,8 +103,12 @@ struct BrekSession::Impl final : ReceptionOutput {
         }
         void on_server_status(std::string_view text, std::optional<std::uint64_t> bytes) override
         {
-            if (s.recorder)
-                s.recorder->on_server_status(text, bytes);
+            if (!s.recorder)
+                return;
+            // The figure compares the satellite's count with what we heard up to the same line.
+            if (s.engine)
+                s.recorder->set_station_bytes(s.engine->dispatcher().counters().broadcast_bytes);
+            s.recorder->on_server_status(text, bytes);
         }
         void on_satellite_time(std::uint32_t time, std::span<const std::uint8_t> frame) override
         {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -115,6 +117,28 @@ TEST_F(SessionPassTest, DirectoryLinesCarryTheirFileAndTheBoxesShowItsHeader)
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->title, "Pass test 2");
     EXPECT_EQ(entry->from, "W1AW");
+}
+
+// The log's figure compares the bytes heard with the satellite's count between its status lines.
+TEST_F(SessionPassTest, EfficiencyInTheLogFollowsTheShareOfBroadcastHeard)
+{
+    const auto now_s = std::uint32_t(host.now / 1000);
+    host.serve({test::served_file(0x300, 40000, now_s - 600, "Big one")}, root / "served", 0.3, 11);
+    open();
+    host.run(*session, 3000);
+    session->fill_file(0x300, true);
+    host.run(*session, 40'000);
+    session->request_close();
+    ASSERT_TRUE(host.run_until(*session, [&] { return session->finished(); }, 20'000));
+    std::ifstream in(sat_dir / "Brek.LOG");
+    std::string line;
+    int figure = -1;
+    while (std::getline(in, line))
+        if (line.rfind("Percent EFFICIENCY", 0) == 0)
+            figure = std::stoi(line.substr(19));
+    // 30% of the downlink is lost; the count includes what the lost frames carried.
+    EXPECT_GE(figure, 55) << figure;
+    EXPECT_LE(figure, 85) << figure;
 }
 
 // The largest number of I frames the station had on the air unacknowledged at the end of a step,
