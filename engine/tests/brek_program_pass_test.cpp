@@ -10,6 +10,8 @@
 #include "platform/store/store.h"
 #include "platform/testing/child_process.h"
 
+#include "platform/testing/spawned_child.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -38,76 +40,8 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kSatellite = "AO-16";
 constexpr const char* kSpeed = "40"; // station and satellite clocks both run this much faster
 
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-};
-
-Child spawn(const std::vector<std::string>& argv, const fs::path& log, bool pipe_out)
-{
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    int p[2] = {-1, -1};
-    if (pipe_out) {
-        EXPECT_EQ(::pipe2(p, O_CLOEXEC), 0);
-        posix_spawn_file_actions_adddup2(&fa, p[1], 1);
-        posix_spawn_file_actions_addopen(&fa, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    } else {
-        posix_spawn_file_actions_addopen(&fa, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    }
-    Child c;
-    const int rc = posix_spawn(&c.pid, args[0], &fa, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    EXPECT_EQ(rc, 0) << argv[0];
-    if (pipe_out) {
-        ::close(p[1]);
-        c.out = p[0];
-    }
-    return c;
-}
-
-std::string first_line(int fd, std::chrono::milliseconds timeout)
-{
-    std::string line;
-    const auto until = Clock::now() + timeout;
-    while (Clock::now() < until) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 200) <= 0)
-            continue;
-        char c;
-        if (::read(fd, &c, 1) != 1)
-            break;
-        if (c == '\n')
-            return line;
-        line += c;
-    }
-    return line;
-}
-
 // A descriptor that becomes readable when the child ends.
 int exit_event(pid_t pid) { return int(::syscall(SYS_pidfd_open, pid, 0)); }
-
-// The exit code, or -1 when the child did not end within `timeout`.
-int wait_exit(pid_t pid, std::chrono::milliseconds timeout)
-{
-    const int fd = exit_event(pid);
-    if (fd >= 0) {
-        pollfd p{fd, POLLIN, 0};
-        ::poll(&p, 1, int(timeout.count()));
-        ::close(fd);
-    }
-    int status = 0;
-    pid_t r;
-    while ((r = ::waitpid(pid, &status, fd >= 0 ? WNOHANG : 0)) < 0 && errno == EINTR) {}
-    if (r != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // Wakes on every change in a folder, so waiting for files costs no fixed delay.
 class FolderWatch {
@@ -197,12 +131,10 @@ protected:
     }
     void TearDown() override
     {
-        for (Child* c : {&brek, &satsim})
-            if (c->pid > 0) {
-                ::kill(c->pid, SIGTERM);
-                wait_exit(c->pid, std::chrono::seconds(20));
-                if (c->out >= 0)
-                    ::close(c->out);
+        for (test_support::Child* c : {&brek, &satsim})
+            if (c->pid() > 0) {
+                c->kill(SIGTERM);
+                (void)c->wait_for(std::chrono::seconds(20));
             }
         if (HasFailure())
             for (const char* log : {"brek.log", "satsim.log"})
@@ -217,38 +149,37 @@ protected:
     }
     void start_satsim()
     {
-        satsim = spawn({bin + "/orva-satsim", "--folder", served.string(), "--pty", "--loss", "0.1", "--seed", "5",
+        satsim = test_support::Child({bin + "/orva-satsim", "--folder", served.string(), "--pty", "--loss", "0.1", "--seed", "5",
                         "--speed", kSpeed, "--rate", "9600", "--queue-line", "3", "--bbs-call", "PACSAT-12",
                         "--bdcst-call", "PACSAT-11"},
                        root / "satsim.log", true);
-        const std::string line = first_line(satsim.out, std::chrono::seconds(20));
+        ASSERT_TRUE(satsim.wait_line("PTY ", std::chrono::seconds(20)));
+        const std::string line = satsim.lines().front();
         ASSERT_EQ(line.rfind("PTY ", 0), 0u) << line;
         pty = line.substr(4);
     }
     // One simulated pass of at most a quarter of an hour.
     void start_brek()
     {
-        brek = spawn({bin + "/brek", "--headless", kSatellite, "--pass-seconds", "900", "--clock-rate", kSpeed,
+        brek = test_support::Child({bin + "/brek", "--headless", kSatellite, "--pass-seconds", "900", "--clock-rate", kSpeed,
                       "--seed", "3", "--port", pty},
                      root / "brek.log", false);
     }
     // The operator ends the pass; the program closes it in order and exits 0.
     void end_pass()
     {
-        ASSERT_GT(brek.pid, 0);
-        ::kill(brek.pid, SIGTERM);
-        EXPECT_EQ(wait_exit(brek.pid, std::chrono::seconds(30)), 0);
-        brek.pid = -1;
+        ASSERT_GT(brek.pid(), 0);
+        brek.kill(SIGTERM);
+        EXPECT_EQ(brek.wait_for(std::chrono::seconds(30)), std::optional<int>(0));
     }
 
     // Ends the satellite and checks from its report that frames were lost: downlink always, the
     // uplink when it carried enough frames for a tenth of them to show.
     void expect_losses()
     {
-        ASSERT_GT(satsim.pid, 0);
-        ::kill(satsim.pid, SIGTERM);
-        EXPECT_EQ(wait_exit(satsim.pid, std::chrono::seconds(20)), 0);
-        satsim.pid = -1;
+        ASSERT_GT(satsim.pid(), 0);
+        satsim.kill(SIGTERM);
+        EXPECT_EQ(satsim.wait_for(std::chrono::seconds(20)), std::optional<int>(0));
         const std::string report = text_of(root / "satsim.log");
         unsigned long long down_lost = 0, up_frames = 0, up_lost = 0;
         const auto at = report.find("reordered; uplink ");
@@ -270,7 +201,7 @@ protected:
     fs::path store_path, served, sat_dir;
     settings::SatelliteRecord rec;
     std::string key, pty;
-    Child satsim, brek;
+    test_support::Child satsim, brek;
     std::string bin = ORVA_BIN_DIR;
 };
 
@@ -293,7 +224,7 @@ TEST_F(BrekProgramPass, FiveQueuedFilesUploadInOnePassWithLossBothWays)
         return with_extension(sat_dir, ".UL").size() == 5 && with_extension(sat_dir, ".OUT").empty() &&
                with_extension(sat_dir, ".PUL").empty();
     };
-    ASSERT_TRUE(watch.wait(all_accepted, std::chrono::seconds(60), brek.pid))
+    ASSERT_TRUE(watch.wait(all_accepted, std::chrono::seconds(60), brek.pid()))
         << "left in the queue: " << with_extension(sat_dir, ".OUT").size() << " .OUT, "
         << with_extension(sat_dir, ".PUL").size() << " .PUL";
     end_pass();
@@ -352,7 +283,7 @@ TEST_F(BrekProgramPass, ReplayedCaptureGivesTheSameFilesAndDirectory)
                 return false;
         return true;
     };
-    ASSERT_TRUE(watch.wait(all_received, std::chrono::seconds(60), brek.pid));
+    ASSERT_TRUE(watch.wait(all_received, std::chrono::seconds(60), brek.pid()));
     end_pass();
     for (const auto& [name, bytes] : files)
         EXPECT_EQ(test::read_bytes(sat_dir / name), bytes) << name << " differs from the satellite's";
