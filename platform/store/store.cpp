@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 
@@ -148,9 +150,13 @@ struct Store::Impl {
             Statement ver(db, "SELECT value FROM orva_meta WHERE name = 'version'");
             ok = ver.prepared() && ver.step() == SQLITE_ROW && ver.column_text(0) == format_version;
         }
-        if (!ok)
+        if (!ok) {
+            const int code = sqlite3_extended_errcode(db);
+            if (busy(code))
+                return make_error("store \"" + file.string() + "\" is busy", code);
             return make_error("\"" + file.string() + "\" is not an Orva configuration store (" +
                 std::string(sqlite3_errmsg(db)) + "); it was left as it is");
+        }
         return exec("PRAGMA foreign_keys = ON");
     }
 
@@ -185,8 +191,14 @@ struct Store::Impl {
             rollback();
             return s;
         }
-        return exec("PRAGMA journal_mode = WAL");
+        use_wal();
+        return {};
     }
+
+    // WAL lets readers work beside a writer. The switch needs the file to itself, so another
+    // program opening the new store at the same moment can make it fail: the store is whole
+    // without it, and the next writer that opens it switches.
+    void use_wal() { (void)exec("PRAGMA journal_mode = WAL"); }
 
     // Opens the connection when the file exists; creates the file only for a write.
     Status connect(bool for_write)
@@ -220,6 +232,8 @@ struct Store::Impl {
             s = initialise_if_empty();
         if (s)
             s = validate();
+        if (s && access == Access::ReadWrite)
+            use_wal();
         if (!s) {
             sqlite3_close_v2(db);
             db = nullptr;
@@ -299,12 +313,32 @@ struct Store::Impl {
         return std::pair{id, created};
     }
 
-    // Runs one write operation in its own IMMEDIATE transaction.
+    static bool busy(int code)
+    {
+        const int primary = code & 0xff;
+        return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+    }
+
+    // Runs one write operation in its own IMMEDIATE transaction. SQLite answers "busy" without
+    // waiting in a few cases (programs creating or switching the file at the same moment), so a
+    // busy write is tried again, for as long as a waiting one would have waited.
     template <class F>
     auto write_txn(F&& body) -> decltype(body())
     {
         if (access == Access::ReadOnly)
             return make_error("store \"" + file.string() + "\" is open read-only", EROFS);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(busy_timeout_ms);
+        for (;;) {
+            auto result = write_once(body);
+            if (result.ok() || !busy(result.error().code) || std::chrono::steady_clock::now() >= until)
+                return result;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    template <class F>
+    auto write_once(F& body) -> decltype(body())
+    {
         if (auto s = connect(true); !s)
             return s.error();
         if (auto s = exec("BEGIN IMMEDIATE"); !s)

@@ -1,6 +1,8 @@
 #include "platform/store/store.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -207,8 +209,11 @@ TEST(Store, ConcurrentWritersFromFourProcessesLoseNothing)
                 _exit(10);
             for (int i = 0; i < per_process; ++i) {
                 std::string key = "SOFTWARE\\Orva\\Test\\P" + std::to_string(p) + "\\K" + std::to_string(i % 10);
-                if (!store->write_integer(key, "V" + std::to_string(i), static_cast<std::uint32_t>(p * 100000 + i)))
+                auto s = store->write_integer(key, "V" + std::to_string(i), static_cast<std::uint32_t>(p * 100000 + i));
+                if (!s) {
+                    std::fprintf(stderr, "writer %d: %s (%d)\n", p, s.error().message.c_str(), s.error().code);
                     _exit(11);
+                }
             }
             _exit(0);
         }
