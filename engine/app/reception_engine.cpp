@@ -358,6 +358,12 @@ void ReceptionEngine::on_file_complete(std::uint32_t file_number, const fs::path
         out_.start_dispo(file.filename().string());
 }
 
+void ReceptionEngine::on_incremental_complete(std::uint32_t file_number)
+{
+    scheduler_->on_file_complete(file_number);
+    sync_requested();
+}
+
 std::uint32_t ReceptionEngine::below(std::uint32_t n)
 {
     return n == 0 ? 0 : std::uint32_t(std::uniform_int_distribution<std::uint64_t>(0, n - 1)(rng_));

@@ -137,6 +137,7 @@ private:
     // FileListener
     void on_file_complete(std::uint32_t file_number, const std::filesystem::path& file, std::uint32_t length,
                           bool process_now) override;
+    void on_incremental_complete(std::uint32_t file_number) override;
     // RandomSource
     std::uint32_t below(std::uint32_t n) override;
 

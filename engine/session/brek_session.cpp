@@ -1026,8 +1026,14 @@ void BrekSession::set_tnc_settings(const TncSettingsBox& box)
     if (s.upload)
         s.upload->set_link_settings(link_settings_of(s.tnc));
     if (s.tnc_open) {
-        const std::uint8_t bytes[] = {0xC0, 0x01, std::uint8_t(s.tnc.tx_delay_ms / 10), 0xC0,
-                                      0xC0, 0x04, std::uint8_t(s.tnc.tx_tail_ms / 10), 0xC0};
+        // C0 01 D C0 C0 04 T C0, escaped: a delay of 1920 ms is C0 itself, 2190 ms is DB.
+        std::vector<std::uint8_t> bytes{0xC0};
+        const std::uint8_t delay[] = {0x01, std::uint8_t(s.tnc.tx_delay_ms / 10)};
+        kiss_escape(delay, bytes);
+        bytes.insert(bytes.end(), {0xC0, 0xC0});
+        const std::uint8_t tail[] = {0x04, std::uint8_t(s.tnc.tx_tail_ms / 10)};
+        kiss_escape(tail, bytes);
+        bytes.push_back(0xC0);
         s.host.write_tnc(bytes);
     }
 }

@@ -256,6 +256,34 @@ TEST_F(RealServer, NoAnswerFromTheServerIsAnErrorForItsCallsign)
     EXPECT_EQ(engine->scheduler().requested_file(), 0u);
 }
 
+TEST_F(RealServer, IncrementalCompletionEndsItsRequest)
+{
+    engine->directory().set_download_status(0x60, kCodeIncremental, true);
+    engine->scheduler().queue_manual_request(0x60);
+    advance(100);
+    ASSERT_EQ(engine->scheduler().requested_file(), 0x60u);
+    // The whole file in 191-byte chunks, flags 0 and file type 0, as the server sends it.
+    const Bytes file = test::file_with_body(0x60, 400);
+    for (std::size_t o = 0; o < file.size(); o += 191) {
+        const std::size_t n = std::min<std::size_t>(191, file.size() - o);
+        Bytes f{std::uint8_t(o + n == file.size() ? 0x20 : 0x00)};
+        for (int i = 0; i < 4; ++i)
+            f.push_back(std::uint8_t(0x60u >> (8 * i)));
+        f.push_back(0);
+        f.push_back(std::uint8_t(o));
+        f.push_back(std::uint8_t(o >> 8));
+        f.push_back(std::uint8_t(o >> 16));
+        f.insert(f.end(), file.begin() + std::ptrdiff_t(o), file.begin() + std::ptrdiff_t(o + n));
+        const std::uint16_t c = crc16_xmodem(f);
+        f.push_back(std::uint8_t(c >> 8));
+        f.push_back(std::uint8_t(c));
+        feed(encode_kiss_frame(build_ui_frame(Ax25Address::fixed("QST", 1), *Ax25Address::parse("XY2ZZ-11"), 0, 0xBB, f),
+                               0, false));
+    }
+    EXPECT_TRUE(out.lines.has("Incremental file 60 complete"));
+    EXPECT_EQ(engine->scheduler().requested_file(), 0u) << "the request was never reset";
+}
+
 TEST(HeaderAssemblerWithoutEndBit, HeaderSplitOverThreeFramesCompletesAtItsTerminatingItem)
 {
     const Bytes file = test::read_bytes(kRealServer / "file-6.bin");
