@@ -237,6 +237,8 @@ struct BrekSession::Impl final : ReceptionOutput {
         if (tnc_open)
             host.write_tnc(bytes);
     }
+    bool write_frame(std::span<const std::uint8_t> bytes) override { return tnc_open && host.try_write_tnc(bytes); }
+    std::size_t output_queued() override { return tnc_open ? host.tnc_output_queued() : 0; }
     void post(const std::string& text, LineColour colour) override
     {
         // The directory line of a header just stored starts with its number ("%8lX ").
@@ -427,6 +429,7 @@ bool BrekSession::Impl::open_pass(const std::string& name)
         add_line(s.error().message, LineColour::Red);
     if (!config.offline) {
         if (auto s = host.open_tnc(rec); !s) {
+            add_line("Unable to initialise communications port.", LineColour::Red);
             add_line("Error opening the TNC: " + s.error().message, LineColour::Red);
         } else {
             tnc_open = true;
