@@ -1,5 +1,6 @@
 #include "tools/demo/demo_check.h"
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 
@@ -79,6 +80,32 @@ std::vector<DownloadCheck> check_downloads(const std::vector<ManifestEntry>& man
     return out;
 }
 
+namespace {
+// The station writes the number of the server's go answer into the header it sends (and makes
+// the header checksum right): the stored upload is the queued message with those two values
+// changed and nothing else.
+bool same_upload(const std::vector<std::uint8_t>& message, const std::vector<std::uint8_t>& stored)
+{
+    if (stored.size() != message.size() || message.size() < 2 || message[0] != 0xAA || message[1] != 0x55)
+        return false;
+    auto h = pfh::parse_pfh(stored);
+    if (!h)
+        return false;
+    std::vector<std::uint8_t> expected = message;
+    for (std::size_t pos = 2; pos + 3 <= expected.size();) {
+        const std::uint8_t id = expected[pos], high = expected[pos + 1], len = expected[pos + 2];
+        pos += 3;
+        if (id == 0 && high == 0 && len == 0)
+            break;
+        if (high == 0 && (id == 1 || id == 10) && pos + len <= expected.size())
+            std::copy(stored.begin() + std::ptrdiff_t(pos), stored.begin() + std::ptrdiff_t(pos + len),
+                      expected.begin() + std::ptrdiff_t(pos));
+        pos += len;
+    }
+    return expected == stored;
+}
+} // namespace
+
 UploadCheck check_upload(const std::vector<std::uint8_t>& message, const fs::path& satsim_dir,
                          const fs::path& satellite_dir)
 {
@@ -88,7 +115,7 @@ UploadCheck check_upload(const std::vector<std::uint8_t>& message, const fs::pat
     for (const auto& e : fs::directory_iterator(satsim_dir, ec)) {
         if (upper_extension(e.path()) != ".UPL")
             continue;
-        if (auto bytes = read_file(e.path()); bytes && sha256_hex(*bytes) == want)
+        if (auto bytes = read_file(e.path()); bytes && (sha256_hex(*bytes) == want || same_upload(message, *bytes)))
             c.on_satellite = e.path();
     }
     for (const auto& e : fs::directory_iterator(satellite_dir, ec)) {
