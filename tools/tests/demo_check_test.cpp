@@ -1,3 +1,4 @@
+#include "common/pfh/pfh.h"
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -94,6 +95,42 @@ TEST_F(DemoCheck, UploadNeedsTheSatellitesCopyAndTheSentMark)
     UploadCheck done = check_upload(msg, dir / "sim", dir / "sat");
     EXPECT_TRUE(done.ok());
     EXPECT_EQ(done.on_satellite.filename(), "801.UPL");
+}
+
+TEST_F(DemoCheck, UploadStoredWithTheServersNumberInItsHeaderCounts)
+{
+    std::vector<std::uint8_t> msg = demo_upload_message("N0CALL", 1796799600);
+    put(dir / "sat" / "802.UL", msg);
+    // The header as the station sends it: item 1 holds 0x802, item 10 the new sum.
+    auto stamped = msg;
+    std::size_t number_at = 0, sum_at = 0;
+    for (std::size_t pos = 2; pos + 3 <= stamped.size();) {
+        const std::uint8_t id = stamped[pos], len = stamped[pos + 2];
+        pos += 3;
+        if (id == 0 && len == 0)
+            break;
+        if (id == 1) number_at = pos;
+        if (id == 10) sum_at = pos;
+        pos += len;
+    }
+    ASSERT_NE(number_at, 0u);
+    ASSERT_NE(sum_at, 0u);
+    stamped[number_at] = 0x02;
+    stamped[number_at + 1] = 0x08;
+    auto h = pfh::parse_pfh(stamped, {.check_header_checksum = false});
+    ASSERT_TRUE(h);
+    auto sum = pfh::compute_header_checksum(std::span(stamped).first(h->header_length));
+    ASSERT_TRUE(sum);
+    stamped[sum_at] = std::uint8_t(*sum);
+    stamped[sum_at + 1] = std::uint8_t(*sum >> 8);
+    auto broken = stamped;
+    broken.back() ^= 0x01; // a body byte
+    put(dir / "sim" / "803.UPL", broken);
+    EXPECT_FALSE(check_upload(msg, dir / "sim", dir / "sat").ok());
+    put(dir / "sim" / "802.UPL", stamped);
+    UploadCheck c = check_upload(msg, dir / "sim", dir / "sat");
+    EXPECT_TRUE(c.ok());
+    EXPECT_EQ(c.on_satellite.filename(), "802.UPL");
 }
 
 } // namespace
