@@ -509,12 +509,15 @@ void StationHost::listen_only(const std::string& name, std::int64_t aos)
     core_->dispatch_now(now());
 }
 
-Status StationHost::start_command(const std::string& command, const std::filesystem::path& directory)
+Status StationHost::start_command(std::vector<std::string> words, const std::filesystem::path& directory)
 {
+    std::string command;
+    for (const std::string& w : words)
+        command += (command.empty() ? "" : " ") + w;
     platform::LaunchOptions opts;
     opts.working_directory = directory.string();
     opts.show = platform::ShowMode::Normal;
-    auto p = launcher_.start(command, opts);
+    auto p = launcher_.start(std::move(words), opts);
     if (!p)
         return p.error();
     log("started " + command);

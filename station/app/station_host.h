@@ -78,8 +78,8 @@ public:
     void answer_notice(const std::string& name, std::int64_t aos, NoticeAnswer answer);
     void run_entry_now(const std::string& name, std::int64_t aos);
     void listen_only(const std::string& name, std::int64_t aos);
-    // Starts a program by its command line (first word a DOS name or a path) without a shell.
-    Status start_command(const std::string& command, const std::filesystem::path& directory = {});
+    // Starts a program (first word a DOS name or a path; each word one argument), never a shell.
+    Status start_command(std::vector<std::string> words, const std::filesystem::path& directory = {});
     void reload_events();
     // Every log line also goes here (tests compare the dispatcher's decisions).
     void set_log_tap(std::function<void(const std::string&)> tap) { tap_ = std::move(tap); }
