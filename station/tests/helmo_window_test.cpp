@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QPrinter>
 #include <QPushButton>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QScrollBar>
 #include <QRegularExpression>
 
 #include <chrono>
@@ -38,8 +41,9 @@ QApplication& app()
     static char name[] = "helmo_window_test";
     static char* argv[] = {name, nullptr};
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: Qt's own statics go first at exit.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 struct Messages {
@@ -542,6 +546,88 @@ TEST(HelmoWindow, EditSatelliteDataWritesTheSlotAndReloads)
     d.show_slot(elements::kKepSlots - 1);
     d.next->click();
     EXPECT_EQ(d.slot(), elements::kKepSlots - 1); // no wrap
+}
+
+TEST(HelmoWindow, FontsAreFixedWidthAndSelectFontStoresTheFourValues)
+{
+    WindowStation s("fonts");
+    // "Terminal" is not a font here: a fixed-width one stands in at the stored size.
+    EXPECT_TRUE(QFontInfo(s.window->current_font()).fixedPitch());
+    EXPECT_EQ(s.window->current_font().pointSize(), 12);
+    QFont chosen = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    chosen.setPointSize(9);
+    chosen.setWeight(QFont::Bold);
+    int before = s.window->fixed_width();
+    s.window->store_font(chosen);
+    platform::Store& st = s.host->store();
+    EXPECT_EQ(st.read_integer(settings::keys::helmo, "Font Size").value_or(0), 9u);
+    EXPECT_EQ(st.read_integer(settings::keys::helmo, "Font Type").value_or(0), 700u);
+    EXPECT_EQ(st.read_string(settings::keys::helmo, "Font Name", 64).value_or(""), chosen.family().toStdString());
+    auto pitch = st.read_binary(settings::keys::helmo, "Font Pitch", 1);
+    ASSERT_TRUE(pitch.ok());
+    EXPECT_EQ((*pitch)[0], 1);
+    // The window's width follows the font.
+    EXPECT_EQ(s.window->current_font().pointSize(), 9);
+    EXPECT_LT(s.window->fixed_width(), before);
+    EXPECT_EQ(s.window->width(), s.window->fixed_width());
+}
+
+TEST(HelmoWindow, ScheduleListReturnsToTheTopAfter120Seconds)
+{
+    WindowStation s("scroll");
+    s.host->core().set_scheduling(false, s.host->now());
+    s.step();
+    s.window->show();
+    QListWidget* list = s.window->schedule_list();
+    list->setMinimumHeight(0);
+    list->setFixedHeight(60); // a few rows, so the list scrolls
+    QCoreApplication::processEvents();
+    s.step();
+    QScrollBar* bar = list->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    int scrolled = bar->value();
+    ASSERT_GT(scrolled, 0);
+    s.step(119);
+    EXPECT_EQ(bar->value(), scrolled);
+    s.step(1);
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST(HelmoWindow, UpdateSatelliteDatabaseImportsAndReportsAnUnreadableFile)
+{
+    WindowStation s("import");
+    Messages m;
+    EXPECT_FALSE(s.window->import_elements(s.dir / "missing.txt", false));
+    ASSERT_EQ(m.seen.size(), 1u);
+    EXPECT_EQ(m.seen[0].first, "Keps file unable to be opened");
+    EXPECT_EQ(m.seen[0].second, "Helmo Error");
+
+    fs::path text = s.dir / "keps.txt";
+    fs::copy_file(fs::path(ORVA_SOURCE_DIR) / "station/tests/data/elements-2025-178.txt", text);
+    auto lines = s.window->import_elements(text, false);
+    ASSERT_TRUE(lines);
+    ASSERT_FALSE(lines->empty());
+    EXPECT_EQ(s.host->store().read_integer(settings::keys::helmo, "Keps Type").value_or(0), 1u);
+    EXPECT_EQ(s.host->store().read_string(settings::keys::helmo, "Keps Dir", 300).value_or(""), s.dir.string());
+    // A second import of the same file changes nothing.
+    auto again = s.window->import_elements(text, false);
+    ASSERT_TRUE(again);
+    for (const std::string& l : *again)
+        EXPECT_NE(l.find("Not Updated"), std::string::npos) << l;
+}
+
+TEST(HelmoWindow, EnableRotatorListsStopThenTheSatellites)
+{
+    app();
+    RotatorDialog d({"TESTSAT", "SAT2"});
+    ASSERT_EQ(d.list->count(), 3);
+    EXPECT_EQ(d.list->item(0)->text(), "[STOP]");
+    EXPECT_EQ(d.chosen(), "");
+    d.list->setCurrentRow(2);
+    EXPECT_EQ(d.chosen(), "SAT2");
+    std::vector<std::string> many(60, "X");
+    EXPECT_EQ(RotatorDialog(many).list->count(), 51);
 }
 
 TEST(HelmoWindow, WindowAndHeadlessMakeTheSameDecisionsOverADay)

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 bin="$(cd "${1:-build}/bin" && pwd)"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+trap 'cp "$work/demo.log" "${TMPDIR:-/tmp}/helmo-screenshot-demo.log" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir -p docs
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     bin="$1"; work="$2"
@@ -17,8 +17,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
         sleep 1
     done
     sleep 8
-    "$bin/screen-grab" "$work/screen.png"
+    "$bin/screen-grab" "$work/helmo.png"
     wait "$demo" || { cat "$work/demo.log" >&2; exit 1; }
 ' bash "$bin" "$work"
-convert "$work/screen.png" -trim +repage docs/helmo.png
+cp "$work/helmo.png" docs/helmo.png
 echo "docs/helmo.png written"

@@ -1,16 +1,17 @@
-// screen-grab FILE.png [X Y W H]: saves the X display's whole screen (or that part of it) as a
-// picture, for screenshots of a program running in another process under Xvfb.
+// screen-grab FILE.png: saves the X display's screen as a picture, cut to what differs from the
+// empty background (the colour of the bottom-right corner), for screenshots of a program running
+// in another process under Xvfb.
 #include <QGuiApplication>
+#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 
 #include <cstdio>
-#include <cstdlib>
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 6) {
-        std::fprintf(stderr, "usage: screen-grab FILE.png [X Y W H]\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: screen-grab FILE.png\n");
         return 2;
     }
     QGuiApplication app(argc, argv);
@@ -19,10 +20,24 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "screen-grab: no screen\n");
         return 1;
     }
-    QPixmap shot = argc == 6 ? screen->grabWindow(0, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
-                                                  std::atoi(argv[5]))
-                             : screen->grabWindow(0);
-    if (shot.isNull() || !shot.save(argv[1])) {
+    QImage shot = screen->grabWindow(0).toImage();
+    if (shot.isNull()) {
+        std::fprintf(stderr, "screen-grab: nothing grabbed\n");
+        return 1;
+    }
+    const QRgb background = shot.pixel(shot.width() - 1, shot.height() - 1);
+    int left = shot.width(), top = shot.height(), right = -1, bottom = -1;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixel(x, y) != background) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    if (right >= left)
+        shot = shot.copy(left, top, right - left + 1, bottom - top + 1);
+    if (!shot.save(argv[1])) {
         std::fprintf(stderr, "screen-grab: cannot save %s\n", argv[1]);
         return 1;
     }
