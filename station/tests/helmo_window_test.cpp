@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -35,8 +36,15 @@ namespace {
 namespace fs = std::filesystem;
 using testing::kReferenceStart;
 
+// A message box nobody expected would wait for a click forever: print it instead.
+void print_message(const QString& text, const QString& caption)
+{
+    std::fprintf(stderr, "message box %s: %s\n", caption.toStdString().c_str(), text.toStdString().c_str());
+}
+
 QApplication& app()
 {
+    set_message_sink(print_message);
     static int argc = 1;
     static char name[] = "helmo_window_test";
     static char* argv[] = {name, nullptr};
@@ -52,7 +60,7 @@ struct Messages {
     {
         set_message_sink([this](const QString& t, const QString& c) { seen.emplace_back(t.toStdString(), c.toStdString()); });
     }
-    ~Messages() { set_message_sink({}); }
+    ~Messages() { set_message_sink(print_message); }
 };
 
 // A station in a temporary folder: two satellites in the database and the store, the first
