@@ -1,6 +1,7 @@
 // pixora-screenshot --out FILE: Pixora showing a made-up Kitsat image with its information box,
 // drawn into one picture. Run under Xvfb (tools/screenshots/pixora.sh).
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -70,6 +71,7 @@ int main(int argc, char** argv)
     for (int i = 1; i + 1 < argc; ++i)
         if (QString(argv[i]) == "--out")
             out = argv[i + 1];
+    out = QFileInfo(out).absoluteFilePath(); // the window enters the images folder
 
     QTemporaryDir tmp;
     const std::string dir = tmp.path().toStdString();
@@ -89,7 +91,7 @@ int main(int argc, char** argv)
     std::vector<std::uint8_t> places;
     for (const orva::elements::ObserverRecord& r :
          {orva::elements::ObserverRecord{"Taejon", 36.35, 127.38, 60}, {"Guildford", 51.24, -0.57, 40},
-          {"Perth", -31.95, 115.86, 20}, {"Honolulu", 21.31, -157.86, 10}, {"Tokyo", 35.68, 139.69, 40}}) {
+          {"Perth", -31.95, 115.86, 20}, {"Honolulu", 21.31, -157.86, 10}, {"Tokyo", 35.68, 139.69, 40}, {"Tristan da Cunha", -37.07, -12.31, 30}}) {
         auto b = orva::elements::encode_observer_record(r);
         places.insert(places.end(), b.begin(), b.end());
     }
@@ -115,9 +117,24 @@ int main(int argc, char** argv)
     box.move(690, 160);
     box.show();
 
+    // Xvfb has no window manager, so the title bars are drawn here with the windows' own titles.
     QTimer::singleShot(800, [&] {
-        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 1160, 600);
-        bool ok = shot.save(out);
+        QPixmap main_shot = window.grab(), box_shot = box.grab();
+        const int bar = 24, margin = 12;
+        QPixmap canvas(margin * 3 + main_shot.width() + box_shot.width(), margin * 2 + bar + main_shot.height());
+        canvas.fill(QColor(0x3a, 0x4a, 0x5a));
+        QPainter p(&canvas);
+        auto frame = [&](const QPixmap& shot, int x, int y, const QString& title) {
+            p.fillRect(x, y, shot.width(), bar, QColor(0x20, 0x40, 0x80));
+            p.setPen(Qt::white);
+            p.setFont(QFont("DejaVu Sans", 10, QFont::Bold));
+            p.drawText(QRect(x + 8, y, shot.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft, title);
+            p.drawPixmap(x, y + bar, shot);
+        };
+        frame(main_shot, margin, margin, window.windowTitle());
+        frame(box_shot, margin * 2 + main_shot.width(), margin + 150, box.windowTitle());
+        p.end();
+        bool ok = canvas.save(out);
         QApplication::exit(ok ? 0 : 1);
     });
     return QApplication::exec();
