@@ -143,6 +143,11 @@ TEST_F(PixoraWindowTest, FirstStartOffersTheSuiteFolderAndChecksTheFiles)
     EXPECT_FALSE(w->needs_settings());
     EXPECT_EQ(w->kep_file(), dir / "orva" / "ORVA.KEP");
     EXPECT_EQ(s->read_string("SOFTWARE\\Pixora", "Images Directory", 256).value(), (dir / "orva" / "Images").string());
+    // Test: the settings in use go back to the store.
+    ASSERT_TRUE(s->delete_key("SOFTWARE\\Pixora").ok());
+    w->store_settings();
+    EXPECT_EQ(s->read_string("SOFTWARE\\Pixora", "Initialised", 256).value(), "Yes");
+    EXPECT_EQ(s->read_string("SOFTWARE\\Pixora", "Orva.Obs Directory", 256).value(), (dir / "orva").string());
 }
 
 TEST_F(PixoraWindowTest, OpenCcdShowsTitleAndRefusalsKeepThePreviousImage)
