@@ -190,10 +190,10 @@ TEST(CcdCleanup, SpikeFilterReplacesLoneSpikesOnly)
     Bitmap bm;
     bm.width = 8;
     bm.height = 1;
-    bm.pixels = {50, 50, 90, 50, 50, 60, 70, 80};
+    bm.pixels = {50, 50, 90, 50, 50, 60, 80, 80};
     spike_filter(bm);
-    // The lone spike goes; a steady ramp stays.
-    EXPECT_EQ(bm.pixels, (std::vector<std::uint8_t>{50, 50, 50, 50, 50, 60, 70, 80}));
+    // The lone spike goes; a step up that keeps climbing (60 between 50 and 80) stays.
+    EXPECT_EQ(bm.pixels, (std::vector<std::uint8_t>{50, 50, 50, 50, 50, 60, 80, 80}));
 
     // Only "U5" names are filtered.
     auto with_spike = flat(kNarrowFileSize, 80);
