@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -222,6 +224,30 @@ TEST(Geolocate, BoxTextByteForByte)
               "90 days prior to existing kep element set.\n"
               "Position info may not be totally accurate.");
     EXPECT_NE(stale.find("5.0 Degrees South Latitude\n         170.0 Degrees East Longitude\n"), std::string::npos);
+}
+
+TEST(Geolocate, CaptureTimeIsUtcWhateverTheLocalZoneAndTheZoneIsLeftAlone)
+{
+    const char* old = std::getenv("TZ");
+    std::string saved = old ? old : "";
+    ::setenv("TZ", "NZST-12", 1);
+    ::tzset();
+    NearestPlace place{0, 10, 10, "North"};
+    std::string text = info_box_text("UO-22", 1000000000, {1, 1}, place, "X", false);
+    EXPECT_NE(text.find("Recorded on Sun Sep  9 01:46:40 2001\n"), std::string::npos) << text;
+    KepRecord k = sample_elements();
+    GroundPoint at_zone = sub_satellite_point(k, 1712664000);
+    EXPECT_STREQ(std::getenv("TZ"), "NZST-12");
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+    GroundPoint at_utc = sub_satellite_point(k, 1712664000);
+    EXPECT_EQ(at_zone.latitude_deg, at_utc.latitude_deg);
+    EXPECT_EQ(at_zone.longitude_deg, at_utc.longitude_deg);
+    if (old)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }
 
 TEST(Geolocate, WholeCommandWithFilesAndTheNinetyDayWarning)
