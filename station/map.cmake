@@ -12,3 +12,4 @@ orva_test(MODULE station NAME test_station_map
     tests/map_geometry_test.cpp
     tests/map_view_test.cpp
   DEPS orva_station_map)
+orva_benchmark(NAME map SOURCES ${PROJECT_SOURCE_DIR}/bench/map.cpp DEPS orva_station_map)

@@ -1,7 +1,11 @@
-// helmo-map [SATELLITE] [--at ISO-TIME] [--fast]: the map window on its own, over the station's
-// store, for a look at the map without the rest of Helmo (and for its screenshot).
+// helmo-map [SATELLITE] [--at ISO-TIME] [--fast] [--size WxH] [--out FILE.png]: the map window on
+// its own, over the station's store, for a look at the map without the rest of Helmo. With
+// --out it saves the window as a picture after its first rounds and ends (the README's
+// screenshot, tools/screenshots/map.sh).
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPixmap>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -37,6 +41,8 @@ int main(int argc, char** argv)
     std::string satellite;
     platform::Duration shift{};
     bool fast = false;
+    QString out;
+    int width = 0, height = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--at") == 0 && i + 1 < argc) {
             auto t = parse_iso8601(argv[++i]);
@@ -47,8 +53,16 @@ int main(int argc, char** argv)
             shift = platform::TimePoint(*t) - platform::SystemClock::instance().now();
         } else if (std::strcmp(argv[i], "--fast") == 0) {
             fast = true;
+        } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            out = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
+            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 100 || height < 100) {
+                std::fprintf(stderr, "helmo-map: --size takes WIDTHxHEIGHT, such as 1040x700\n");
+                return 2;
+            }
         } else if (argv[i][0] == '-') {
-            std::fprintf(stderr, "usage: helmo-map [SATELLITE | \"The Sun\"] [--at 2026-12-09T12:00Z] [--fast]\n");
+            std::fprintf(stderr, "usage: helmo-map [SATELLITE | \"The Sun\"] [--at 2026-12-09T12:00Z] [--fast] [--size WxH] "
+                                 "[--out FILE.png]\n");
             return 2;
         } else {
             satellite = argv[i];
@@ -72,6 +86,20 @@ int main(int argc, char** argv)
         QKeyEvent key(QEvent::KeyPress, Qt::Key_F, Qt::NoModifier, QStringLiteral("F"));
         QApplication::sendEvent(&window, &key);
     }
+    if (width > 0)
+        window.resize(width, height);
     window.show();
-    return app.exec();
+    if (out.isEmpty())
+        return app.exec();
+    bool saved = false;
+    QTimer::singleShot(1500, &window, [&] {
+        saved = window.grab().save(out);
+        QApplication::quit();
+    });
+    QApplication::exec();
+    if (!saved) {
+        std::fprintf(stderr, "helmo-map: could not write %s\n", out.toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
 }

@@ -97,7 +97,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        p.fillRect(rect(), Qt::black);
+        p.fillRect(rect(), palette().color(QPalette::Window));
         const QRectF r = picture_rect();
         const double s = r.width() / kMapWidth;
         p.drawImage(r, rotated_);
@@ -475,9 +475,13 @@ void MapWindow::change_observers()
     for (std::size_t i = 1; i < view_->observers().size(); ++i)
         chosen.push_back(view_->observers()[i].name);
     auto picked = dialogs_->choose_observers(this, view_->observers().front().name, available, chosen);
-    if (!picked)
-        return;
-    view_->set_extra_observers(resolve_observers(*picked, observer_file_));
+    if (picked)
+        set_observer_names(*picked);
+}
+
+void MapWindow::set_observer_names(const std::vector<std::string>& names)
+{
+    view_->set_extra_observers(resolve_observers(names, observer_file_));
     const int before = panel_->height();
     refresh_panel();
     canvas_->update();

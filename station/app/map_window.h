@@ -81,6 +81,9 @@ public:
     QStringList panel_text() const;
     QAction* action(const QString& text) const;
     void set_rotator_tracking(bool on);
+    // The observers after the home station, by their names in the observer file (those it
+    // does not hold are dropped, at most four kept); the window grows or shrinks to the panel.
+    void set_observer_names(const std::vector<std::string>& names);
     // Position under a point of the canvas (widget coordinates), none outside the picture.
     std::optional<MapPosition> position_at(QPoint canvas_point) const;
     QWidget* canvas() const;
