@@ -556,4 +556,15 @@ void MapWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+MapWindow& open_map(std::unique_ptr<MapWindow>& window, platform::Store& store, const platform::Clock& clock,
+                    MapWindow::Options options)
+{
+    if (!window)
+        window = std::make_unique<MapWindow>(store, clock, std::move(options));
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return *window;
+}
+
 } // namespace orva::station::map

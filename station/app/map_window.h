@@ -131,4 +131,8 @@ private:
     std::unique_ptr<platform::MessageWindow> bus_window_;
 };
 
+// "Graphic Track": brings the map window forward, creating it first when there is none.
+MapWindow& open_map(std::unique_ptr<MapWindow>& window, platform::Store& store, const platform::Clock& clock,
+                    MapWindow::Options options = {});
+
 } // namespace orva::station::map

@@ -293,6 +293,33 @@ TEST_F(MapWindowTest, ScaledMapDrawsAndReadsPositionsAtTheReferenceGeometry)
     EXPECT_FALSE(red(shot.pixel(fx, fy)));
 }
 
+TEST_F(MapWindowTest, OpenMapReusesTheWindowAndPlacesItAsStored)
+{
+    settings::HelmoSettings h = stored();
+    h.map_x_left = 100;
+    h.map_y_top = 120;
+    ASSERT_TRUE(settings::write_helmo(*store_, h));
+    std::unique_ptr<MapWindow> w;
+    MapWindow::Options o;
+    o.dialogs = &dialogs_;
+    o.run_timer = false;
+    MapWindow& first = open_map(w, *store_, clock_, o);
+    EXPECT_EQ(first.pos(), QPoint(100, 120));
+    EXPECT_EQ(&open_map(w, *store_, clock_, o), &first);
+    EXPECT_TRUE(first.isVisible());
+    first.move(140, 160);
+    first.close();
+    EXPECT_EQ(stored().map_x_left, 140u);
+    EXPECT_EQ(stored().map_y_top, 160u);
+
+    // A position off the screen is left to the system.
+    h = stored();
+    h.map_x_left = std::uint32_t(-500);
+    ASSERT_TRUE(settings::write_helmo(*store_, h));
+    auto again = open();
+    EXPECT_NE(again->pos().x(), -500);
+}
+
 TEST_F(MapWindowTest, MenuHooksAreGreyedUntilTheMainWindowSetsThem)
 {
     auto plain = open();
