@@ -33,7 +33,9 @@ constexpr int kFastRoundMs = 2;
 
 QString qs(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
-QFont map_font(const settings::HelmoSettings& s)
+} // namespace
+
+QFont stored_map_font(const settings::HelmoSettings& s)
 {
     QFont f(qs(s.map_font_name));
     // The stored size is the character height in pixels.
@@ -51,7 +53,18 @@ QFont map_font(const settings::HelmoSettings& s)
     return f;
 }
 
-} // namespace
+Status store_map_font(platform::Store& store, settings::HelmoSettings& s, const QFont& font)
+{
+    s.map_font_name = font.family().left(31).toStdString();
+    const int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    s.map_font_size = std::uint32_t(std::clamp(pixels, 8, 48));
+    s.map_font_type = std::uint32_t(font.weight());
+    s.map_font_pitch = 1;
+    for (const char* name : {"Map Font Name", "Map Font Size", "Map Font Type", "Map Font Pitch"})
+        if (auto r = settings::write_one(store, settings::keys::helmo, settings::helmo_fields(), s, name); !r)
+            return r;
+    return {};
+}
 
 // The picture with everything drawn on it, scaled to the widget with the 520 x 260 geometry.
 class MapCanvas : public QWidget {
@@ -197,7 +210,7 @@ MapWindow::MapWindow(platform::Store& store, const platform::Clock& clock, Optio
 
     build_menus();
     load_elements();
-    apply_font(map_font(settings_));
+    apply_font(stored_map_font(settings_));
 
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
@@ -388,11 +401,13 @@ void MapWindow::update_round()
     }
 }
 
+int MapWindow::round_interval_ms() const { return view_->mode() == MapMode::Fast ? kFastRoundMs : kNormalRoundMs; }
+
 void MapWindow::restart_timer()
 {
     if (!options_.run_timer || !timer_)
         return;
-    timer_->start(view_->mode() == MapMode::Fast ? kFastRoundMs : kNormalRoundMs);
+    timer_->start(round_interval_ms());
 }
 
 QStringList MapWindow::panel_text() const
@@ -501,13 +516,8 @@ void MapWindow::choose_font()
 {
     if (auto font = dialogs_->choose_font(this, panel_->font())) {
         apply_font(*font);
-        settings_.map_font_name = font->family().left(31).toStdString();
-        const int pixels = font->pixelSize() > 0 ? font->pixelSize() : QFontInfo(*font).pixelSize();
-        settings_.map_font_size = std::uint32_t(std::clamp(pixels, 8, 48));
-        settings_.map_font_type = std::uint32_t(font->weight());
-        settings_.map_font_pitch = 1;
-        for (const char* name : {"Map Font Name", "Map Font Size", "Map Font Type", "Map Font Pitch"})
-            save_value(name);
+        if (auto s = store_map_font(store_, settings_, *font); !s)
+            dialogs_->show_error(this, s.error().message);
     }
 }
 

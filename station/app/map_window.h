@@ -48,6 +48,12 @@ public:
 };
 std::unique_ptr<MapDialogs> desktop_map_dialogs();
 
+// The map font from "Map Font Name", "Map Font Size" (pixels), "Map Font Type" (weight) and
+// "Map Font Pitch"; a fixed-pitch face stands in when the named one is missing.
+QFont stored_map_font(const settings::HelmoSettings& s);
+// Keeps a chosen font in those four values (the main window's Select Map Font does this too).
+Status store_map_font(platform::Store& store, settings::HelmoSettings& s, const QFont& font);
+
 class MapCanvas;
 
 class MapWindow : public QMainWindow {
@@ -72,6 +78,8 @@ public:
     void reload_elements();
     // One update round; the timer calls it.
     void update_round();
+    // The wait after a round: 2 + 975 ms in normal mode, 2 ms in fast mode.
+    int round_interval_ms() const;
     void apply_font(const QFont& font);
     // Takes "HelmoCtl:Map" on the bus; a second instance's Raise brings this one forward.
     Status register_window(platform::Messenger& messenger);

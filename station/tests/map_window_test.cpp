@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontInfo>
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
@@ -140,8 +141,10 @@ TEST_F(MapWindowTest, KeysDriveTheMapTime)
     QTest::keyClick(w.get(), Qt::Key_Space);
     EXPECT_FALSE(w->view().paused());
 
+    EXPECT_EQ(w->round_interval_ms(), 977);
     QTest::keyClick(w.get(), Qt::Key_F);
     EXPECT_EQ(w->view().mode(), MapMode::Fast);
+    EXPECT_EQ(w->round_interval_ms(), 2);
     EXPECT_EQ(w->view().step(), 60);
     QTest::keyClick(w.get(), Qt::Key_Up);
     EXPECT_EQ(w->view().step(), 73);
@@ -216,6 +219,8 @@ TEST_F(MapWindowTest, OptionMenusAreStored)
     w->choose_font();
     EXPECT_EQ(stored().map_font_size, 16u);
     EXPECT_EQ(stored().map_font_pitch, 1u);
+    EXPECT_EQ(stored_map_font(stored()).pixelSize(), 16);
+    EXPECT_TRUE(QFontInfo(stored_map_font(stored())).fixedPitch());
 
     // A second window starts with what was stored.
     auto again = open();
