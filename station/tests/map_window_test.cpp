@@ -16,6 +16,9 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QImage>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -374,6 +377,48 @@ TEST_F(MapWindowTest, OwnsItsBusNameWhileOpen)
     EXPECT_TRUE(other->exists({"HelmoCtl:Map", "Helmo - Graphic Tracking"}));
     w->close();
     EXPECT_FALSE(other->exists({"HelmoCtl:Map", ""}));
+}
+
+TEST(MapDialogsOnTheDesktop, ChangeObserversKeepsHomeFirstAndAtMostFive)
+{
+    auto dialogs = desktop_map_dialogs();
+    std::vector<std::string> names = {"A", "B", "C", "D", "E", "F"};
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* d = QApplication::activeModalWidget();
+        ASSERT_TRUE(d);
+        auto lists = d->findChildren<QListWidget*>();
+        ASSERT_EQ(lists.size(), 2);
+        QListWidget* file = lists[0];
+        QListWidget* map = lists[1];
+        QPushButton* add = nullptr;
+        QPushButton* remove = nullptr;
+        for (auto* b : d->findChildren<QPushButton*>()) {
+            if (b->text() == "Add >>")
+                add = b;
+            if (b->text() == "<< Remove")
+                remove = b;
+        }
+        ASSERT_TRUE(add && remove);
+        EXPECT_EQ(map->item(0)->text(), "G0XYZ");
+        for (int i = 0; i < 6; ++i) {
+            file->setCurrentRow(i);
+            add->click();
+        }
+        EXPECT_EQ(map->count(), 5); // the home station and four
+        map->setCurrentRow(0);
+        remove->click(); // the home station stays
+        EXPECT_EQ(map->item(0)->text(), "G0XYZ");
+        map->setCurrentRow(2);
+        remove->click();
+        EXPECT_EQ(map->count(), 4);
+        driven = true;
+        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+    });
+    auto chosen = dialogs->choose_observers(nullptr, "G0XYZ", names, {"A"});
+    EXPECT_TRUE(driven);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(*chosen, (std::vector<std::string>{"A", "C", "D"}));
 }
 
 TEST(RotorDisplay, DialsShowThePositionGiven)
