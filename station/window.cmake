@@ -22,3 +22,14 @@ endif()
 if(ORVA_BUILD_APPS)
   target_compile_definitions(helmo PRIVATE ORVA_VERSION="${PROJECT_VERSION}")
 endif()
+
+orva_test(MODULE station NAME test_station_view
+  SOURCES tests/view_texts_test.cpp
+  DEPS orva_station_view orva_station_core)
+
+if(ORVA_BUILD_APPS)
+  orva_test(MODULE station NAME test_station_window
+    SOURCES tests/helmo_window_test.cpp
+    DEPS orva_station_window
+    QT SERIAL TIMEOUT 180)
+endif()

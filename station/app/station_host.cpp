@@ -1,5 +1,6 @@
 #include "station/app/station_host.h"
 
+#include <cstdlib>
 #include <ctime>
 
 #include <chrono>
@@ -218,6 +219,19 @@ void StationHost::reload_elements()
 void StationHost::step()
 {
     std::int64_t t = now();
+    if (!manual()) {
+        // The system's clock was set (or the zone changed): the wall clock moved against the
+        // steady one, or the local offset is no longer what it was.
+        std::int64_t steady =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        std::int64_t drift = t - steady;
+        bool jumped = wall_minus_steady_ != 0 && std::abs(drift - wall_minus_steady_) > 2;
+        wall_minus_steady_ = drift;
+        if (jumped || system_local_offset(t) != local_offset_) {
+            log("the system's time changed");
+            time_changed();
+        }
+    }
     core_->tick(t);
     drive_pass();
     if (server_) {

@@ -128,6 +128,7 @@ private:
     std::string pass_name_;
     std::vector<std::string> tracking_names_;
     std::int64_t local_offset_ = 0;
+    std::int64_t wall_minus_steady_ = 0;
     QTimer tick_timer_, pass_timer_;
     std::atomic<bool> stopping_{false};
     std::mutex events_mutex_;

@@ -21,10 +21,10 @@ inline constexpr const char* kLongLead =
 inline constexpr const char* kNonSatelliteAtPass =
     "You can not associate a non satellite related event with the start or end of a pass.";
 
-enum EventTimingIndex : std::uint32_t {
+enum EventFormTiming : std::uint32_t {
     kBeforePass, kAfterPass, kDaily, kRegularly, kWeekDays, kWeekendDays, kStartup, kShutdown, kOnIdle, kOnEndIdle
 };
-enum EventAssociate : std::uint32_t { kNoSatellite, kSingleSatellite, kAllSatellites, kHousekeeping };
+enum EventFormAssociate : std::uint32_t { kNoSatellite, kSingleSatellite, kAllSatellites, kHousekeeping };
 
 struct EventForm {
     std::string name, program, directory, time_text, satellite; // satellite: "" or "[None]" when none

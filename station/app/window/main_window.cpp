@@ -612,8 +612,12 @@ void MainWindow::select_font()
 {
     bool ok = false;
     QFont chosen = QFontDialog::getFont(&ok, font_, this, "Select Font", QFontDialog::MonospacedFonts);
-    if (!ok)
-        return;
+    if (ok)
+        store_font(chosen);
+}
+
+void MainWindow::store_font(const QFont& chosen)
+{
     platform::Store& st = host_->store();
     (void)st.write_integer(settings::keys::helmo, "Font Size", std::uint32_t(std::max(chosen.pointSize(), 1)));
     (void)st.write_integer(settings::keys::helmo, "Font Type", std::uint32_t(chosen.weight()));
@@ -702,21 +706,28 @@ void MainWindow::update_database()
     QString file = QFileDialog::getOpenFileName(this, "Update Keplerian Database", dir, nasa + ";;" + amsat, &filter);
     if (file.isEmpty())
         return;
-    bool is_amsat = filter == amsat;
+    std::optional<std::vector<std::string>> lines = import_elements(file.toStdString(), filter == amsat);
+    if (!lines)
+        return;
+    UpdateKepsDialog d(*lines, this);
+    d.exec();
+}
+
+std::optional<std::vector<std::string>> MainWindow::import_elements(const std::filesystem::path& file, bool amsat)
+{
     platform::Store& st = host_->store();
-    (void)st.write_integer(settings::keys::helmo, "Keps Type", is_amsat ? 2 : 1);
-    (void)st.write_string(settings::keys::helmo, "Keps Dir", QFileInfo(file).absolutePath().toStdString());
+    (void)st.write_integer(settings::keys::helmo, "Keps Type", amsat ? 2 : 1);
+    (void)st.write_string(settings::keys::helmo, "Keps Dir", file.parent_path().string());
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto r = import_elements_file(elements::kep_database_path(host_->suite_dir()), file.toStdString(),
-                                  is_amsat ? ElementFormat::Amsat : ElementFormat::Nasa);
+    auto r = import_elements_file(elements::kep_database_path(host_->suite_dir()), file,
+                                  amsat ? ElementFormat::Amsat : ElementFormat::Nasa);
     QApplication::restoreOverrideCursor();
     if (!r) {
         show_message(this, q(r.error().message), "Helmo Error");
-        return;
+        return std::nullopt;
     }
-    UpdateKepsDialog d(result_lines(*r), this);
     host_->reload_elements();
-    d.exec();
+    return result_lines(*r);
 }
 
 void MainWindow::schedule_events()

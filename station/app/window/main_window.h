@@ -78,6 +78,11 @@ public:
     QStringList printed_schedule_lines() const;
     void print_schedule_to(QPrinter& printer) const;
 
+    // Select Font's and Update Satellite Database's work after their choosers.
+    void store_font(const QFont& font);
+    std::optional<std::vector<std::string>> import_elements(const std::filesystem::path& file, bool amsat);
+    QFont current_font() const { return font_; }
+
     // Placement read from the store and applied (also used at start).
     void apply_placement();
     void apply_fonts();
