@@ -19,6 +19,10 @@ public:
     virtual void refresh(std::int64_t now) = 0; // after each round of the tracking loop
     virtual void satellite_rose(const std::string& /*name*/) {}
     virtual void time_changed() {}
+    // The element database was read again (2037, an edit): the map finds its satellite again.
+    virtual void elements_reloaded() {}
+    // A pass began for a satellite whose run shows it on the map ("Map Display").
+    virtual void display_on_map(const std::string& /*name*/) {}
 };
 
 } // namespace orva::station

@@ -206,6 +206,7 @@ void StationHost::reload_elements()
     }
     std::int64_t t = now();
     core_->reload_elements(*db, t);
+    view_.elements_reloaded();
     search_->stop();
     {
         std::lock_guard lock(core_->schedule_lock());
@@ -268,8 +269,10 @@ void StationHost::pre_pass_notice(const PassEntry& e, bool show_window)
 
 void StationHost::close_pre_pass_notice(const PassEntry& e) { view_.close_pre_pass_notice(e); }
 
-void StationHost::pass_started(const PassEntry&)
+void StationHost::pass_started(const PassEntry& entry)
 {
+    if (settings::read_helmo(store_).map_display != 0)
+        view_.display_on_map(entry.name);
     if (manual())
         return; // step() drives it
     // Driven on this thread: poll the pass as soon as the loop is free.

@@ -55,6 +55,8 @@ public:
 
     StationCore& core() { return *core_; }
     platform::Store& store() { return store_; }
+    // The session bus, when the host is on one (windows of its own register there).
+    platform::Messenger* messenger() { return messenger_.get(); }
     const platform::Launcher& launcher() const { return launcher_; }
     const std::filesystem::path& suite_dir() const { return suite_dir_; }
     const std::filesystem::path& schedule_file() const { return schedule_file_; }

@@ -103,6 +103,9 @@ MainWindow::MainWindow()
     schedule_->setContextMenuPolicy(Qt::CustomContextMenu);
     schedule_->setSelectionMode(QAbstractItemView::NoSelection);
     layout->addWidget(schedule_, 1);
+    rotor_ = new map::RotorDisplay(central);
+    rotor_->setFixedHeight(110);
+    layout->addWidget(rotor_);
     setCentralWidget(central);
     status_ = new QLabel(this);
     statusBar()->addWidget(status_, 1);
@@ -191,6 +194,8 @@ void MainWindow::wire_commands()
     set_command(151, [this] { print_schedule(); });
     set_command(111, [this] { schedule_events(); });
     set_command(128, [this] { select_font(); });
+    set_command(40001, [this] { select_map_font(); });
+    set_command(143, [this] { open_map_window(); });
     set_command(126, [this] { enable_rotator(); });
     set_command(131, [this] { edit_satellite_data(); });
     set_command(144, [this] { edit_observers(); });
@@ -417,6 +422,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
         if (n)
             n->close();
     notices_.clear();
+    // The map keeps its place in the host's store and its name on the host's bus: it goes first.
+    if (map_) {
+        map_->close();
+        map_.reset();
+    }
     if (host_)
         host_->shutdown();
     event->accept();
@@ -464,13 +474,15 @@ void MainWindow::on_tracking_menu(const QPoint& pos)
     QAction* run = menu.addAction("Run a Pass of this satellite");
     run->setEnabled(bool(settings::read_satellite(host_->store(), name, settings::Program::Helmo)));
     QAction* map = menu.addAction("Display on Map");
-    map->setEnabled(false); // the map window is not part of this build yet
     QAction* map_rot = menu.addAction("Display on Map and Enable rotator");
-    map_rot->setEnabled(false);
     QAction* remove = menu.addAction("Remove from the tracking list");
     QAction* chosen = menu.exec(tracking_->viewport()->mapToGlobal(pos));
     if (chosen == run)
         tracking_row_command(kRunPassOfSatellite, row);
+    else if (chosen == map)
+        tracking_row_command(kDisplayOnMap, row);
+    else if (chosen == map_rot)
+        tracking_row_command(kDisplayOnMapAndRotator, row);
     else if (chosen == remove)
         tracking_row_command(kRemoveFromTracking, row);
 }
@@ -485,6 +497,12 @@ void MainWindow::tracking_row_command(int id, int row)
         return;
     if (id == kRunPassOfSatellite) {
         (void)host_->manual_pass(name, false);
+    } else if (id == kDisplayOnMap || id == kDisplayOnMapAndRotator) {
+        open_map_window().show_on_map(name);
+        if (id == kDisplayOnMapAndRotator) {
+            host_->track_satellite(name);
+            map_->set_rotator_tracking(true);
+        }
     } else if (id == kRemoveFromTracking) {
         std::vector<std::string> names = host_->tracking_names();
         std::erase_if(names, [&](const std::string& n) { return n == name; });
@@ -626,6 +644,51 @@ void MainWindow::edit_satellite_data()
 {
     KepEditDialog d(elements::kep_database_path(host_->suite_dir()), [this] { host_->reload_elements(); }, this);
     d.exec();
+}
+
+map::MapWindow& MainWindow::open_map_window()
+{
+    const bool created = !map_;
+    map::MapWindow::Options o;
+    o.edit_elements = [this](const std::string& name) {
+        KepEditDialog d(elements::kep_database_path(host_->suite_dir()), [this] { host_->reload_elements(); }, this);
+        if (auto db = host_->load_database(); db && db->find_by_name(name) >= 0)
+            d.show_slot(db->find_by_name(name));
+        d.exec();
+    };
+    o.track_with_rotator = [this](const std::string& name, bool) { host_->track_satellite(name); };
+    map::MapWindow& w = map::open_map(map_, host_->store(), platform::SystemClock::instance(), std::move(o));
+    if (created && host_->messenger())
+        (void)w.register_window(*host_->messenger());
+    return w;
+}
+
+void MainWindow::display_on_map(const std::string& name)
+{
+    // The pass may begin on the loop's thread or another: the window is touched on its own.
+    QMetaObject::invokeMethod(this, [this, name] { open_map_window().show_on_map(name); }, Qt::QueuedConnection);
+}
+
+void MainWindow::elements_reloaded()
+{
+    QMetaObject::invokeMethod(this, [this] {
+        if (map_)
+            map_->reload_elements();
+    }, Qt::QueuedConnection);
+}
+
+void MainWindow::select_map_font()
+{
+    if (map_) {
+        map_->choose_font();
+        return;
+    }
+    settings::HelmoSettings h = settings::read_helmo(host_->store());
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, map::stored_map_font(h), this, "Select Map Font", QFontDialog::MonospacedFonts);
+    if (ok)
+        if (Status s = map::store_map_font(host_->store(), h, f); !s)
+            show_message(this, q(s.error().message), "Helmo Error");
 }
 
 void MainWindow::edit_observers()

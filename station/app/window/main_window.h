@@ -12,6 +12,8 @@
 #include <map>
 #include <mutex>
 
+#include "station/app/map_window.h"
+#include "station/app/rotor_display.h"
 #include "station/app/station_host.h"
 #include "station/app/window/menu_table.h"
 #include "station/app/window/view_texts.h"
@@ -46,6 +48,14 @@ public:
     void refresh(std::int64_t now) override;
     void satellite_rose(const std::string& name) override;
     void time_changed() override;
+    void elements_reloaded() override;
+    void display_on_map(const std::string& name) override;
+
+    // The map window (Graphic Track), created on first use; null until then.
+    map::MapWindow* map_window() const { return map_.get(); }
+    map::MapWindow& open_map_window();
+    // The rotor dials: the rotator control feeds them the computed or the reported position.
+    map::RotorDisplay* rotor_display() const { return rotor_; }
 
     // What tests read.
     QListWidget* tracking_table() const { return tracking_; }
@@ -99,6 +109,7 @@ private:
     void add_pass();
     void print_schedule();
     void select_font();
+    void select_map_font();
     void enable_rotator();
     void edit_satellite_data();
     void edit_observers();
@@ -124,6 +135,8 @@ private:
     bool sound_warned_ = false;
     bool placing_ = false;
     QFont font_;
+    std::unique_ptr<map::MapWindow> map_;
+    map::RotorDisplay* rotor_ = nullptr;
 };
 
 } // namespace orva::station
