@@ -59,7 +59,7 @@ Status apply_text(const FormField<R>& f, R& record, std::string_view text)
         return s;
     std::string t(text);
     if (f.input == Input::Flag)
-        t = *parse_flag(text) ? "1" : "0";
+        t = std::string(1, *parse_flag(text) ? '1' : '0');
     if (f.input == Input::Choice)
         t = f.choices[*choice_index(f.choices, text)];
     f.store(record, t);

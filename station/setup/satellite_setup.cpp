@@ -247,6 +247,7 @@ SatelliteEdit SatelliteEdit::create(std::string orva_directory)
     SatelliteEdit e;
     e.record_ = settings::new_satellite("", settings::SatelliteType::PacSat, orva_directory);
     e.record_.program.clear();
+    e.record_.satellite_type = kNoType; // the wizard starts with no type chosen
     e.orva_directory_ = std::move(orva_directory);
     return e;
 }
@@ -287,8 +288,12 @@ std::optional<PageProblem> SatelliteEdit::leave_page(const std::string& page)
             return PageProblem{"You must select a satellite type.", kSetupCaption, "Satellite Type"};
         if (record_.type() != settings::SatelliteType::PacSat)
             record_.enable_satgate = 0;
-        if (!existing_)
+        if (!existing_) {
+            // Without the suite directory the paths would be relative to wherever Helmo runs.
+            if (orva_directory_.empty())
+                return PageProblem{kNoSuiteDirectory, kSetupCaption, "Name"};
             set_new_satellite_paths(record_, orva_directory_);
+        }
     }
     if (page == kPageScheduling && record_.priority == 0 && record_.state == 0)
         return PageProblem{"You can't leave the PRIORITY set to 0 if you have this satellite set to automatically "
@@ -305,6 +310,36 @@ std::optional<PageProblem> SatelliteEdit::leave_all()
         if (!existing_ && p == finish_page())
             break;
     }
+    return std::nullopt;
+}
+
+std::optional<PageProblem> SatelliteEdit::apply_pages(const std::vector<std::string>& assignments, Status& error)
+{
+    std::vector<std::pair<const F*, std::string>> parsed;
+    for (const auto& a : assignments) {
+        auto kv = split_assignment(a);
+        if (!kv) {
+            error = kv.error();
+            return std::nullopt;
+        }
+        const F* f = find_form_field(satellite_form(), kv->first);
+        if (!f) {
+            error = make_error("there is no field \"" + kv->first + "\"");
+            return std::nullopt;
+        }
+        parsed.emplace_back(f, kv->second);
+    }
+    for (const auto& page : satellite_pages()) {
+        for (const auto& [f, text] : parsed)
+            if (page == f->page)
+                if (Status s = apply_text(*f, record_, text); !s) {
+                    error = s;
+                    return std::nullopt;
+                }
+        if (auto problem = leave_page(page))
+            return problem;
+    }
+    changed_ = true;
     return std::nullopt;
 }
 

@@ -34,7 +34,10 @@ struct PageProblem {
     std::string field; // a label of satellite_form()
 };
 
+inline constexpr std::uint32_t kNoType = 0xFFFFFFFF;
 inline constexpr const char* kSetupCaption = "Satellite Setup";
+inline constexpr const char* kNoSuiteDirectory =
+    "The Orva Program Directory is not set.  Set it in General Setup before adding a satellite.";
 inline constexpr const char* kNameExists =
     "There is already a satellite with this name.  Please change the name before continuing.";
 
@@ -58,6 +61,10 @@ public:
     // The wizard's last page for the record's type and SatGate switch.
     std::string finish_page() const;
     void set_changed() { changed_ = true; }
+
+    // Applies "FIELD=VALUE" assignments page by page, leaving each page in turn as the wizard or
+    // the sheet would (so a new satellite's directories come from its name unless given).
+    std::optional<PageProblem> apply_pages(const std::vector<std::string>& assignments, Status& error);
 
     // Writes the record: a new one into a newly created key after the name check (kNameExists
     // when another satellite has this name). The report carries the directory messages.

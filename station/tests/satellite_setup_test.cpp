@@ -50,6 +50,13 @@ TEST(SatelliteSetup, GeneralPageRefusesAnEmptyName)
     auto e = SatelliteEdit::create("/srv/orva");
     auto p = e.leave_page(kPageGeneral);
     ASSERT_TRUE(p);
+    ASSERT_TRUE(set(e, "Name", "X"));
+    auto no_type = e.leave_page(kPageGeneral);
+    ASSERT_TRUE(no_type);
+    EXPECT_EQ(no_type->message, "You must select a satellite type.");
+    ASSERT_TRUE(set(e, "Name", ""));
+    p = e.leave_page(kPageGeneral);
+    ASSERT_TRUE(p);
     EXPECT_EQ(p->message, "You must enter a satellite name.  The name must be the same as that used in the keplerian elements.");
     EXPECT_EQ(p->caption, "Satellite Setup");
     EXPECT_EQ(p->field, "Name");
@@ -60,6 +67,7 @@ TEST(SatelliteSetup, FinishPageDependsOnTypeAndSatGate)
 {
     auto e = SatelliteEdit::create("/srv/orva");
     ASSERT_TRUE(set(e, "Name", "X"));
+    ASSERT_TRUE(set(e, "Satellite Type", "PacSat"));
     EXPECT_EQ(e.finish_page(), kPageBrek);
     ASSERT_TRUE(set(e, "Enable SatGate operation", "1"));
     EXPECT_EQ(e.finish_page(), kPageSatGate);
@@ -148,11 +156,13 @@ TEST(SatelliteSetup, SaveRefusesASecondSatelliteOfTheSameNameAnyCase)
     auto store = t.open();
     auto a = SatelliteEdit::create(t.dir.string());
     ASSERT_TRUE(set(a, "Name", "AO-16"));
+    ASSERT_TRUE(set(a, "Satellite Type", "PacSat"));
     ASSERT_TRUE(set(a, "Priority", "10"));
     ASSERT_FALSE(a.leave_all());
     ASSERT_TRUE(a.save(store));
     auto b = SatelliteEdit::create(t.dir.string());
     ASSERT_TRUE(set(b, "Name", "ao-16"));
+    ASSERT_TRUE(set(b, "Satellite Type", "PacSat"));
     ASSERT_TRUE(set(b, "Priority", "10"));
     ASSERT_FALSE(b.leave_all());
     auto refused = b.save(store);
@@ -171,6 +181,7 @@ TEST(SatelliteSetup, PacSatDirectoriesAreCreatedAnalogueOnlyStored)
     auto store = t.open();
     auto pac = SatelliteEdit::create(t.dir.string());
     ASSERT_TRUE(set(pac, "Name", "UO-22"));
+    ASSERT_TRUE(set(pac, "Satellite Type", "PacSat"));
     ASSERT_TRUE(set(pac, "Priority", "10"));
     ASSERT_FALSE(pac.leave_all());
     ASSERT_TRUE(set(pac, "Keps", (t.dir / "UO-22" / "K2/").string().c_str()));
@@ -247,4 +258,14 @@ TEST(StationSetup, PositionSignsHoursMessageAndRotator)
     saved = write_station_form(store, f);
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->messages, std::vector<std::string>{kHoursChanged});
+}
+
+TEST(SatelliteSetup, NewSatelliteNeedsTheSuiteDirectory)
+{
+    auto e = SatelliteEdit::create("");
+    ASSERT_TRUE(set(e, "Name", "AO-16"));
+    ASSERT_TRUE(set(e, "Satellite Type", "PacSat"));
+    auto p = e.leave_page(kPageGeneral);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->message, kNoSuiteDirectory);
 }
