@@ -172,3 +172,17 @@ HousekeepingRun run_housekeeping(const platform::Store& store, const std::option
 }
 
 } // namespace orva::station
+
+namespace orva::station {
+
+std::uint32_t housekeeping_event(const platform::Store& store, std::int64_t now,
+                                 const std::function<void(const std::string&)>& log)
+{
+    HousekeepingRun run = run_housekeeping(store, std::nullopt, now);
+    for (const auto& f : run.failures)
+        log("file housekeeping: not deleted: " + f);
+    log("file housekeeping: " + std::to_string(run.count()) + " files deleted");
+    return run.count();
+}
+
+} // namespace orva::station

@@ -40,3 +40,14 @@ HousekeepingRun run_housekeeping(const platform::Store& store, const std::option
                                  std::int64_t now, bool dry_run = false);
 
 } // namespace orva::station
+
+#include <functional>
+
+namespace orva::station {
+
+// What a housekeeping event runs: the rules on every satellite, then the count and every file
+// that could not be deleted go to the log. The result is the number deleted.
+std::uint32_t housekeeping_event(const platform::Store& store, std::int64_t now,
+                                 const std::function<void(const std::string&)>& log);
+
+} // namespace orva::station
