@@ -25,7 +25,7 @@ if(ORVA_BUILD_APPS)
 
   orva_test(MODULE station NAME test_station_setup_dialogs SERIAL TIMEOUT 120
     SOURCES tests/setup_dialogs_test.cpp tests/option_dialogs_test.cpp
-    DEPS orva_station_setup_dialogs Qt6::Widgets Qt6::PrintSupport
+    DEPS orva_station_setup_dialogs orva_platform_dbus Qt6::Widgets Qt6::PrintSupport
     QT)
   if(TARGET test_station_setup_dialogs)
     add_dependencies(test_station_setup_dialogs orva-sat)
