@@ -6,3 +6,5 @@ orva_library(NAME orva_station_viewers
 orva_test(MODULE station NAME test_station_viewers
   SOURCES tests/reports_test.cpp
   DEPS orva_station_viewers)
+
+orva_fuzzer(NAME log_reports SOURCES ${PROJECT_SOURCE_DIR}/fuzz/log_reports.cpp DEPS orva_station_viewers)
