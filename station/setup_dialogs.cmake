@@ -31,3 +31,4 @@ if(ORVA_BUILD_APPS)
     add_dependencies(test_station_setup_dialogs orva-sat)
   endif()
 endif()
+
