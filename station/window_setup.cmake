@@ -6,3 +6,10 @@ if(ORVA_BUILD_APPS AND TARGET orva_station_window)
     QT)
   target_link_libraries(helmo PRIVATE orva_station_setup_menu)
 endif()
+
+if(ORVA_BUILD_APPS AND TARGET orva_station_setup_menu)
+  orva_test(MODULE station NAME test_station_setup_menu SERIAL
+    SOURCES tests/setup_menu_test.cpp
+    DEPS orva_station_setup_menu
+    QT)
+endif()
