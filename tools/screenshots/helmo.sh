@@ -13,7 +13,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     demo=$!
     # During the pass: once brek has been started, give the table a few rounds.
     for _ in $(seq 1 240); do
-        grep -q "started .*brek" "$work/demo.log" 2>/dev/null && break
+        grep -qi "started .*brek" "$work/demo.log" 2>/dev/null && break
         sleep 1
     done
     sleep 8
