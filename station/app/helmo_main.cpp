@@ -14,6 +14,7 @@
 
 #include "station/app/headless_host.h"
 #include "station/app/window/main_window.h"
+#include "station/app/setup/setup_menu.h"
 
 using namespace orva;
 
@@ -40,6 +41,7 @@ int run_window(int argc, char** argv, int sfd)
     station::MainWindow window;
     station::StationHost host(std::move(*store), window);
     window.attach(host);
+    station::app::wire_setup_menu(window, host);
     if (Status s = host.start(); !s) {
         std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
         QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(s.error().message));

@@ -12,6 +12,7 @@
 #include "common/station_time.h"
 #include "platform/dbus/session_bus.h"
 #include "station/core/event_run.h"
+#include "station/housekeeping/housekeeping.h"
 #include "station/schedule/schedule_file.h"
 
 namespace orva::station {
@@ -284,8 +285,8 @@ namespace {
 class HostEventRunner final : public EventRunner {
 public:
     HostEventRunner(platform::Store& store, const platform::Launcher& launcher, platform::Messenger* messenger,
-                    std::stop_token stop)
-        : store_(store), launcher_(launcher), messenger_(messenger), stop_(stop)
+                    std::stop_token stop, std::int64_t now, std::function<void(const std::string&)> log)
+        : store_(store), launcher_(launcher), messenger_(messenger), stop_(stop), now_(now), log_(std::move(log))
     {
     }
     std::string program(const EventEntry& e) override { return store_.read_string(e.key_path, "Program", 260).value_or(""); }
@@ -318,13 +319,15 @@ public:
                 return true;
         return false;
     }
-    Result<std::uint32_t> housekeeping() override { return make_error("file housekeeping is not available in this build"); }
+    Result<std::uint32_t> housekeeping() override { return housekeeping_event(store_, now_, log_); }
 
 private:
     platform::Store& store_;
     const platform::Launcher& launcher_;
     platform::Messenger* messenger_;
     std::stop_token stop_;
+    std::int64_t now_;
+    std::function<void(const std::string&)> log_;
 };
 } // namespace
 
@@ -340,7 +343,7 @@ void StationHost::run_event(const EventEntry& event)
             return;
         }
         (void)record_event_start(*store, event, std::uint32_t(now()));
-        HostEventRunner runner(*store, launcher_, messenger_.get(), stop);
+        HostEventRunner runner(*store, launcher_, messenger_.get(), stop, now(), [this](const std::string& l) { log(l); });
         EventRun run = run_event_once(event, runner);
         log("event " + event.name + ": " + run.outcome.message);
         if (Status s = record_event_end(*store, event, run, std::uint32_t(now())); !s)
