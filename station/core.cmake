@@ -50,7 +50,7 @@ endif()
 # Helmo: the headless host over the core, on the session bus.
 if(ORVA_BUILD_APPS)
   orva_library(NAME orva_station_app
-    SOURCES app/headless_host.cpp
+    SOURCES app/station_host.cpp app/headless_host.cpp
     DEPS orva_station_core orva_platform_dbus orva_platform_launcher Qt6::Core
     QT)
   orva_program(NAME helmo SOURCES app/helmo_main.cpp DEPS orva_station_app Qt6::Core QT)

@@ -1,17 +1,66 @@
-// helmo --headless [--log FILE] [--no-table]: the station without its window.
+// helmo: the station with its main window; helmo --headless [--log FILE] [--no-table]: without it.
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include "station/app/headless_host.h"
+#include "station/app/window/main_window.h"
+#include "station/app/setup/setup_menu.h"
 
 using namespace orva;
+
+namespace {
+// SIGINT and SIGTERM arrive through a descriptor, so the loop shuts down in order.
+int block_signals()
+{
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGINT);
+    sigaddset(&mask, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &mask, nullptr);
+    return signalfd(-1, &mask, SFD_CLOEXEC);
+}
+
+int run_window(int argc, char** argv, int sfd)
+{
+    QApplication app(argc, argv);
+    auto store = platform::Store::open_default(platform::Access::ReadWrite);
+    if (!store) {
+        QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(store.error().message));
+        return 1;
+    }
+    station::MainWindow window;
+    station::StationHost host(std::move(*store), window);
+    window.attach(host);
+    station::app::wire_setup_menu(window, host);
+    if (Status s = host.start(); !s) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
+        QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(s.error().message));
+        return 255;
+    }
+    window.started();
+    window.show();
+    QSocketNotifier notifier(sfd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
+        signalfd_siginfo info;
+        (void)::read(sfd, &info, sizeof info);
+        window.close();
+        app.quit();
+    });
+    int rc = app.exec();
+    host.shutdown();
+    return rc;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,22 +73,20 @@ int main(int argc, char** argv)
             options.log_file = argv[++i];
         } else if (std::strcmp(argv[i], "--no-table") == 0) {
             options.table = false;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("helmo %s\n", ORVA_VERSION);
+            return 0;
         } else {
-            std::fprintf(stderr, "usage: helmo --headless [--log FILE] [--no-table]\n");
+            std::fprintf(stderr, "usage: helmo [--headless [--log FILE] [--no-table]]\n");
             return 2;
         }
     }
+    int sfd = block_signals();
     if (!headless) {
-        std::fprintf(stderr, "helmo: the main window is not built yet; run helmo --headless\n");
-        return 2;
+        int rc = run_window(argc, argv, sfd);
+        ::close(sfd);
+        return rc;
     }
-    // SIGINT and SIGTERM arrive through a descriptor, so the loop shuts down in order.
-    sigset_t mask;
-    sigemptyset(&mask);
-    sigaddset(&mask, SIGINT);
-    sigaddset(&mask, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &mask, nullptr);
-    int sfd = signalfd(-1, &mask, SFD_CLOEXEC);
 
     QCoreApplication app(argc, argv);
     auto store = platform::Store::open_default(platform::Access::ReadWrite);

@@ -323,9 +323,10 @@ void StationCore::tick(std::int64_t now)
         if (compute_position(t.track, schedule_.site()))
             doppler_hz(t.track);
         bool up = t.track.elevation > 0;
-        if (up && !t.in_view)
-            t.in_view = true; // the "Track AOS" sound would play here
-        else if (!up)
+        if (up && !t.in_view) {
+            t.in_view = true;
+            io_.satellite_rose(t.track.name);
+        } else if (!up)
             t.in_view = false;
     }
     if (resort)
@@ -411,10 +412,16 @@ LiveView StationCore::live_view(std::int64_t now)
 {
     std::lock_guard lock(mutex_);
     LiveView v;
-    for (const TrackedSatellite& t : tracking_)
+    for (const TrackedSatellite& t : tracking_) {
         v.rows.push_back(tracking_row(t.track, now, t.next_event_time));
-    while (v.rows.size() < 2)
+        v.in_view.push_back(t.track.elevation > 0);
+        v.names.push_back(t.track.name);
+    }
+    while (v.rows.size() < 2) {
         v.rows.emplace_back();
+        v.in_view.push_back(false);
+        v.names.emplace_back();
+    }
     if (state_.scheduling_enabled && !state_.status_name.empty() && state_.status_time > 0)
         v.status = status_text(state_.status_name, state_.status_time - now, state_.status_is_los);
     for (const PassEntry& e : schedule_.entries()) {

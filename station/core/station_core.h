@@ -41,6 +41,8 @@ std::string not_in_database_text(const std::string& name);
 
 struct LiveView {
     std::vector<std::string> rows;        // the live table, at least two rows
+    std::vector<bool> in_view;            // per row: above the horizon (drawn red)
+    std::vector<std::string> names;       // per row: the satellite (empty for a filler row)
     std::string status;                   // next AOS or running LOS; empty when scheduling is off
     std::vector<std::string> schedule;    // schedule rows
 };

@@ -39,6 +39,8 @@ public:
     virtual void close_program_window() = 0;
     virtual void forget_program() = 0;
     virtual void play_error_sound() = 0;
+    // A tracked satellite has just risen above the horizon (the "Track AOS" sound).
+    virtual void satellite_rose(const std::string& /*name*/) {}
 };
 
 } // namespace orva::station

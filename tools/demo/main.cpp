@@ -50,6 +50,7 @@ struct Options {
     std::int64_t shortest = 60, longest = 100;
     std::int64_t lead = 30; // seconds from now to AOS
     bool quiet = false;     // no relayed program lines
+    bool window = false;    // helmo with its main window (needs a display) instead of --headless
 };
 
 std::int64_t wall_now()
@@ -85,7 +86,7 @@ fs::path program_dir()
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: orva demo [--loss P] [--quiet] [DIR]\n"
+                 "usage: orva demo [--loss P] [--quiet] [--window] [DIR]\n"
                  "Runs the demo station for one short pass against the simulated satellite and checks\n"
                  "what came down and what went up. DIR (default: a new temporary folder) keeps the\n"
                  "station, its store and the simulator's folder afterwards.\n");
@@ -364,8 +365,15 @@ int Demo::prepare_pass()
 
 int Demo::run_pass()
 {
-    say("[5/5] helmo --headless: the pass of AO-16 is scheduled and brek runs it");
-    auto c = tools::Child::start({(bin_ / "helmo").string(), "--headless", "--no-table"}, env_);
+    say(std::string("[5/5] helmo") + (opt_.window ? "" : " --headless") +
+        ": the pass of AO-16 is scheduled and brek runs it");
+    std::vector<std::string> helmo = {(bin_ / "helmo").string()};
+    if (!opt_.window)
+        helmo.insert(helmo.end(), {"--headless", "--no-table"});
+    std::vector<std::string> env = env_;
+    if (opt_.window) // on the display the demo was started with
+        std::erase_if(env, [](const std::string& e) { return e.rfind("QT_QPA_PLATFORM=", 0) == 0; });
+    auto c = tools::Child::start(helmo, env);
     if (!c)
         return fail(c.error().message);
     helmo_ = std::move(*c);
@@ -489,6 +497,8 @@ int main(int argc, char** argv)
             }
         } else if (a == "--quiet") {
             opt.quiet = true;
+        } else if (a == "--window") {
+            opt.window = true;
         } else if (a == "-h" || a == "--help" || (!a.empty() && a[0] == '-') || !opt.dir.empty()) {
             return usage();
         } else {

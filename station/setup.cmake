@@ -1,0 +1,13 @@
+# The editing rules of the setup pages (no Qt), shared by Helmo's dialogs and `orva sat`/`orva station`.
+orva_library(NAME orva_station_setup
+  SOURCES
+    setup/form.cpp
+    setup/satellite_setup.cpp
+    setup/station_setup.cpp
+    setup/option_setup.cpp
+    setup/programs_setup.cpp
+  DEPS orva_common_settings)
+
+orva_test(MODULE station NAME test_station_setup
+  SOURCES tests/satellite_setup_test.cpp tests/option_setup_test.cpp
+  DEPS orva_station_setup)
