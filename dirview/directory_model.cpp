@@ -125,6 +125,10 @@ struct DirectoryModel::State {
     std::vector<std::unique_ptr<DirectoryEntry>> entries; // file number descending
     std::vector<DirectoryEntry*> display;
     std::vector<std::uint8_t> display_status; // as last reported by poll_status_changes
+    // The hole lists last read, by file number: their time and size, so only rewritten ones are read.
+    std::unordered_map<std::uint32_t, std::pair<fs::file_time_type, std::uintmax_t>> hole_files;
+
+    std::vector<std::uint32_t> read_hole_files();
     std::string mode;
     DirectoryCounters counters;
 
@@ -185,6 +189,41 @@ struct DirectoryModel::State {
         }
     }
 };
+
+// Reads the hole lists that are new or rewritten since the last look and sets the entries' percent;
+// gives the file numbers whose percent changed.
+std::vector<std::uint32_t> DirectoryModel::State::read_hole_files()
+{
+    State& s = *this;
+    std::vector<std::uint32_t> changed;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(s.config.folders.satellite, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() < 5 || !equal_ignoring_case(std::string_view(name).substr(name.size() - 4), ".HOL"))
+            continue;
+        auto n = parse_file_number_name(name);
+        if (!n || *n == 0 || name.find('.') != name.size() - 4)
+            continue;
+        DirectoryEntry* e = s.find(*n);
+        if (!e)
+            continue;
+        std::error_code tec, sec;
+        const auto stamp = std::make_pair(it->last_write_time(tec), it->file_size(sec));
+        auto [known, fresh] = s.hole_files.try_emplace(*n, stamp);
+        if (!fresh && known->second == stamp)
+            continue;
+        known->second = stamp;
+        if (auto bytes = read_file(it->path())) {
+            const std::uint8_t p = percent_from_holes(*bytes, e->file_size);
+            if (p != e->percent) {
+                e->percent = p;
+                changed.push_back(*n);
+            }
+        }
+    }
+    return changed;
+}
 
 DirectoryModel::DirectoryModel(const platform::Clock& clock) : clock_(clock), state_(std::make_unique<State>()) {}
 
@@ -286,17 +325,8 @@ OpenReport DirectoryModel::open(const DirectoryConfig& config)
         s.count(*e, +1);
 
     // Percent received, from the hole lists of files being assembled.
-    for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() < 5 || !equal_ignoring_case(std::string_view(name).substr(name.size() - 4), ".HOL"))
-            continue;
-        auto n = parse_file_number_name(name);
-        if (!n || *n == 0 || name.find('.') != name.size() - 4)
-            continue;
-        if (DirectoryEntry* e = s.find(*n))
-            if (auto bytes = read_file(it->path()))
-                e->percent = percent_from_holes(*bytes, e->file_size);
-    }
+    s.hole_files.clear();
+    (void)s.read_hole_files();
     // Message flags, from the messages the mail processor has filed.
     for (const fs::path& folder : {s.config.folders.message, s.config.folders.my_message}) {
         if (folder.empty())
@@ -528,6 +558,19 @@ bool DirectoryModel::mark(std::size_t row, int code)
     default: break;
     }
     return set_status(n, code);
+}
+
+std::vector<std::size_t> DirectoryModel::poll_percent_changes()
+{
+    State& s = *state_;
+    std::vector<std::size_t> rows;
+    if (!s.open)
+        return rows;
+    const std::vector<std::uint32_t> files = s.read_hole_files();
+    for (std::size_t i = 0; i < s.display.size(); ++i)
+        if (std::find(files.begin(), files.end(), s.display[i]->file_number) != files.end())
+            rows.push_back(i);
+    return rows;
 }
 
 std::vector<std::size_t> DirectoryModel::poll_status_changes()

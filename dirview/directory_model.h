@@ -126,6 +126,9 @@ public:
     // Display rows whose status byte changed since the last call (another program's writes
     // included).
     std::vector<std::size_t> poll_status_changes();
+    // Display rows whose percent received changed since the last call: the engine rewrites the hole
+    // lists of the files it receives, so the column follows the pass.
+    std::vector<std::size_t> poll_percent_changes();
 
     // 2028 from the mail processor / 2033: the entry gets / loses the message flag.
     bool mark_message(std::uint32_t file_number);

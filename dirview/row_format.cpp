@@ -1,6 +1,7 @@
 #include "dirview/row_format.h"
 
 #include <cstdio>
+#include <optional>
 #include <ctime>
 
 namespace orva::dirview {
@@ -17,17 +18,82 @@ std::tm utc(std::uint32_t seconds)
     return tm;
 }
 
-// Exactly `width` bytes: cut, or padded with blanks.
-std::string fit(std::string_view text, std::size_t width)
+// The characters of a header text: UTF-8 when the whole text is valid UTF-8, else one Latin-1
+// character per byte (what older stations wrote).
+std::u32string decode_text(std::string_view bytes)
 {
-    std::string s(text.substr(0, width));
-    s.resize(width, ' ');
-    return s;
+    static constexpr char32_t least[] = {0, 0x80, 0x800, 0x10000}; // below these: overlong
+    std::u32string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        if (extra < 0 || bytes.size() - i <= std::size_t(extra))
+            break;
+        char32_t c = extra == 0 ? b : b & (0x7F >> (extra + 1));
+        int k = 1;
+        for (; k <= extra; ++k) {
+            const auto n = static_cast<unsigned char>(bytes[i + std::size_t(k)]);
+            if ((n & 0xC0) != 0x80)
+                break;
+            c = (c << 6) | (n & 0x3F);
+        }
+        if (k <= extra || c < least[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            break;
+        out += c;
+        i += std::size_t(extra) + 1;
+    }
+    if (i == bytes.size())
+        return out;
+    out.clear();
+    for (char c : bytes)
+        out += char32_t(static_cast<unsigned char>(c));
+    return out;
+}
+
+void append_utf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// A header text as `width` characters on screen (cut or padded with blanks); none: as long as it is.
+std::string shown_text(std::string_view bytes, std::optional<std::size_t> width)
+{
+    const std::u32string chars = decode_text(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    std::size_t n = 0;
+    for (char32_t c : chars) {
+        if (width && n == *width)
+            break;
+        // Control characters (C0, DEL, C1) would move or colour the text: a middle dot stands in.
+        const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+        append_utf8(out, control ? char32_t(0xB7) : c);
+        ++n;
+    }
+    if (width)
+        out.append(*width - n, ' ');
+    return out;
 }
 
 std::string fitted(const std::optional<std::string>& text, std::size_t width)
 {
-    return visible_text(fit(text ? std::string_view(*text) : std::string_view(), width));
+    return shown_text(text ? std::string_view(*text) : std::string_view(), width);
 }
 
 template <class... A>
@@ -45,19 +111,7 @@ bool contains(const std::optional<std::string>& text, std::string_view what)
 
 } // namespace
 
-std::string visible_text(std::string_view bytes)
-{
-    std::string out;
-    out.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b < 0x7F)
-            out += c;
-        else
-            out += "\xC2\xB7"; // middle dot
-    }
-    return out;
-}
+std::string visible_text(std::string_view bytes) { return shown_text(bytes, std::nullopt); }
 
 char status_letter(std::uint8_t status_byte)
 {
@@ -93,7 +147,7 @@ std::string format_title_column(const DirectoryEntry& entry)
 {
     if (entry.title && !entry.title->empty())
         return fitted(entry.title, 29);
-    return visible_text(fit(entry.file_name, 29));
+    return shown_text(entry.file_name, 29);
 }
 
 std::string format_row(const DirectoryEntry& entry, std::uint8_t status_byte, RowOptions options)
@@ -135,7 +189,7 @@ InfoText format_info(const DirectoryEntry& entry, std::uint32_t now)
     info.source = fitted(entry.source, 45);
     info.title = fitted(entry.title, 45);
     info.keywords = fitted(entry.keywords, 45);
-    info.uploader = visible_text(fit(entry.uploader, 6));
+    info.uploader = shown_text(entry.uploader, 6);
     const std::tm up = utc(entry.upload_time);
     info.upload_time = printf_text("%02d%02d%02d %02d %s %04d", up.tm_hour, up.tm_min, up.tm_sec, up.tm_mday,
                                    kMonths[up.tm_mon], up.tm_year + 1900);

@@ -53,7 +53,8 @@ struct InfoText {
 };
 InfoText format_info(const DirectoryEntry& entry, std::uint32_t now);
 
-// A header text made safe to show: one character per byte, non-printing bytes as "·".
+// A header text made safe to show, in UTF-8: the text read as UTF-8 where it is valid, else as
+// Latin-1; control characters as "·".
 std::string visible_text(std::string_view bytes);
 
 } // namespace orva::dirview

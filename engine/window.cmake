@@ -10,9 +10,9 @@ if(ORVA_BUILD_APPS)
       ${CMAKE_CURRENT_LIST_DIR}/window/pass_boxes.cpp
       ${CMAKE_CURRENT_LIST_DIR}/window/brek_window.cpp
       ${CMAKE_CURRENT_LIST_DIR}/window/run_brek_window.cpp
-    DEPS orva_engine_session orva_common_settings Qt6::Widgets)
+    DEPS orva_engine_session orva_common_settings orva_platform_launcher Qt6::Widgets)
 
-  orva_test(MODULE engine NAME engine_window_test QT
+  orva_test(MODULE engine NAME engine_window_test QT SERIAL
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_window_test.cpp
-    DEPS orva_engine_window orva_tools_satsim)
+    DEPS orva_engine_window orva_tools_satsim orva_platform_dbus)
 endif()

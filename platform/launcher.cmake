@@ -1,7 +1,9 @@
 # Starting the suite's programs and the Linux tools that stand in for the DOS ones.
 orva_library(NAME orva_platform_launcher
-  SOURCES command_line.cpp launcher.cpp
+  SOURCES command_line.cpp launcher.cpp user_guide.cpp sound_player.cpp
   DEPS orva_result Threads::Threads)
+# A program run from the build tree finds the guide in the sources it was built from.
+target_compile_definitions(orva_platform_launcher PRIVATE ORVA_SOURCE_DOCS="${PROJECT_SOURCE_DIR}/docs")
 
 if(ORVA_BUILD_TESTS)
   add_executable(platform_test_child tests/test_child.cpp)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/result.h"
 
@@ -34,6 +35,8 @@ struct WindowHandlers {
     std::function<std::int32_t(const WindowMessage&)> on_message;
     // Another instance asked this one to come forward.
     std::function<void()> on_raise;
+    // A message that carries texts: another program filling one of this window's boxes.
+    std::function<void(const WindowMessage&, const std::vector<std::string>&)> on_texts;
 };
 
 class MessageWindow {
@@ -55,6 +58,9 @@ public:
     // The receiver's answer; fails when no such window exists or it does not answer in time.
     virtual Result<std::int32_t> send(const WindowAddress& to, const WindowMessage& message,
                                       std::chrono::milliseconds timeout = std::chrono::seconds(5)) = 0;
+    // Posts a message with texts (the fields of a box the receiver has open); no answer.
+    virtual Status post_texts(const WindowAddress& to, const WindowMessage& message,
+                              const std::vector<std::string>& texts) = 0;
     // Asks a window to come forward (a second instance does this before it ends).
     virtual Status raise(const WindowAddress& to) = 0;
 

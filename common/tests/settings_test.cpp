@@ -1,4 +1,5 @@
 #include "common/settings/engine_stores.h"
+#include "common/settings/event_sound.h"
 #include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/subkey_records.h"
@@ -300,4 +301,36 @@ TEST(Settings, SubkeyRecordsKeepTheirLayoutAndOrder)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].second.last_return, 3u);
     EXPECT_EQ(events[0].second.last_success_time, 90u);
+}
+
+TEST(EventSound, SwitchTypeAndFileChooseWhatIsPlayed)
+{
+    using K = SoundChoice::Kind;
+    GeneralSettings g;
+    g.orva_directory = "/srv/orva";
+    g.error_wav = "/w/err.wav";
+    g.new_dl_wav = "/w/dl.wav";
+    g.prepass_wav = "/w/pre.wav";
+    // Switches off: silence whatever the type.
+    g.sound_type = 3;
+    EXPECT_EQ(choose_sound(g, SoundEvent::Error).kind, K::None);
+    g.error_sound = g.new_dl_sound = g.prepass_sound = g.track_aos_sound = g.new_mail_sound = 1;
+    // "No sounds".
+    g.sound_type = 1;
+    EXPECT_EQ(choose_sound(g, SoundEvent::Error).kind, K::None);
+    // "Beeps only": errors exclaim, pre-pass and AOS ask, the rest stay silent.
+    g.sound_type = 2;
+    EXPECT_EQ(choose_sound(g, SoundEvent::Error).kind, K::ExclamationBeep);
+    EXPECT_EQ(choose_sound(g, SoundEvent::PrePass).kind, K::QuestionBeep);
+    EXPECT_EQ(choose_sound(g, SoundEvent::TrackAos).kind, K::QuestionBeep);
+    EXPECT_EQ(choose_sound(g, SoundEvent::NewDownload).kind, K::None);
+    EXPECT_EQ(choose_sound(g, SoundEvent::NewMail).kind, K::None);
+    // "WAV sounds": the event's file; none named is silence, not an error.
+    g.sound_type = 3;
+    EXPECT_EQ(choose_sound(g, SoundEvent::NewDownload), (SoundChoice{K::Wave, "/w/dl.wav"}));
+    EXPECT_EQ(choose_sound(g, SoundEvent::TrackAos).kind, K::None);
+    EXPECT_EQ(choose_sound(g, SoundEvent::PrePass, "AO-16"), (SoundChoice{K::Wave, "/w/pre.wav"}));
+    g.prepass_sat_wav = 1;
+    EXPECT_EQ(choose_sound(g, SoundEvent::PrePass, "AO-16"), (SoundChoice{K::Wave, "/srv/orva/AO-16.WAV"}));
+    EXPECT_EQ(choose_sound(g, SoundEvent::Error, "AO-16"), (SoundChoice{K::Wave, "/w/err.wav"}));
 }

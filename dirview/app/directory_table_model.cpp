@@ -31,7 +31,8 @@ QVariant DirectoryTableModel::data(const QModelIndex& index, int role) const
         switch (model_.row_colour(row)) {
         case RowColour::Red: return QBrush(QColor(Qt::red));
         case RowColour::Blue: return QBrush(QColor(Qt::blue));
-        default: return QBrush(QColor(Qt::black));
+        // Other rows take the desktop's text colour, so a dark theme stays readable.
+        default: return {};
         }
     case Qt::TextAlignmentRole: return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     default: return {};

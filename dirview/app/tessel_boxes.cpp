@@ -54,7 +54,8 @@ std::string trimmed_left(const QString& s)
 
 } // namespace
 
-SelectSatelliteBox::SelectSatelliteBox(const std::vector<std::string>& names, QWidget* parent) : QDialog(parent)
+SelectSatelliteBox::SelectSatelliteBox(const std::vector<std::string>& names, QWidget* parent, std::function<void()> help)
+    : QDialog(parent)
 {
     setWindowTitle("Select Satellite");
     setObjectName("SelectSatellite");
@@ -67,6 +68,10 @@ SelectSatelliteBox::SelectSatelliteBox(const std::vector<std::string>& names, QW
     layout->addWidget(list_);
     auto* buttons = ok_cancel(this);
     buttons->addButton(QDialogButtonBox::Help);
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [help = std::move(help)] {
+        if (help)
+            help();
+    });
     layout->addWidget(buttons);
     connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
 }

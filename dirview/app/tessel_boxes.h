@@ -22,7 +22,8 @@ namespace orva::dirview {
 class SelectSatelliteBox : public QDialog {
     Q_OBJECT
 public:
-    SelectSatelliteBox(const std::vector<std::string>& names, QWidget* parent);
+    // `help` runs on the Help button.
+    SelectSatelliteBox(const std::vector<std::string>& names, QWidget* parent, std::function<void()> help = {});
     std::string chosen() const;
     QListWidget* names() const { return list_; }
 

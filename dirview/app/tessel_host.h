@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/result.h"
+#include "platform/user_guide.h"
 
 #include <filesystem>
 #include <string>
@@ -21,6 +22,8 @@ public:
     // OK/Cancel, or Yes/No when `yes_no`; true for OK or Yes.
     virtual bool confirm(const std::string& caption, const std::string& text, bool yes_no) = 0;
     virtual void inform(const std::string& caption, const std::string& text) = 0;
+    // The user guide at a section; the program opens it in the desktop's browser.
+    virtual Status open_help(const std::string& section) { return platform::open_user_guide(section); }
 };
 
 } // namespace orva::dirview

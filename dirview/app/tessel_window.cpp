@@ -1,6 +1,7 @@
 #include "dirview/app/tessel_window.h"
 
 #include "common/settings/keys.h"
+#include "common/file_names.h"
 #include "common/settings/satellite_record.h"
 #include "dirview/app/directory_table_model.h"
 #include "dirview/app/tessel_boxes.h"
@@ -22,7 +23,10 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -128,6 +132,7 @@ TesselWindow::TesselWindow(TesselOptions options, QWidget* parent)
     build_actions();
     build_menus();
     build_body();
+    bind_list_keys();
     build_toolbar();
     apply_list_font(list_font(settings_));
     if (!suite_dir_.empty())
@@ -229,16 +234,19 @@ void TesselWindow::build_actions()
     };
     add("Update", "Update", [this] { update_view(); })->setToolTip("Update the current display");
     for (const auto& m : mark_commands()) {
-        auto* a = add(m.name, QString(m.name), [this, code = m.code] { mark(code); }, {QKeySequence(QChar(m.key))});
+        auto* a = add(m.name, QString(m.name), [this, code = m.code] { mark(code); });
         a->setCheckable(true);
+        list_keys_.emplace_back(QKeySequence(QChar(m.key)), a);
         a->setToolTip(m.tooltip);
         mark_actions_.push_back(a);
     }
     add("View", "&View\tALT-V", [this] { view_file(); }, {QKeySequence(Qt::ALT | Qt::Key_V)})
         ->setToolTip("View the currently selected file");
-    add("Information", "&Information\tALT-I", [this] { show_information(); },
-        {QKeySequence(Qt::ALT | Qt::Key_I), QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
-        ->setToolTip("Display information on the selected file");
+    auto* info = add("Information", "&Information\tALT-I", [this] { show_information(); },
+                     {QKeySequence(Qt::ALT | Qt::Key_I)});
+    info->setToolTip("Display information on the selected file");
+    list_keys_.emplace_back(QKeySequence(Qt::Key_Return), info);
+    list_keys_.emplace_back(QKeySequence(Qt::Key_Enter), info);
     add("Reply", "&Reply\tALT-R", [this] { reply(); }, {QKeySequence(Qt::ALT | Qt::Key_R)})
         ->setToolTip("Reply to the currently selected message");
     add("Send", "&Send\tALT-O", [this] { send_message(); }, {QKeySequence(Qt::ALT | Qt::Key_O)})
@@ -253,7 +261,12 @@ void TesselWindow::build_actions()
     add("Font", "Select Font", [this] { choose_font(); }, {}, false);
     add("PrintDirectory", "Print Directory", [this] { print_directory(); });
     add("PrintMessage", "Print Message", [this] { print_directory(); });
-    add("PrinterSetup", "P&rinter setup...", [] {}, {}, false);
+    add("PrinterSetup", "P&rinter setup...", [this] {
+        if (!printer_)
+            printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        QPageSetupDialog box(printer_.get(), this);
+        box.exec();
+    }, {}, false);
     add("Satellite", "Satellite", [this] { choose_satellite(); }, {}, false);
     add("Exit", "Exit", [this] { close(); }, {}, false);
     add("Help", "Tessel Help", [this] { show_help("Tessel Help"); }, {}, false)
@@ -309,6 +322,8 @@ void TesselWindow::build_toolbar()
         modes_->setToolTip("Select the directory display equation");
         modes_->setMinimumContentsLength(30);
         modes_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        // A mode chosen in the selector is applied at once; Update re-reads the current one.
+        connect(modes_, &QComboBox::activated, this, [this](int) { update_view(); });
     }
     toolbar_->clear();
     toolbar_->addWidget(modes_);
@@ -370,6 +385,19 @@ void TesselWindow::build_body()
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { sync_checks(); });
 }
 
+void TesselWindow::bind_list_keys()
+{
+    // Single letters and Enter mean something only where the operator is looking at the list: typed in
+    // the mode selector or a field they are text.
+    for (const auto& [keys, a] : list_keys_) {
+        auto* s = new QShortcut(keys, list_, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(s, &QShortcut::activated, a, [a] {
+            if (a->isEnabled())
+                a->trigger();
+        });
+    }
+}
+
 bool TesselWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Left and Right shift the text by one character, as the list always did.
@@ -419,6 +447,27 @@ void TesselWindow::set_loaded(bool loaded)
 
 // ---- satellites -----------------------------------------------------------------------------
 
+bool TesselWindow::equations_changed(const DirectoryConfig& config)
+{
+    // The equations files as they stand: a fault already told about is told again only after the
+    // operator changed a file (a new time or size), not at every open.
+    std::string stamp;
+    for (const fs::path& folder : {fs::path(config.folders.satellite), fs::path(config.suite_dir)}) {
+        if (folder.empty())
+            continue;
+        if (auto f = find_file_nocase(folder, kEquationsFileName)) {
+            std::error_code ec;
+            const auto t = fs::last_write_time(*f, ec).time_since_epoch().count();
+            stamp += f->string() + '|' + std::to_string(t) + '|' + std::to_string(fs::file_size(*f, ec)) + '\n';
+        }
+    }
+    for (const auto& f : model_.equation_faults())
+        stamp += f.name + '|' + std::to_string(f.line) + '|' + f.text + '\n';
+    if (!reported_equations_.insert(stamp).second)
+        return false;
+    return true;
+}
+
 bool TesselWindow::open_satellite(const std::string& name)
 {
     std::string upper = name;
@@ -442,7 +491,7 @@ bool TesselWindow::open_satellite(const std::string& name)
     if (registration_)
         (void)registration_->set_title(title.toStdString());
     const OpenReport report = model_.open(*config);
-    if (!model_.equation_faults().empty()) {
+    if (!model_.equation_faults().empty() && equations_changed(model_.config())) {
         std::string text = "These equations of \"Tessel Equations.TXT\" were not loaded:\n";
         for (const auto& f : model_.equation_faults())
             text += "\n[" + f.name + "] line " + std::to_string(f.line) + ": " + f.reason + "\n    " + f.text;
@@ -477,7 +526,7 @@ void TesselWindow::choose_satellite()
         if (rec && rec->type() == settings::SatelliteType::PacSat)
             names.push_back(n);
     }
-    SelectSatelliteBox box(names, this);
+    SelectSatelliteBox box(names, this, [this] { show_help("Select Satellite"); });
     if (box.exec() == QDialog::Accepted && !box.chosen().empty())
         open_satellite(box.chosen());
 }
@@ -568,7 +617,10 @@ void TesselWindow::refresh_statuses()
 {
     if (!model_.is_open())
         return;
-    const auto rows = model_.poll_status_changes();
+    auto rows = model_.poll_status_changes();
+    for (std::size_t r : model_.poll_percent_changes())
+        if (std::find(rows.begin(), rows.end(), r) == rows.end())
+            rows.push_back(r);
     if (!rows.empty()) {
         table_->rows_changed(rows);
         sync_checks();
@@ -751,17 +803,16 @@ void TesselWindow::print_directory()
 {
     if (!loaded_)
         return;
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        host_->inform("Print Error", "Error getting HDC");
+    // The operator picks the printer (or a PDF file) in the desktop's print box: a station without
+    // a printer can still print.
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog box(printer_.get(), this);
+    box.setObjectName("PrintDirectory");
+    box.setWindowTitle("Print Directory");
+    if (box.exec() != QDialog::Accepted)
         return;
-    }
-    QPrinter printer(info, QPrinter::HighResolution);
-    if (!printer.isValid()) {
-        host_->inform("Print Error", "Error getting HDC");
-        return;
-    }
-    print_to(printer);
+    print_to(*printer_);
 }
 
 bool TesselWindow::print_to(QPrinter& printer)
@@ -815,16 +866,8 @@ void TesselWindow::about()
 
 void TesselWindow::show_help(const QString& topic)
 {
-    auto* m = new QMessageBox(
-        QMessageBox::Information, topic,
-        "Choose a list mode and press Update. Mark the selected file with P (Priority), A (Auto), 1, 2, 3, "
-        "I (Incremental), G (Grab) or N (Never): the engine requests it at its next pass.\n\n"
-        "Enter shows a file's information, Alt+V opens it, Alt+R replies, Alt+O writes a new message, "
-        "Del deletes its local pieces.",
-        QMessageBox::Ok, this);
-    m->setObjectName("Help");
-    m->setAttribute(Qt::WA_DeleteOnClose);
-    m->open();
+    if (Status st = host_->open_help("tessel"); !st)
+        host_->inform(topic.toStdString(), st.error().message);
 }
 
 // ---- messages and the engine ----------------------------------------------------------------
@@ -845,8 +888,15 @@ std::int32_t TesselWindow::on_window_message(const platform::WindowMessage& mess
     case kMsgConnectTimer:
         connect_engine();
         return engine_connected() ? 1 : 0;
-    case kMsgFileInformation:
-        return file_information_fields(file) ? 1 : 0;
+    case kMsgFileInformation: {
+        // The engine's box lives in the engine: its fields go back to it as texts.
+        auto fields = file_information_fields(file);
+        if (!fields)
+            return 0;
+        if (options_.messenger && !satellite_.empty())
+            (void)options_.messenger->post_texts({"Brek:MAIN", "Brek [" + satellite_ + "]"}, message, *fields);
+        return 1;
+    }
     case kMsgClose:
         QTimer::singleShot(0, this, &QWidget::close);
         return 0;

@@ -12,9 +12,11 @@
 #include "platform/clock.h"
 #include "platform/messenger.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 
 #include <functional>
+#include <set>
 #include <memory>
 #include <span>
 #include <optional>
@@ -121,6 +123,9 @@ private:
     void apply_list_font(const QFont& font);
     void save_settings();
     void show_help(const QString& topic);
+    void bind_list_keys();
+    // True the first time these equation faults are seen with the files as they are now.
+    bool equations_changed(const DirectoryConfig& config);
     const DirectoryEntry* selected_entry() const;
 
     TesselOptions options_;
@@ -144,8 +149,11 @@ private:
     QTimer* link_timer_ = nullptr;
     QTimer* status_timer_ = nullptr;
     QTimer* live_timer_ = nullptr;
+    std::unique_ptr<QPrinter> printer_; // the choices of the print and page boxes, kept for the session
     std::vector<QAction*> mark_actions_;
     std::vector<QAction*> entry_actions_; // need a directory
+    std::vector<std::pair<QKeySequence, QAction*>> list_keys_; // keys that act only on the list
+    std::set<std::string> reported_equations_;
     std::vector<std::pair<QString, QAction*>> named_;
 };
 

@@ -78,8 +78,39 @@ TEST(RowFormat, TextsFromTheAirAreShownNotInterpreted)
     EXPECT_EQ(line.find('\n'), std::string::npos);
     EXPECT_EQ(line.find('\x1b'), std::string::npos);
     EXPECT_NE(line.find("a\xC2\xB7" "b\xC2\xB7[31m%s%n<b>"), std::string::npos);
-    EXPECT_EQ(visible_text(std::string("\0\x7f\xff", 3)), "\xC2\xB7\xC2\xB7\xC2\xB7");
+    // Control bytes (C0, DEL, and C1 once read as Latin-1) stay replaced; the Latin-1 y with
+    // diaeresis of a text that is not UTF-8 is a letter.
+    EXPECT_EQ(visible_text(std::string("\0\x7f\x85\xff", 4)), "\xC2\xB7\xC2\xB7\xC2\xB7\xC3\xBF");
     EXPECT_EQ(visible_text("plain text"), "plain text");
+}
+
+TEST(RowFormat, NonAsciiTitlesShowAsTextAndKeepTheColumns)
+{
+    DirectoryEntry e = sample();
+    const std::string plain = format_row(e, 0);
+    // Valid UTF-8 is shown as it is: "Grüße aus Köln" is 14 characters in 17 bytes.
+    e.title = "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln";
+    const std::string utf8 = format_row(e, 0);
+    EXPECT_NE(utf8.find("Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln               "), std::string::npos) << utf8;
+    // The same title written in Latin-1 (not valid UTF-8) reads the same.
+    e.title = "Gr\xFC\xDF" "e aus K\xF6ln";
+    EXPECT_EQ(format_row(e, 0), utf8);
+    // Columns count characters, not bytes: the keywords start where they did for an ASCII title.
+    auto chars = [](const std::string& s, std::size_t bytes) {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < bytes; ++i)
+            n += (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80;
+        return n;
+    };
+    EXPECT_EQ(chars(utf8, utf8.find("TEST")), chars(plain, plain.find("TEST")));
+    // A title cut inside the column never leaves half a character.
+    e.title = std::string(28, 'x') + "\xC3\xA9\xC3\xA9";
+    const std::string cut = format_row(e, 0);
+    EXPECT_NE(cut.find(std::string(28, 'x') + "\xC3\xA9 "), std::string::npos);
+    // Overlong forms and lone continuation bytes are not UTF-8: the bytes are read as Latin-1.
+    EXPECT_EQ(visible_text("\xC0\xAF"), "\xC3\x80\xC2\xAF");
+    // An encoded surrogate is not UTF-8 either: Latin-1 i acute, no-break space, and a C1 control.
+    EXPECT_EQ(visible_text("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\xB7");
 }
 
 TEST(RowFormat, HeadingAndColours)

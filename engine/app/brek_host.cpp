@@ -5,6 +5,7 @@
 #include "common/settings/suite_settings.h"
 #include "platform/dbus/session_bus.h"
 #include "platform/serial_port.h"
+#include "platform/sound_player.h"
 #include "platform/store_ports.h"
 
 #include <QCoreApplication>
@@ -123,6 +124,9 @@ Status BrekHost::register_window()
     handlers.on_raise = [this] {
         if (on_raise_)
             on_raise_();
+    };
+    handlers.on_texts = [this](const platform::WindowMessage& m, const std::vector<std::string>& texts) {
+        session_->on_window_texts(m, texts);
     };
     auto w = messenger_->create_window(kBrekClass, session_->title(), std::move(handlers), true);
     if (!w)
@@ -353,6 +357,14 @@ bool BrekHost::window_exists(const platform::WindowAddress& to) { return messeng
 Status BrekHost::post_message(const platform::WindowAddress& to, const platform::WindowMessage& message)
 {
     return messenger_->post(to, message);
+}
+
+void BrekHost::play_sound(const settings::SoundChoice& sound)
+{
+    if (sound.kind == settings::SoundChoice::Kind::Wave)
+        (void)platform::SoundPlayer().play_wave(sound.wave);
+    else if (beep_)
+        beep_();
 }
 
 void BrekHost::set_title(const std::string& title)

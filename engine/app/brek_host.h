@@ -81,6 +81,8 @@ public:
     void arm_soon();
     // What a second instance's request to come forward does (the window raises itself).
     void set_raise_handler(std::function<void()> on_raise) { on_raise_ = std::move(on_raise); }
+    // The desktop's beep (the window's); none: beeps are silent.
+    void set_beep(std::function<void()> beep) { beep_ = std::move(beep); }
 
     // Runs the session's due work and re-arms the timer.
     void pump();
@@ -104,6 +106,7 @@ public:
     std::optional<settings::SatelliteRecord> find_satellite(const std::string& name) override;
     std::vector<settings::SatelliteRecord> satellites() override;
     SystemClockSetter& clock_setter() override;
+    void play_sound(const settings::SoundChoice& sound) override;
 
 private:
     BrekHost(BrekHostOptions options, std::unique_ptr<platform::Messenger> messenger,
@@ -146,6 +149,7 @@ private:
     std::optional<std::uint64_t> budget_end_ms_;
     bool budget_spent_ = false;
     std::function<void()> on_raise_;
+    std::function<void()> beep_;
     QObject context_; // queued calls from the receive thread are delivered through it
     QTimer timer_;
     bool quitting_ = false;

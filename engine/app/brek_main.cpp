@@ -219,6 +219,7 @@ int run_window(int argc, char** argv, Arguments& a)
             w->activateWindow();
         }
     });
+    host->set_beep([] { QApplication::beep(); });
     close_on_signals(*host);
     host->start_services();
     host->arm_soon();

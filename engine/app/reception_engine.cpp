@@ -368,6 +368,7 @@ void ReceptionEngine::send_receive_ack(std::uint32_t file_number)
 void ReceptionEngine::on_file_complete(std::uint32_t file_number, const fs::path& file, std::uint32_t,
                                        bool process_now)
 {
+    out_.on_file_completed(file_number);
     scheduler_->on_file_complete(file_number);
     if (process_now)
         out_.start_dispo(file.filename().string());

@@ -70,6 +70,7 @@ public:
     virtual void start_dispo(const std::string& /*file_argument*/) {}
     // Each directory header written to the store, as its raw bytes.
     virtual void on_header_stored(std::span<const std::uint8_t> /*header*/) {}
+    virtual void on_file_completed(std::uint32_t /*file_number*/) {}
     virtual void on_queue_line(std::string_view /*text*/) {}
     virtual void show_request_status(const std::string& /*text*/) {}
     virtual void select_uplink(int /*uplink*/) {}

@@ -67,8 +67,12 @@ void SessionRecorder::on_server_status(std::string_view, std::optional<std::uint
     if (!bytes_broadcast) return;
     std::lock_guard lock(mutex_);
     // The first status line of the pass restarts the session clock.
-    if (efficiency_.on_status_line(*bytes_broadcast, station_bytes_).baseline)
+    const EfficiencyMeter::Reading r = efficiency_.on_status_line(*bytes_broadcast, station_bytes_);
+    if (r.baseline)
         session_start_ = std::chrono::floor<std::chrono::seconds>(now_());
+    // A line over 100% (or one where the counter stood still) leaves the last figure standing.
+    if (r.shown)
+        line_efficiency_ = r.shown;
 }
 
 void SessionRecorder::on_satellite_time(std::uint32_t satellite_time, std::span<const std::uint8_t> frame) {
@@ -84,6 +88,11 @@ void SessionRecorder::on_satellite_time(std::uint32_t satellite_time, std::span<
 std::optional<unsigned> SessionRecorder::efficiency() const {
     std::lock_guard lock(mutex_);
     return efficiency_.pass_figure();
+}
+
+std::optional<unsigned> SessionRecorder::line_efficiency() const {
+    std::lock_guard lock(mutex_);
+    return line_efficiency_;
 }
 
 Status SessionRecorder::close(std::chrono::sys_seconds last_heard, std::uint64_t total_bytes,

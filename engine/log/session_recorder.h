@@ -44,7 +44,10 @@ public:
 
     // The station's good broadcast bytes so far (the dispatcher's count), for the efficiency.
     void set_station_bytes(std::uint64_t bytes) { station_bytes_ = bytes; }
+    // Over the whole pass (the log and the Information box).
     std::optional<unsigned> efficiency() const;
+    // Since the previous status line, as the window's box shows it; none until a line moved the counter.
+    std::optional<unsigned> line_efficiency() const;
 
     // Pass end: writes the block and closes the captures.
     Status close(std::chrono::sys_seconds last_heard, std::uint64_t total_bytes, std::vector<UploadLogEntry> uploads);
@@ -56,6 +59,7 @@ private:
     SatelliteClock clock_;
     Now now_;
     EfficiencyMeter efficiency_;
+    std::optional<unsigned> line_efficiency_;
     std::optional<std::chrono::sys_seconds> session_start_;
     std::uint64_t station_bytes_ = 0;
     CaptureFile kiss_, telemetry_;

@@ -163,6 +163,8 @@ struct BrekSession::Impl final : ReceptionOutput {
     bool receiving = false;
     std::uint64_t box_due = 0, tick_due = 0;
     std::string queue_line;
+    // Why this pass has no upload client, told again when the operator switches uploading on.
+    std::string uploads_off;
     std::vector<std::uint8_t> last_pfh, last_tlm;
     std::unordered_map<std::uint32_t, EntryText> headers; // stored this pass
     std::uint32_t pending_entry = 0;                       // its directory line is still to come
@@ -253,6 +255,13 @@ struct BrekSession::Impl final : ReceptionOutput {
     {
         // "%s\DISPO.EXE S~%s F~%lX.DL", minimised without activation.
         launch({suite_program("DISPO.EXE"), "S~" + satellite, "F~" + file}, platform::ShowMode::MinimisedNoActivate);
+    }
+    void on_file_completed(std::uint32_t) override { play(settings::SoundEvent::NewDownload); }
+    void play(settings::SoundEvent event)
+    {
+        const settings::SoundChoice sound = settings::choose_sound(config.general, event, satellite);
+        if (sound.kind != settings::SoundChoice::Kind::None)
+            host.play_sound(sound);
     }
     void on_header_stored(std::span<const std::uint8_t> header) override
     {
@@ -404,7 +413,17 @@ bool BrekSession::Impl::open_pass(const std::string& name)
     recorder = std::make_unique<SessionRecorder>(
         RecorderConfig{folder, rec.use_clock != 0 && !config.offline, log_kiss, log_telemetry}, sink, host.clock_setter(),
         [this] { return std::chrono::system_clock::time_point(std::chrono::milliseconds(now())); });
+    uploads_off.clear();
     if (!config.offline) {
+        if (!Ax25Address::parse(rec.bbs_callsign)) {
+            add_line("Error setting the BBS callsign", LineColour::Red);
+            uploads_off = "Uploads are off for this pass: the BBS Callsign \"" + rec.bbs_callsign + "\" is not a callsign";
+            add_line(uploads_off, LineColour::Red);
+        } else {
+            add_line("BBS Callsign set to " + rec.bbs_callsign, LineColour::Black);
+            if (!Ax25Address::parse(config.station.callsign))
+                uploads_off = "Uploads are off for this pass: the station Callsign is not a callsign";
+        }
         if (auto u = upload_config_from(rec, config.station, folder, config.seed)) {
             u->uploading = u->uploading && !listen_only;
             upload = std::make_unique<UploadHost>(
@@ -429,6 +448,7 @@ bool BrekSession::Impl::open_pass(const std::string& name)
         add_line(s.error().message, LineColour::Red);
     if (!config.offline) {
         if (auto s = host.open_tnc(rec); !s) {
+            play(settings::SoundEvent::Error);
             add_line("Unable to initialise communications port.", LineColour::Red);
             add_line("Error opening the TNC: " + s.error().message, LineColour::Red);
         } else {
@@ -530,8 +550,10 @@ StatusBoxes BrekSession::Impl::make_boxes()
     b.request_status = requested ? "AUTO " + hex(requested) : "Auto Idle";
     if (recorder) {
         recorder->set_station_bytes(engine->dispatcher().counters().broadcast_bytes);
-        if (auto e = recorder->efficiency())
+        if (auto e = recorder->line_efficiency())
             b.efficiency = std::to_string(*e) + "%";
+        if (auto e = recorder->efficiency())
+            b.pass_efficiency = std::to_string(*e) + "%";
     }
     b.total_bytes = figure("T:", engine->kiss_counters().bytes);
     b.directory_bytes = figure("D:", engine->directory().counters().bytes);
@@ -539,8 +561,11 @@ StatusBoxes BrekSession::Impl::make_boxes()
     if (upload) {
         b.upload_letter = upload->busy() ? "U" : "";
         b.bbs_status = upload->bbs_status();
+        if (UploadProgress p = upload->progress(); !p.file.empty() && b.upload_letter == "U")
+            b.upload = std::move(p);
     }
     b.queue_line = queue_line;
+    b.uploads_off = uploads_off;
     return b;
 }
 
@@ -973,6 +998,8 @@ bool BrekSession::log_telemetry() const { return impl_->log_telemetry; }
 TemporarySettings BrekSession::temporary_settings() const { return impl_->temporary; }
 void BrekSession::set_temporary_settings(const TemporarySettings& settings)
 {
+    if (settings.uploading && !impl_->temporary.uploading && !impl_->uploads_off.empty())
+        impl_->add_line(impl_->uploads_off, LineColour::Red);
     impl_->temporary = settings;
     impl_->apply_settings();
 }
@@ -1065,6 +1092,30 @@ void BrekSession::transmitter_request()
 {
     if (impl_->engine && impl_->state == SessionState::PassOpen)
         impl_->engine->transmitter_request();
+}
+
+void BrekSession::disconnect_upload()
+{
+    if (impl_->upload)
+        impl_->upload->disconnect();
+    impl_->refresh(true);
+}
+
+bool BrekSession::ask_viewer_for_information(std::uint32_t box, std::uint32_t file_number)
+{
+    auto& s = *impl_;
+    if (s.satellite.empty() || !s.host.window_exists(s.tessel()))
+        return false;
+    return s.host.post_message(s.tessel(), {kMsgFileInformation, box, std::int32_t(file_number)}).ok();
+}
+
+void BrekSession::on_window_texts(const platform::WindowMessage& message, const std::vector<std::string>& texts)
+{
+    if (message.number != kMsgFileInformation || texts.size() < 5)
+        return;
+    impl_->notify([&](SessionObserver& o) {
+        o.on_file_information_fields(message.word, std::uint32_t(message.long_param), texts);
+    });
 }
 
 void BrekSession::open_directory_viewer()

@@ -183,6 +183,12 @@ public:
     std::optional<std::uint32_t> byte_budget() const;
     void set_broadcast_options(const BroadcastOptions& options);
     void transmitter_request(); // Alt+U
+    void disconnect_upload();   // the Disc button of the Upload Status box
+    // A File Information box opened: the viewer is asked (2030) to fill it; false when no viewer of
+    // this satellite runs and the box keeps what the headers gave.
+    bool ask_viewer_for_information(std::uint32_t box, std::uint32_t file_number);
+    // A message with texts from another program (the viewer's answer to 2030).
+    void on_window_texts(const platform::WindowMessage& message, const std::vector<std::string>& texts);
     void open_directory_viewer(); // Directory menu
     void send_message();          // Send Msg
     std::vector<std::string> selectable_satellites() const; // "Satellite Type" 0, by "Name"

@@ -3,6 +3,7 @@
 // Qt host implements it for the program; tests implement it with a manual clock.
 #pragma once
 
+#include "common/settings/event_sound.h"
 #include "common/settings/satellite_record.h"
 #include "engine/log/satellite_clock.h"
 #include "platform/launcher.h"
@@ -59,6 +60,9 @@ public:
 
     // Sets the computer clock from the satellite's time ("Use Clock").
     virtual SystemClockSetter& clock_setter() = 0;
+
+    // A sound the suite's settings chose for an event (a beep or a wave file), not waited for.
+    virtual void play_sound(const settings::SoundChoice& /*sound*/) {}
 };
 
 } // namespace orva::engine

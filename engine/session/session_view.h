@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/link/status_line.h"
+#include "engine/upload/upload_types.h"
 
 #include <array>
 #include <cstdint>
@@ -40,13 +41,16 @@ struct DownloadRow {
 struct StatusBoxes {
     std::string directory_status;
     std::string request_status = "Auto Idle"; // or "AUTO %lX"
-    std::string efficiency;                  // "%u%%"; empty while not known
+    std::string efficiency;                  // "%u%%" since the last status line; empty while not known
+    std::string pass_efficiency;             // "%u%%" over the whole pass; empty while not known
     std::string total_bytes = "T:      0";   // "T:%7lu"
     std::string directory_bytes = "D:      0"; // "D:%7lu"
     std::string file_bytes = "F:      0";    // "F:%7lu"
     std::string upload_letter;               // "U" while an upload link is up, else empty
     std::string queue_line;                  // the last PB list
     std::string bbs_status;                  // the BBS status line
+    std::optional<UploadProgress> upload;    // while a file is being sent
+    std::string uploads_off;                 // why this pass cannot upload; empty when it can
     // The pass-time bar: from the pass start to the end given by message 2042.
     std::int64_t pass_start = 0;              // station seconds
     std::optional<std::int64_t> pass_end;     // station seconds
@@ -79,6 +83,10 @@ public:
     virtual void on_pass_changed(bool /*open*/) {}
     // Message 2043: close the Upload Status box and redraw the upload letter.
     virtual void on_upload_box_close() {}
+    // The viewer filled the File Information box `box` of `file_number` (2030): destination, source,
+    // title, size ("%li") and type ("%3i" and its description).
+    virtual void on_file_information_fields(std::uint32_t /*box*/, std::uint32_t /*file_number*/,
+                                            const std::vector<std::string>& /*fields*/) {}
     // The close sequence has ended and the program is to end: destroy the window.
     virtual void on_finished() {}
 };

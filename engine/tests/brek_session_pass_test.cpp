@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -141,6 +142,48 @@ TEST_F(SessionPassTest, EfficiencyInTheLogFollowsTheShareOfBroadcastHeard)
     EXPECT_LE(figure, 85) << figure;
 }
 
+TEST_F(SessionPassTest, ACompletedDownloadPlaysTheNewDownloadSoundOfTheSuiteSettings)
+{
+    config.general.sound_type = 3;
+    config.general.new_dl_sound = 1;
+    config.general.new_dl_wav = (root / "dl.wav").string();
+    serve(2, 3000);
+    open();
+    host.run(*session, 3000);
+    EXPECT_TRUE(host.sounds.empty());
+    session->fill_file(0x200, false);
+    ASSERT_TRUE(host.run_until(*session, [&] { return !host.sounds.empty(); }, 60'000));
+    EXPECT_EQ(host.sounds[0], (settings::SoundChoice{settings::SoundChoice::Kind::Wave, config.general.new_dl_wav}));
+    EXPECT_EQ(host.sounds.size(), 1u);
+}
+
+TEST_F(SessionPassTest, EfficiencyBoxShowsTheFigureSinceTheLastStatusLine)
+{
+    const auto now_s = std::uint32_t(host.now / 1000);
+    host.serve({test::served_file(0x300, 40000, now_s - 600, "Big one")}, root / "served", 0.3, 11);
+    open();
+    host.run(*session, 3000);
+    session->fill_file(0x300, true);
+    std::set<std::string> shown;
+    for (int i = 0; i < 200; ++i) {
+        host.run(*session, 500);
+        if (!session->boxes().efficiency.empty())
+            shown.insert(session->boxes().efficiency);
+    }
+    const StatusBoxes b = session->boxes();
+    ASSERT_FALSE(b.efficiency.empty());
+    ASSERT_FALSE(b.pass_efficiency.empty());
+    // Each figure is "%u%%" of one interval, never over 100; with 30% of frames lost they vary
+    // from line to line while the whole-pass figure is their running share.
+    for (const auto& e : shown) {
+        ASSERT_EQ(e.back(), '%') << e;
+        EXPECT_LE(std::stoi(e), 100) << e;
+    }
+    EXPECT_GE(shown.size(), 2u) << "the box showed one figure all pass";
+    // The last interval heard everything the satellite sent; the pass as a whole did not.
+    EXPECT_NE(b.efficiency, b.pass_efficiency);
+}
+
 // The largest number of I frames the station had on the air unacknowledged at the end of a step,
 // from frame `from_sent`/`from_received` on.
 struct WindowWatch {
@@ -208,6 +251,66 @@ TEST_F(SessionPassTest, TncBoxReachesTheRunningUploadLink)
     EXPECT_LE(host.now - cut, 4'000u);
     EXPECT_EQ(log.find("Retry count exceeded.")->colour, LineColour::DarkRed);
     EXPECT_TRUE(fs::exists(sat_dir / "800.PUL")); // kept for a later pass
+}
+
+TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
+{
+    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(150'000, 4));
+    serve(0, 0);
+    open();
+    EXPECT_NE(log.find("BBS Callsign set to PACSAT-12"), nullptr);
+    ASSERT_TRUE(host.run_until(*session, [&] {
+        const auto b = session->boxes();
+        return b.upload && b.upload->uploaded > 5000;
+    }, 60'000));
+    StatusBoxes b = session->boxes();
+    EXPECT_EQ(b.upload_letter, "U");
+    EXPECT_EQ(b.upload->file, "800.PUL");
+    EXPECT_EQ(b.upload->uploaded + b.upload->to_upload, 150'000);
+    EXPECT_EQ(b.upload->percent, int(b.upload->uploaded * 100 / 150'000));
+    EXPECT_GT(b.upload->cps, 0);
+    ASSERT_TRUE(b.upload->seconds_left);
+    EXPECT_NEAR(double(*b.upload->seconds_left), double(b.upload->to_upload) / double(b.upload->cps), 1.0);
+
+    // Disc: DISC with the poll bit goes out and the link is down at once.
+    const std::size_t before = host.sent.size();
+    session->disconnect_upload();
+    b = session->boxes();
+    EXPECT_TRUE(b.upload_letter.empty());
+    EXPECT_FALSE(b.upload);
+    EXPECT_NE(log.find("Disconnected"), nullptr);
+    bool disc = false;
+    for (std::size_t i = before; i < host.sent.size(); ++i)
+        if (auto f = parse_ax25_frame(host.sent[i]); f && f->control == (0x43 | 0x10))
+            disc = true;
+    EXPECT_TRUE(disc) << "no DISC with the poll bit was sent";
+    EXPECT_TRUE(fs::exists(sat_dir / "800.PUL")); // continued on a later occasion
+}
+
+TEST_F(SessionPassTest, ABadBbsCallsignIsToldAndUploadsStayOffWithTheReason)
+{
+    host.sats[0].bbs_callsign = "NOT A CALL";
+    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(2'000, 4));
+    serve(0, 0);
+    open();
+    const StatusLine* err = log.find("Error setting the BBS callsign");
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(err->colour, LineColour::Red);
+    EXPECT_EQ(log.find("BBS Callsign set to"), nullptr);
+    EXPECT_NE(session->boxes().uploads_off.find("NOT A CALL"), std::string::npos);
+    host.run(*session, 20'000);
+    EXPECT_TRUE(fs::exists(sat_dir / "NOTE.OUT")) << "nothing may be uploaded";
+    // Switching uploading back on tells the operator why nothing happens.
+    const std::size_t lines = log.lines.size();
+    TemporarySettings t = session->temporary_settings();
+    t.uploading = false;
+    session->set_temporary_settings(t);
+    t.uploading = true;
+    session->set_temporary_settings(t);
+    bool told = false;
+    for (std::size_t i = lines; i < log.lines.size(); ++i)
+        told = told || log.lines[i].text.find("Uploads are off") != std::string::npos;
+    EXPECT_TRUE(told);
 }
 
 TEST_F(SessionPassTest, TailBudgetReadsBackAndSurvivesThePassOpening)

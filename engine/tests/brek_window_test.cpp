@@ -15,6 +15,7 @@
 #include "engine/window/settings_boxes.h"
 #include "engine/window/status_list_view.h"
 #include "engine/window/window_placement.h"
+#include "platform/dbus/session_bus.h"
 #include "platform/store/store.h"
 #include "tools/satsim/satellite.h"
 
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QSpinBox>
 
@@ -63,8 +65,13 @@ struct StoreHost final : SessionHost, KissSink {
             uplink.emplace_back(frame.begin(), frame.end());
     }
     void close_tnc() override {}
-    bool window_exists(const platform::WindowAddress&) override { return false; }
-    Status post_message(const platform::WindowAddress&, const platform::WindowMessage&) override { return {}; }
+    // Null: no other program's windows exist; set: the session bus's.
+    platform::Messenger* messenger = nullptr;
+    bool window_exists(const platform::WindowAddress& to) override { return messenger && messenger->exists(to); }
+    Status post_message(const platform::WindowAddress& to, const platform::WindowMessage& m) override
+    {
+        return messenger ? messenger->post(to, m) : Status{};
+    }
     void set_title(const std::string& t) override { title = t; }
     Status launch(const std::vector<std::string>&, platform::ShowMode, const fs::path&) override { return {}; }
     std::optional<settings::SatelliteRecord> find_satellite(const std::string& name) override
@@ -429,6 +436,98 @@ TEST_F(BrekWindowTest, DownloadTableShowsFilesArrivingAndFileInformationNoticesA
     EXPECT_EQ(m->text().toStdString(),
               "The file you are viewing has been closed since you opened this window. No action will be taken\n");
     EXPECT_TRUE(fs::exists(root / "AO-16" / (QString::number(fn, 16).toUpper().toStdString() + ".DL")));
+}
+
+TEST_F(BrekWindowTest, FileInformationIsFilledByARunningTesselAndByTheHeadersWithoutIt)
+{
+    ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run the tests under dbus-run-session";
+    auto messenger = platform::dbus::session_messenger();
+    host->messenger = messenger.get();
+    serve(1, 30'000);
+    open();
+    // The engine's window on the bus, as the program registers it: texts go to the session.
+    platform::WindowHandlers brek;
+    brek.on_texts = [this](const platform::WindowMessage& m, const std::vector<std::string>& t) {
+        session->on_window_texts(m, t);
+    };
+    auto brek_window = messenger->create_window("Brek:MAIN", "Brek [AO-16]", brek, true);
+    ASSERT_TRUE(brek_window) << brek_window.error().message;
+
+    run(10'000);
+    session->fill_file(0x200, false);
+    ASSERT_TRUE(run_until([&] { return window->download_table()->file_at(0) != 0; }, 60'000));
+
+    auto label_texts = [](QWidget* box) {
+        QStringList shown;
+        for (const QLabel* l : box->findChildren<QLabel*>())
+            shown << l->text();
+        return shown;
+    };
+    // No viewer runs: the box shows what the headers said.
+    window->open_file_information(0x200);
+    auto* first = box_of<FileInformationBox>(window.get());
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(label_texts(first).contains("Window test 0"));
+    first->reject();
+    QCoreApplication::processEvents();
+
+    // A viewer of this satellite answers 2030 with the fields of its directory entry.
+    std::vector<platform::WindowMessage> asked;
+    platform::WindowHandlers tessel;
+    tessel.on_message = [&](const platform::WindowMessage& m) -> std::int32_t {
+        asked.push_back(m);
+        if (m.number == kMsgFileInformation)
+            (void)messenger->post_texts({"Brek:MAIN", "Brek [AO-16]"}, m,
+                                        {"ALL", "W1AW", "From Tessel", "30000", "  0 ASCII text"});
+        return 1;
+    };
+    auto tessel_window = messenger->create_window("Tessel", "Tessel [AO-16]", tessel, true);
+    ASSERT_TRUE(tessel_window) << tessel_window.error().message;
+    window->open_file_information(0x200);
+    auto* second = box_of<FileInformationBox>(window.get());
+    ASSERT_NE(second, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!label_texts(second).contains("From Tessel") && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].number, kMsgFileInformation);
+    EXPECT_EQ(asked[0].word, second->box_id);
+    EXPECT_EQ(asked[0].long_param, 0x200);
+    EXPECT_TRUE(label_texts(second).contains("From Tessel"));
+    EXPECT_EQ(second->type->text(), "  0 ASCII text");
+    // An answer for another box changes nothing.
+    session->on_window_texts({kMsgFileInformation, second->box_id + 5, 0x200}, {"x", "x", "Wrong box", "1", "1"});
+    EXPECT_FALSE(label_texts(second).contains("Wrong box"));
+    second->reject();
+    host->messenger = nullptr;
+}
+
+TEST_F(BrekWindowTest, UploadStatusBoxShowsTheProgressAndItsDiscButton)
+{
+    UploadStatusBox box;
+    StatusBoxes b;
+    b.upload_letter = "U";
+    b.bbs_status = "Open: ABCD";
+    b.upload = UploadProgress{"800.PUL", 40, 60'000, 90'000, 1200, 75};
+    box.show_boxes(b);
+    EXPECT_EQ(box.file->text(), "800.PUL");
+    EXPECT_EQ(box.percent->text(), "40%");
+    EXPECT_EQ(box.bytes->text(), "60000 of 150000 bytes");
+    EXPECT_EQ(box.cps->text(), "1200");
+    EXPECT_EQ(box.remaining->text(), "1:15");
+    EXPECT_TRUE(box.disc->isEnabled());
+    int released = 0;
+    QObject::connect(&box, &UploadStatusBox::disconnect_requested, [&] { ++released; });
+    box.disc->click();
+    EXPECT_EQ(released, 1);
+    // Link down, and uploads off for a reason: the box says why.
+    b.upload_letter.clear();
+    b.upload.reset();
+    b.uploads_off = "Uploads are off for this pass: the BBS Callsign \"X\" is not a callsign";
+    box.show_boxes(b);
+    EXPECT_FALSE(box.disc->isEnabled());
+    EXPECT_TRUE(box.file->text().isEmpty());
+    EXPECT_EQ(box.link->text().toStdString(), b.uploads_off);
 }
 
 TEST_F(BrekWindowTest, FillFileAndFloatMenu)

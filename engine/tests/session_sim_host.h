@@ -78,6 +78,8 @@ struct SimHost final : SessionHost, KissSink {
     }
     std::vector<settings::SatelliteRecord> satellites() override { return sats; }
     SystemClockSetter& clock_setter() override { return clock; }
+    std::vector<settings::SoundChoice> sounds;
+    void play_sound(const settings::SoundChoice& sound) override { sounds.push_back(sound); }
 
     // The satellite serves `files`; `loss` of the frames is lost each way.
     void serve(std::vector<satsim::ServedFile> files, const std::filesystem::path& upload_folder, double loss = 0,

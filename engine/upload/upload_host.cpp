@@ -58,6 +58,16 @@ bool UploadHost::busy() const {
     return client_.busy();
 }
 
+UploadProgress UploadHost::progress() const {
+    std::lock_guard lock(mutex_);
+    return client_.progress();
+}
+
+void UploadHost::disconnect() {
+    std::lock_guard lock(mutex_);
+    deliver(client_.disconnect(now_()));
+}
+
 std::string UploadHost::bbs_status() const {
     std::lock_guard lock(mutex_);
     return bbs_status_;

@@ -34,6 +34,9 @@ public:
     // An upload link is up or being set up (the "U" letter).
     bool busy() const;
     std::string bbs_status() const;
+    UploadProgress progress() const;
+    // The Disc button: DISC with the poll bit, and the link is down at once.
+    void disconnect();
 
 private:
     void deliver(UploadOutput o);

@@ -24,6 +24,7 @@ struct UploadProgress {
     std::int64_t to_upload = 0; // bytes still to send
     std::int64_t cps = 0;       // average this session
     std::optional<std::int64_t> seconds_left; // none while the rate is 0
+    bool operator==(const UploadProgress&) const = default;
 };
 
 } // namespace orva::engine

@@ -7,6 +7,7 @@
 #include "engine/window/settings_boxes.h"
 #include "engine/window/status_list_view.h"
 #include "platform/store/store.h"
+#include "platform/user_guide.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -294,6 +295,8 @@ void BrekWindow::on_boxes_changed()
     directory_status_->setText(QString::fromStdString(b.directory_status));
     request_status_->setText(QString::fromStdString(b.request_status));
     efficiency_->setText(QString::fromStdString(b.efficiency));
+    efficiency_->setToolTip(b.pass_efficiency.empty() ? QString()
+                                                      : tr("This pass: %1").arg(QString::fromStdString(b.pass_efficiency)));
     total_->setText(QString::fromStdString(b.total_bytes));
     dir_bytes_->setText(QString::fromStdString(b.directory_bytes));
     file_bytes_->setText(QString::fromStdString(b.file_bytes));
@@ -453,6 +456,7 @@ void BrekWindow::open_upload_status()
     if (!upload_box_) {
         upload_box_ = new UploadStatusBox(this);
         upload_box_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(upload_box_, &UploadStatusBox::disconnect_requested, this, [this] { session_.disconnect_upload(); });
         place_box(upload_box_, BrekBox::Upload);
     }
     upload_box_->show_boxes(session_.boxes());
@@ -467,6 +471,7 @@ void BrekWindow::open_file_information(std::uint32_t file_number)
         return;
     auto* b = new FileInformationBox(*info, this);
     b->setAttribute(Qt::WA_DeleteOnClose);
+    b->box_id = ++information_boxes_;
     connect(b, &QDialog::accepted, this, [this, b] {
         const std::string answer = session_.apply_file_information(b->opened(), b->status(), b->request_now());
         if (answer.empty())
@@ -478,6 +483,16 @@ void BrekWindow::open_file_information(std::uint32_t file_number)
         m->open();
     });
     b->show();
+    // The viewer knows the file's directory entry best; the headers filled the box until it answers.
+    (void)session_.ask_viewer_for_information(b->box_id, file_number);
+}
+
+void BrekWindow::on_file_information_fields(std::uint32_t box, std::uint32_t file_number,
+                                            const std::vector<std::string>& fields)
+{
+    for (auto* b : findChildren<FileInformationBox*>())
+        if (b->box_id == box && b->opened().file_number == file_number)
+            b->fill_from_viewer(fields);
 }
 
 void BrekWindow::open_directory_line(int index)
@@ -527,17 +542,13 @@ void BrekWindow::set_screen_font(const QFont& f)
 
 void BrekWindow::show_help()
 {
-    auto* m = new QMessageBox(
-        QMessageBox::Information, tr("Brek Help"),
-        tr("The status list shows what happens: black for information, red for errors, blue for notable "
-           "successes, dark red for refusals and green for files you want.\n\n"
-           "Double click a download row for its File Information, a directory line for its status, the "
-           "letter U for the upload. Right click for the float menu (Alt+T); Alt+U asks for the transmitter.\n\n"
-           "The Setup boxes change this session only; the satellite's own settings are kept."),
-        QMessageBox::Ok, this);
-    m->setObjectName(QStringLiteral("Help"));
-    m->setAttribute(Qt::WA_DeleteOnClose);
-    m->open();
+    if (Status st = platform::open_user_guide("brek"); !st) {
+        auto* m = new QMessageBox(QMessageBox::Warning, tr("Brek Help"), QString::fromStdString(st.error().message),
+                                  QMessageBox::Ok, this);
+        m->setObjectName(QStringLiteral("Help"));
+        m->setAttribute(Qt::WA_DeleteOnClose);
+        m->open();
+    }
 }
 
 void BrekWindow::save_settings()

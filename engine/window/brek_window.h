@@ -73,6 +73,8 @@ public:
     void on_pass_changed(bool open) override;
     void on_upload_box_close() override;
     void on_finished() override;
+    void on_file_information_fields(std::uint32_t box, std::uint32_t file_number,
+                                    const std::vector<std::string>& fields) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -108,6 +110,7 @@ private:
     QMenu* temporary_ = nullptr;
     QPointer<UploadStatusBox> upload_box_;
     QPointer<InformationBox> info_box_;
+    std::uint32_t information_boxes_ = 0; // names each File Information box for the viewer's answer
 };
 
 } // namespace orva::engine

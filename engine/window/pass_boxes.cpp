@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
@@ -41,19 +42,54 @@ UploadStatusBox::UploadStatusBox(QWidget* parent) : QDialog(parent)
     link = new QLabel(this);
     bbs = new QLabel(this);
     queue = new QLabel(this);
-    for (QLabel* l : {link, bbs, queue})
+    file = new QLabel(this);
+    percent = new QLabel(this);
+    bytes = new QLabel(this);
+    cps = new QLabel(this);
+    remaining = new QLabel(this);
+    for (QLabel* l : {link, bbs, queue, file, percent, bytes, cps, remaining})
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     form->addRow(tr("Link"), link);
     form->addRow(tr("BBS"), bbs);
     form->addRow(tr("Queue"), queue);
-    form->addRow(ok_cancel(this, false));
+    form->addRow(tr("File"), file);
+    form->addRow(tr("Percent"), percent);
+    form->addRow(tr("Sent"), bytes);
+    form->addRow(tr("CPS"), cps);
+    form->addRow(tr("Time left"), remaining);
+    auto* buttons = ok_cancel(this, false);
+    disc = buttons->addButton(tr("Disc"), QDialogButtonBox::ActionRole);
+    disc->setObjectName(QStringLiteral("Disc"));
+    connect(disc, &QPushButton::clicked, this, &UploadStatusBox::disconnect_requested);
+    form->addRow(buttons);
 }
 
 void UploadStatusBox::show_boxes(const StatusBoxes& b)
 {
-    link->setText(b.upload_letter.empty() ? tr("Not connected") : tr("Connected to the BBS"));
+    const bool up = !b.upload_letter.empty();
+    if (up)
+        link->setText(tr("Connected to the BBS"));
+    else if (!b.uploads_off.empty())
+        link->setText(QString::fromStdString(b.uploads_off));
+    else
+        link->setText(tr("Not connected"));
     bbs->setText(QString::fromStdString(b.bbs_status));
     queue->setText(QString::fromStdString(b.queue_line));
+    disc->setEnabled(up);
+    if (!b.upload) {
+        for (QLabel* l : {file, percent, bytes, cps, remaining})
+            l->clear();
+        return;
+    }
+    const UploadProgress& p = *b.upload;
+    file->setText(QString::fromStdString(p.file));
+    percent->setText(QStringLiteral("%1%").arg(p.percent));
+    bytes->setText(tr("%1 of %2 bytes").arg(p.uploaded).arg(p.uploaded + p.to_upload));
+    cps->setText(QString::number(p.cps));
+    if (p.seconds_left)
+        remaining->setText(QStringLiteral("%1:%2").arg(*p.seconds_left / 60).arg(*p.seconds_left % 60, 2, 10, QLatin1Char('0')));
+    else
+        remaining->setText(QStringLiteral("-"));
 }
 
 FillFileBox::FillFileBox(const std::vector<std::uint32_t>& candidates, QWidget* parent) : QDialog(parent)
@@ -191,12 +227,19 @@ FileInformationBox::FileInformationBox(const FileInformation& info, QWidget* par
     auto* form = new QFormLayout(this);
     form->addRow(tr("File number"), new QLabel(hex(info.file_number), this));
     form->addRow(tr("Holes"), new QLabel(QString::number(info.holes), this));
-    form->addRow(tr("File size"), new QLabel(QString::number(info.file_size), this));
+    size = new QLabel(QString::number(info.file_size), this);
+    to = new QLabel(QString::fromStdString(info.to), this);
+    from = new QLabel(QString::fromStdString(info.from), this);
+    title = new QLabel(QString::fromStdString(info.title), this);
+    type = new QLabel(QString::number(info.file_type), this);
+    for (QLabel* l : {size, to, from, title, type})
+        l->setTextFormat(Qt::PlainText); // header texts from the air are never markup
+    form->addRow(tr("File size"), size);
     form->addRow(tr("Percent"), new QLabel(QString::number(info.percent) + QLatin1Char('%'), this));
-    form->addRow(tr("To"), new QLabel(QString::fromStdString(info.to), this));
-    form->addRow(tr("From"), new QLabel(QString::fromStdString(info.from), this));
-    form->addRow(tr("Title"), new QLabel(QString::fromStdString(info.title), this));
-    form->addRow(tr("File type"), new QLabel(QString::number(info.file_type), this));
+    form->addRow(tr("To"), to);
+    form->addRow(tr("From"), from);
+    form->addRow(tr("Title"), title);
+    form->addRow(tr("File type"), type);
     status_box = new QComboBox(this);
     for (const auto& [name, code] : file_status_choices()) {
         status_box->addItem(name, code);
@@ -208,6 +251,13 @@ FileInformationBox::FileInformationBox(const FileInformation& info, QWidget* par
     request_box = new QCheckBox(tr("Send immediate fill request"), this);
     form->addRow(request_box);
     form->addRow(ok_cancel(this));
+}
+
+void FileInformationBox::fill_from_viewer(const std::vector<std::string>& fields)
+{
+    QLabel* order[] = {to, from, title, size, type};
+    for (std::size_t i = 0; i < fields.size() && i < std::size(order); ++i)
+        order[i]->setText(QString::fromStdString(fields[i]));
 }
 
 int FileInformationBox::status() const { return status_box->currentData().toInt(); }

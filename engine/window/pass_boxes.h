@@ -13,6 +13,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
@@ -23,7 +24,12 @@ class UploadStatusBox : public QDialog {
 public:
     explicit UploadStatusBox(QWidget* parent = nullptr);
     void show_boxes(const StatusBoxes& boxes);
-    QLabel *link, *bbs, *queue;
+    QLabel *link, *bbs, *queue, *file, *percent, *bytes, *cps, *remaining;
+    QPushButton* disc;
+
+signals:
+    // The operator releases the link.
+    void disconnect_requested();
 };
 
 class FillFileBox : public QDialog {
@@ -70,8 +76,12 @@ public:
     const FileInformation& opened() const { return info_; }
     int status() const;
     bool request_now() const;
+    // The viewer's fields (2030): destination, source, title, size and type, as it shows them.
+    void fill_from_viewer(const std::vector<std::string>& fields);
+    std::uint32_t box_id = 0;
     QComboBox* status_box;
     QCheckBox* request_box;
+    QLabel *to, *from, *title, *size, *type;
 
 private:
     FileInformation info_;

@@ -41,6 +41,9 @@ namespace {
 
 class BusWindow;
 
+constexpr qsizetype kMaxTexts = 32;
+constexpr qsizetype kMaxTextLength = 1024;
+
 // Windows of this process by bus name, so that a send to one of our own windows on the same
 // thread calls it directly (through the bus it would wait for itself).
 std::mutex local_mutex;
@@ -52,6 +55,9 @@ const char* window_introspection =
     "<arg type=\"i\" direction=\"in\"/><annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>"
     "<method name=\"Send\"><arg type=\"u\" direction=\"in\"/><arg type=\"u\" direction=\"in\"/>"
     "<arg type=\"i\" direction=\"in\"/><arg type=\"i\" direction=\"out\"/></method>"
+    "<method name=\"PostTexts\"><arg type=\"u\" direction=\"in\"/><arg type=\"u\" direction=\"in\"/>"
+    "<arg type=\"i\" direction=\"in\"/><arg type=\"as\" direction=\"in\"/>"
+    "<annotation name=\"org.freedesktop.DBus.Method.NoReply\" value=\"true\"/></method>"
     "<method name=\"Raise\"/>"
     "<property name=\"Title\" type=\"s\" access=\"read\"/>"
     "</interface>";
@@ -117,6 +123,11 @@ public:
     }
 
     std::int32_t deliver(const WindowMessage& message) { return handlers_.on_message ? handlers_.on_message(message) : 0; }
+    void deliver_texts(const WindowMessage& message, const std::vector<std::string>& texts)
+    {
+        if (handlers_.on_texts)
+            handlers_.on_texts(message, texts);
+    }
     void raise_window()
     {
         if (handlers_.on_raise)
@@ -151,6 +162,16 @@ private:
             std::int32_t result = deliver(m);
             if (member == QLatin1String("Send"))
                 connection.send(message.createReply(QVariant::fromValue(result)));
+            return;
+        }
+        if (member == QLatin1String("PostTexts") && args.size() == 4) {
+            WindowMessage m{args[0].toUInt(), args[1].toUInt(), args[2].toInt()};
+            std::vector<std::string> texts;
+            // Another program's texts: bounded, so a hostile sender cannot make us hold much.
+            const QStringList list = args[3].toStringList();
+            for (qsizetype i = 0; i < list.size() && i < kMaxTexts; ++i)
+                texts.push_back(ss(list[i].left(kMaxTextLength)));
+            deliver_texts(m, texts);
             return;
         }
         if (member == QLatin1String("Raise")) {
@@ -212,6 +233,30 @@ public:
             return make_error("message " + std::to_string(message.number) + " to " + describe(to) +
                               " got no answer: " + ss(reply.errorMessage()));
         return reply.arguments().front().toInt();
+    }
+
+    Status post_texts(const WindowAddress& to, const WindowMessage& message, const std::vector<std::string>& texts) override
+    {
+        auto name = resolve(to);
+        if (!name)
+            return missing(to);
+        if (BusWindow* local = local_on_this_thread(*name)) {
+            QPointer<BusWindow> window(local);
+            QMetaObject::invokeMethod(local, [window, message, texts] {
+                if (window)
+                    window->deliver_texts(message, texts);
+            }, Qt::QueuedConnection);
+            return {};
+        }
+        QStringList list;
+        for (const auto& t : texts)
+            list << qs(t);
+        QDBusMessage call = QDBusMessage::createMethodCall(qs(*name), qs(window_path), qs(window_interface), QStringLiteral("PostTexts"));
+        call << message.number << message.word << message.long_param << list;
+        if (!connection_.send(call))
+            return make_error("cannot post message " + std::to_string(message.number) + ": " +
+                              ss(connection_.lastError().message()));
+        return {};
     }
 
     Status raise(const WindowAddress& to) override

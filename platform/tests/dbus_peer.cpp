@@ -45,6 +45,9 @@ int run_windows(QCoreApplication& app)
             return static_cast<std::int32_t>(m.number + m.word + static_cast<std::uint32_t>(m.long_param));
         };
         handlers.on_raise = [&] { (void)messenger->post({"OrvaProbe", "Probe [raise]"}, {1, 0, 0}); };
+        handlers.on_texts = [&](const WindowMessage& m, const std::vector<std::string>& texts) {
+            (void)messenger->post_texts({"OrvaProbe", "Probe [texts]"}, m, texts);
+        };
         auto window = messenger->create_window(specs[i].window_class, specs[i].title, handlers, specs[i].single);
         if (!window)
             return 10 + i;

@@ -69,15 +69,19 @@ TEST(BusNames, EncodeClassAndTitle)
 // every message it receives to the probe of its class.
 struct Probes {
     std::map<std::string, std::deque<WindowMessage>> got;
+    std::vector<std::pair<WindowMessage, std::vector<std::string>>> texts;
     std::vector<std::unique_ptr<MessageWindow>> windows;
 
     void open(Messenger& messenger)
     {
-        for (std::string name : {"HelmoCtl", "Brek:MAIN", "Tessel", "ready", "raise"}) {
+        for (std::string name : {"HelmoCtl", "Brek:MAIN", "Tessel", "ready", "raise", "texts"}) {
             WindowHandlers handlers;
             handlers.on_message = [this, name](const WindowMessage& m) {
                 got[name].push_back(m);
                 return 0;
+            };
+            handlers.on_texts = [this](const WindowMessage& m, const std::vector<std::string>& t) {
+                texts.emplace_back(m, t);
             };
             auto window = messenger.create_window("OrvaProbe", "Probe [" + name + "]", handlers);
             ASSERT_TRUE(window) << window.error().message;
@@ -140,6 +144,20 @@ TEST_F(BusTest, EveryMessageOfTheTableReachesItsWindowAndSendAnswers)
         ASSERT_TRUE(seen);
         EXPECT_EQ(static_cast<std::uint32_t>(*seen), hash[window_class]) << window_class;
     }
+
+    // A message with texts (the viewer filling the engine's File Information box) crosses whole,
+    // UTF-8 included; a sender cannot make the receiver hold more than 32 texts of 1024 characters.
+    std::vector<std::string> fields = {"ALL", "W1AW", "Gr\xC3\xBC\xC3\x9F" "e", "1234", "  3 ASCII text"};
+    ASSERT_TRUE(messenger->post_texts({"Brek:MAIN", "Brek [AO-16]"}, {2030, 7, 0x1A2B}, fields));
+    ASSERT_TRUE(spin_until([&] { return probes.texts.size() == 1; }));
+    EXPECT_EQ(probes.texts[0].first, (WindowMessage{2030, 7, 0x1A2B}));
+    EXPECT_EQ(probes.texts[0].second, fields);
+    std::vector<std::string> flood(40, std::string(5000, 'x'));
+    ASSERT_TRUE(messenger->post_texts({"Brek:MAIN", "Brek [AO-16]"}, {2030, 8, 1}, flood));
+    ASSERT_TRUE(spin_until([&] { return probes.texts.size() == 2; }));
+    ASSERT_EQ(probes.texts[1].second.size(), 32u);
+    EXPECT_EQ(probes.texts[1].second[0], std::string(1024, 'x'));
+    EXPECT_FALSE(messenger->post_texts({"Brek:MAIN", "Brek [UO-22]"}, {2030, 8, 1}, fields));
 
     // A second Helmo is refused and brings the first one forward instead.
     auto second = messenger->create_window("HelmoCtl", "Helmo", {}, true);

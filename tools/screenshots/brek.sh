@@ -25,6 +25,11 @@ for f in README.md engine/window/*.cpp engine/session/brek_session.cpp; do
     i=$((i + 1))
 done
 
+# A message queued for upload, so the picture shows the Upload Status box at work.
+for n in 1 2 3 4 5 6; do cat README.md; done | head -c 40000 >"$work/message.txt"
+ORVA_STORE="$work/store.db" "$bin/quillet" S~AO-16 --to ALL --title "Greetings from the Orva demo station" \
+    --text "$work/message.txt" >/dev/null
+
 coproc SATSIM { exec "$bin/orva-satsim" --folder "$work/served" --pty --loss 0.03 --rate 2400 --seed 5 2>"$work/satsim.log"; }
 satsim_pid=$SATSIM_PID
 read -r -t 10 word pty <&"${SATSIM[0]}"

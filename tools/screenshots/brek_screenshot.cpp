@@ -7,10 +7,13 @@
 #include "engine/app/brek_host.h"
 #include "engine/session/brek_session.h"
 #include "engine/window/brek_window.h"
+#include "engine/window/pass_boxes.h"
 #include "engine/window/status_list_view.h"
 #include "platform/store/store.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 
 #include <chrono>
@@ -87,7 +90,23 @@ int main(int argc, char** argv)
     host->arm_soon();
     int rc = 0;
     QTimer::singleShot(int(seconds * 1000), [&] {
-        if (!window.grab().save(QString::fromStdString(out), "PNG")) {
+        // An upload under way shows its Upload Status box: beside the window, in the picture too.
+        QPixmap picture = window.grab();
+        for (auto* box : window.findChildren<engine::UploadStatusBox*>()) {
+            if (!box->isVisible())
+                continue;
+            box->move(window.frameGeometry().right() + 8, window.frameGeometry().top());
+            QApplication::processEvents();
+            const QPixmap side = box->grab();
+            QPixmap both(picture.width() + 8 + side.width(), std::max(picture.height(), side.height()));
+            both.fill(QColor(200, 200, 200));
+            QPainter p(&both);
+            p.drawPixmap(0, 0, picture);
+            p.drawPixmap(picture.width() + 8, 0, side);
+            p.end();
+            picture = both;
+        }
+        if (!picture.save(QString::fromStdString(out), "PNG")) {
             std::fprintf(stderr, "brek-screenshot: cannot write %s\n", out.c_str());
             rc = 1;
         }

@@ -36,5 +36,5 @@ read -r -t 10 word pty <&"${SATSIM[0]}"
     echo "brek failed" >&2; tail -20 "$work/brek.log" >&2; exit 1; }
 
 mkdir -p docs
-xvfb-run -a -s "-screen 0 1280x800x24" "$bin/tessel-screenshot" AO-16 --out docs/tessel.png
+xvfb-run -a -s "-screen 0 1280x800x24" "$bin/tessel-screenshot" AO-16 --out docs/tessel.png --dark
 echo "docs/tessel.png written"

@@ -1,17 +1,40 @@
-// tessel-screenshot SAT --out FILE.png: Tessel's window over the satellite's directory as the
+// tessel-screenshot SAT --out FILE.png [--dark]: Tessel's window over the satellite's directory as the
 // store names it, with a few files marked, saved as a picture. Kept so the README's screenshot
 // can be retaken (tools/screenshots/tessel.sh).
 #include "dirview/app/tessel_window.h"
 #include "platform/store/store.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QPixmap>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+namespace {
+
+// A desktop on a dark theme: light text on dark rows.
+void use_dark_palette()
+{
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(45, 45, 48));
+    p.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    p.setColor(QPalette::Base, QColor(30, 30, 30));
+    p.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    p.setColor(QPalette::Text, QColor(220, 220, 220));
+    p.setColor(QPalette::Button, QColor(55, 55, 58));
+    p.setColor(QPalette::ButtonText, QColor(220, 220, 220));
+    p.setColor(QPalette::Highlight, QColor(38, 79, 120));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    QApplication::setPalette(p);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,6 +44,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--out") && i + 1 < argc)
             out = argv[++i];
+        else if (!std::strcmp(argv[i], "--dark"))
+            use_dark_palette();
         else if (satellite.empty())
             satellite = argv[i];
     }

@@ -16,7 +16,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QTimer>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -65,6 +69,12 @@ struct RecordingHost final : TesselHost {
         return answer;
     }
     void inform(const std::string& caption, const std::string& text) override { told.emplace_back(caption, text); }
+    std::vector<std::string> help;
+    Status open_help(const std::string& section) override
+    {
+        help.push_back(section);
+        return {};
+    }
 };
 
 struct Header {
@@ -454,6 +464,200 @@ TEST_F(TesselWindowTest, ReplyViewAndSendStartProgramsWithArgumentLists)
     window->view_file();
     ASSERT_EQ(host.opened.size(), 1u);
     EXPECT_EQ(host.opened[0].filename(), "SETUP.EXE");
+}
+
+TEST_F(TesselWindowTest, AModeChosenInTheSelectorAppliesAndEnterThereOpensNothing)
+{
+    std::ofstream(root / "Tessel Equations.TXT") << "[Big files] {FILESIZE > 1500 }\n";
+    write_default_directory();
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    ASSERT_EQ(window->list()->model()->rowCount(), 12);
+    QComboBox* modes = window->mode_selector();
+    const int big = modes->findText("Big files");
+    ASSERT_GE(big, 0);
+    // The operator steps through the selector with the keyboard: each choice applies, no Update.
+    modes->setFocus();
+    modes->setCurrentIndex(big - 1);
+    QTest::keyClick(modes, Qt::Key_Down);
+    ASSERT_EQ(modes->currentText(), "Big files");
+    EXPECT_EQ(window->list()->model()->rowCount(), 6);
+    // Enter in the selector is not the list's Enter.
+    QTest::keyClick(modes, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->findChild<QWidget*>("MessageInformation"), nullptr);
+    // In the list it still opens the selected file's information.
+    window->list()->setFocus();
+    window->select_row(0);
+    QTest::keyClick(window->list(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_NE(window->findChild<QWidget*>("MessageInformation"), nullptr);
+}
+
+TEST_F(TesselWindowTest, MarkingLettersTypedOutsideTheListMarkNothing)
+{
+    write_default_directory();
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    window->select_row(0);
+    window->mode_selector()->setFocus();
+    for (auto key : {Qt::Key_P, Qt::Key_A, Qt::Key_N, Qt::Key_G, Qt::Key_1})
+        QTest::keyClick(window->mode_selector(), key);
+    EXPECT_EQ(table_status(0x10B), 0) << "a letter typed in the selector marked the file";
+    EXPECT_EQ(window->selected_row(), 0u);
+    window->list()->setFocus();
+    QTest::keyClick(window->list(), Qt::Key_G);
+    EXPECT_EQ(table_status(0x10B) & 0x0F, 4); // Grab
+}
+
+TEST_F(TesselWindowTest, OrdinaryRowsTakeThePalettesTextColourAndOursStayRedAndBlue)
+{
+    write_default_directory();
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    auto* m = window->list()->model();
+    int plain = 0, red = 0, blue = 0;
+    for (int r = 0; r < m->rowCount(); ++r) {
+        const QVariant v = m->data(m->index(r, 1), Qt::ForegroundRole);
+        if (!v.isValid())
+            ++plain; // the view draws it in the palette's text colour, light on a dark theme
+        else if (v.value<QBrush>().color() == QColor(Qt::red))
+            ++red;
+        else if (v.value<QBrush>().color() == QColor(Qt::blue))
+            ++blue;
+    }
+    EXPECT_EQ(red, 4);  // to G0ABC
+    EXPECT_EQ(blue, 1); // from G0ABC
+    EXPECT_EQ(plain, 7);
+}
+
+TEST_F(TesselWindowTest, PercentReceivedFollowsTheEnginesHoleListLive)
+{
+    write_default_directory(); // 0x100 is 1000 bytes long
+    auto hole_list = [&](std::vector<std::pair<std::uint32_t, std::uint32_t>> holes) {
+        std::vector<std::uint8_t> b(8, 0);
+        auto put = [&](std::uint32_t v) {
+            for (int i = 0; i < 4; ++i)
+                b.push_back(std::uint8_t(v >> (8 * i)));
+        };
+        put(std::uint32_t(holes.size()));
+        for (auto [from, to] : holes) {
+            put(from);
+            put(to);
+        }
+        std::ofstream(sat / "100.HOL", std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    };
+    hole_list({{500, 1000}});
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    const auto row = window->model().row_of(0x100);
+    ASSERT_TRUE(row);
+    EXPECT_NE(row_text(*row).indexOf(" 50 "), -1) << row_text(*row).toStdString();
+    // The engine fills more of the file during the pass.
+    hole_list({{750, 800}, {900, 1000}});
+    window->refresh_statuses();
+    EXPECT_NE(row_text(*row).indexOf(" 85 "), -1) << row_text(*row).toStdString();
+    // Nothing rewritten: nothing to repaint.
+    EXPECT_TRUE(window->model().poll_percent_changes().empty());
+}
+
+TEST_F(TesselWindowTest, ABadEquationIsToldOncePerChangeOfItsFile)
+{
+    const fs::path eq = root / "Tessel Equations.TXT";
+    std::ofstream(eq) << "[Broken] {SIZE = 3}\n";
+    write_default_directory();
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    ASSERT_EQ(host.told.size(), 1u);
+    // The operator edits the file and leaves a fault in it: told again, once.
+    std::ofstream(eq, std::ios::app) << "[Big files] {FILESIZE > 1500 }\n";
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    EXPECT_EQ(host.told.size(), 2u);
+}
+
+TEST_F(TesselWindowTest, PrintGoesThroughThePrintBoxToAPdfFile)
+{
+    write_default_directory();
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    const fs::path pdf = root / "chosen.pdf";
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen = true;
+        box->printer()->setOutputFormat(QPrinter::PdfFormat);
+        box->printer()->setOutputFileName(QString::fromStdString(pdf.string()));
+        // As the operator's choice of "print to file" leaves it (accept() would read the box's
+        // own fields back over ours).
+        box->done(QDialog::Accepted);
+    });
+    window->action("PrintDirectory")->trigger();
+    ASSERT_TRUE(seen) << "no print box was shown";
+    std::ifstream in(pdf, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(bytes.substr(0, 5), "%PDF-");
+    EXPECT_TRUE(host.told.empty()) << host.told.front().second;
+
+    // Cancelled: nothing printed, nothing said.
+    fs::remove(pdf);
+    QTimer::singleShot(0, [] {
+        if (auto* box = QApplication::activeModalWidget())
+            static_cast<QDialog*>(box)->reject();
+    });
+    window->action("PrintDirectory")->trigger();
+    EXPECT_FALSE(fs::exists(pdf));
+}
+
+TEST_F(TesselWindowTest, AnswersTheEnginesFileInformationRequestWithTheEntrysFields)
+{
+    write_default_directory();
+    make_window(true);
+    ASSERT_TRUE(window->register_window());
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    // The engine's window, as Brek registers it.
+    std::vector<std::pair<platform::WindowMessage, std::vector<std::string>>> filled;
+    platform::WindowHandlers brek;
+    brek.on_texts = [&](const platform::WindowMessage& m, const std::vector<std::string>& t) { filled.emplace_back(m, t); };
+    auto engine = messenger->create_window("Brek:MAIN", "Brek [AO-16]", brek, true);
+    ASSERT_TRUE(engine) << engine.error().message;
+
+    auto answer = messenger->send({"Tessel", "Tessel [AO-16]"}, {2030, 42, 0x104});
+    ASSERT_TRUE(answer) << answer.error().message;
+    EXPECT_EQ(*answer, 1);
+    ASSERT_TRUE(spin_until([&] { return !filled.empty(); }));
+    EXPECT_EQ(filled[0].first, (platform::WindowMessage{2030, 42, 0x104}));
+    const std::vector<std::string> want = {"ALL", "G0ABC", "Title 4", "1400", "  0 ASCII Text message"};
+    EXPECT_EQ(filled[0].second, want);
+    // A file the viewer does not know: answered 0, nothing sent back.
+    answer = messenger->send({"Tessel", "Tessel [AO-16]"}, {2030, 43, 0x999});
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(*answer, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(filled.size(), 1u);
+}
+
+TEST_F(TesselWindowTest, HelpAndTheSelectSatelliteHelpButtonOpenTheGuide)
+{
+    write_default_directory();
+    make_window();
+    window->action("Help")->trigger();
+    ASSERT_EQ(host.help.size(), 1u);
+    EXPECT_EQ(host.help[0], "tessel");
+    QTimer::singleShot(0, [] {
+        auto* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        auto* buttons = box->findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        buttons->button(QDialogButtonBox::Help)->click();
+        static_cast<QDialog*>(box)->reject();
+    });
+    window->choose_satellite();
+    EXPECT_EQ(host.help.size(), 2u);
 }
 
 TEST(WindowRules, PlacementFallsBackOffTheScreen)
