@@ -210,29 +210,10 @@ Result<OptionSave> write_options(platform::Store& store, const OptionForm& form,
 
 std::optional<SoundChoice> sound_for(const platform::Store& store, SoundEvent event, const std::string& satellite)
 {
-    static const char* switches[] = {"", "Error Sound", "PrePass Sound", "New Mail Sound", "New DL Sound", "Track AOS Sound"};
-    static const char* waves[] = {"", "Error WAV", "PrePass WAV", "New Mail WAV", "New DL WAV", "Track AOS WAV"};
-    auto i = static_cast<std::size_t>(event);
-    if (store.read_integer(keys::general, switches[i]).value_or(0) == 0)
+    SoundChoice c = settings::choose_sound(settings::read_general(store, settings::Program::Helmo), event, satellite);
+    if (c.kind == SoundChoice::Kind::None)
         return std::nullopt;
-    std::uint32_t type = store.read_integer(keys::general, "Sound Type").value_or(1);
-    if (type == 2) {
-        if (event == SoundEvent::Error)
-            return SoundChoice{SoundChoice::Kind::Exclamation, ""};
-        if (event == SoundEvent::PrePass || event == SoundEvent::TrackAos)
-            return SoundChoice{SoundChoice::Kind::Question, ""};
-        return std::nullopt;
-    }
-    if (type != 3)
-        return std::nullopt;
-    if (event == SoundEvent::PrePass && store.read_integer(keys::general, "PrePass Sat WAV").value_or(0)) {
-        std::string suite = store.read_string(keys::general, "Orva Directory", 260).value_or("");
-        return SoundChoice{SoundChoice::Kind::Wave, (std::filesystem::path(suite) / (satellite + ".WAV")).string()};
-    }
-    auto wav = store.read_string(keys::general, waves[i], 260);
-    if (!wav || wav->empty())
-        return std::nullopt;
-    return SoundChoice{SoundChoice::Kind::Wave, *wav};
+    return c;
 }
 
 } // namespace orva::station::setup

@@ -3,6 +3,8 @@
 // (the page's own defaults where a value is missing) and writes every value on OK.
 #pragma once
 
+#include "common/settings/event_sound.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -50,12 +52,10 @@ struct OptionSave {
 // Writes every value; the first failed write is the error (and the dialog stays open).
 Result<OptionSave> write_options(platform::Store& store, const OptionForm& form, OptionValues values);
 
-// Which sound an event of Helmo makes, by the "Setup Sounds" values.
-enum class SoundEvent { Error = 1, PrePass = 2, NewMail = 3, NewDownload = 4, TrackAos = 5 };
-struct SoundChoice {
-    enum class Kind { Exclamation, Question, Wave } kind = Kind::Wave;
-    std::string wave_file;
-};
+// Which sound an event of Helmo makes, by the "Setup Sounds" values as the store holds them now
+// (the suite's one rule); none: silence.
+using settings::SoundChoice;
+using settings::SoundEvent;
 std::optional<SoundChoice> sound_for(const platform::Store& store, SoundEvent event, const std::string& satellite = "");
 
 } // namespace orva::station::setup

@@ -78,15 +78,15 @@ TEST(OptionSetup, SoundForEachEvent)
     ASSERT_TRUE(store.write_integer(keys::general, "New Mail Sound", 1));
     EXPECT_FALSE(sound_for(store, SoundEvent::Error)) << "\"No sounds\" is the default";
     ASSERT_TRUE(store.write_integer(keys::general, "Sound Type", 2));
-    EXPECT_EQ(sound_for(store, SoundEvent::Error)->kind, SoundChoice::Kind::Exclamation);
-    EXPECT_EQ(sound_for(store, SoundEvent::PrePass)->kind, SoundChoice::Kind::Question);
+    EXPECT_EQ(sound_for(store, SoundEvent::Error)->kind, SoundChoice::Kind::ExclamationBeep);
+    EXPECT_EQ(sound_for(store, SoundEvent::PrePass)->kind, SoundChoice::Kind::QuestionBeep);
     EXPECT_FALSE(sound_for(store, SoundEvent::NewMail));
     ASSERT_TRUE(store.write_integer(keys::general, "Sound Type", 3));
     ASSERT_TRUE(store.write_string(keys::general, "New Mail WAV", "/snd/mail.wav"));
     ASSERT_TRUE(store.write_string(keys::general, "Orva Directory", "/srv/orva"));
     ASSERT_TRUE(store.write_integer(keys::general, "PrePass Sat WAV", 1));
-    EXPECT_EQ(sound_for(store, SoundEvent::NewMail)->wave_file, "/snd/mail.wav");
-    EXPECT_EQ(sound_for(store, SoundEvent::PrePass, "AO-16")->wave_file, "/srv/orva/AO-16.WAV");
+    EXPECT_EQ(sound_for(store, SoundEvent::NewMail)->wave, "/snd/mail.wav");
+    EXPECT_EQ(sound_for(store, SoundEvent::PrePass, "AO-16")->wave, "/srv/orva/AO-16.WAV");
 }
 
 TEST(ProgramsSetup, KeysAreNeverReusedAndTheFirstTitleWins)

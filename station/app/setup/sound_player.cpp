@@ -1,8 +1,8 @@
 #include "station/app/setup/sound_player.h"
 
 #include <QApplication>
-#include <QProcess>
-#include <QStandardPaths>
+
+#include "platform/sound_player.h"
 
 namespace orva::station::app {
 
@@ -15,14 +15,8 @@ std::string SoundPlayer::play(setup::SoundEvent event, const std::string& satell
         QApplication::beep();
         return "beep";
     }
-    for (const char* player : {"paplay", "pw-play", "aplay"}) {
-        QString exe = QStandardPaths::findExecutable(player);
-        if (exe.isEmpty())
-            continue;
-        // Detached: the sound plays on while the station goes on; a player without a device just ends.
-        if (QProcess::startDetached(exe, {QString::fromStdString(choice->wave_file)}))
-            return "play " + choice->wave_file + " with " + player;
-    }
+    if (std::string player = platform::SoundPlayer().play_wave(choice->wave); !player.empty())
+        return "play " + choice->wave + " with " + player;
     return "";
 }
 

@@ -1,5 +1,7 @@
 #include "station/app/window/main_window.h"
 
+#include "platform/user_guide.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -745,17 +747,8 @@ void MainWindow::start_program(std::vector<std::string> words, const std::filesy
 
 void MainWindow::help()
 {
-    std::vector<std::filesystem::path> candidates = {
-        program_dir() / "../share/doc/orva/user-guide.html",
-        program_dir() / "../../docs/user-guide.html",
-        program_dir() / "../docs/user-guide.html",
-    };
-    for (const auto& p : candidates)
-        if (std::filesystem::exists(p)) {
-            start_program({"xdg-open", std::filesystem::weakly_canonical(p).string()});
-            return;
-        }
-    show_status("The user guide user-guide.html was not found beside Helmo");
+    if (Status s = platform::open_user_guide("helmo"); !s)
+        show_status(q(s.error().message));
 }
 
 void MainWindow::about()
