@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -35,7 +36,7 @@ void on_signal(int) { g_stop = 1; }
 void usage()
 {
     std::fprintf(stderr,
-                 "usage: orva satsim --folder DIR [--pty | --tcp PORT] [--loss P] [--corrupt P] [--reorder P]\n"
+                 "usage: orva satsim --folder DIR [--pty | --tcp PORT | --kiss-connect HOST:PORT] [--real-server] [--loss P] [--corrupt P] [--reorder P]\n"
                  "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
                  "                   [--bdcst-call CALL] [--bbs-call CALL] [--refuse CODE] [--cut-at SHARE]\n"
                  "                   [--uplink-loss P] [--manifest FILE]\n"
@@ -45,7 +46,11 @@ void usage()
                  "losses in both directions. Uploads to the BBS\n"
                  "callsign are stored in DIR; --refuse answers each with that FTL0 error code, --cut-at drops\n"
                  "the link once that share of a file has arrived. --manifest writes one line per served file:\n"
-                 "its number in hexadecimal, its size and the SHA-256 of the whole file as broadcast.\n");
+                 "its number in hexadecimal, its size and the SHA-256 of the whole file as broadcast.\n"
+                 "--real-server behaves as the servers in service do (texts with a NUL, \"OK CALL\" answers,\n"
+                 "fixed 191-byte chunks, no N bit, uploads filed under the number in their header).\n"
+                 "--kiss-connect reaches a KISS TNC on TCP (a soundcard modem) as its client; losses are\n"
+                 "then the radio's own unless --loss is given.\n");
 }
 
 struct Uplink : engine::KissSink {
@@ -66,6 +71,45 @@ struct Uplink : engine::KissSink {
 
 int set_nonblocking(int fd) { return ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
+// Connects to a KISS TNC's TCP port, trying for a few seconds while the modem comes up.
+int connect_kiss(const std::string& address)
+{
+    const auto colon = address.rfind(':');
+    if (colon == std::string::npos) {
+        std::fprintf(stderr, "orva satsim: --kiss-connect needs HOST:PORT, not \"%s\"\n", address.c_str());
+        return -1;
+    }
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    const int port = std::atoi(address.c_str() + colon + 1);
+    std::string host = address.substr(0, colon);
+    if (host == "localhost")
+        host = "127.0.0.1";
+    if (port <= 0 || port > 65535 || ::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1) {
+        std::fprintf(stderr, "orva satsim: --kiss-connect needs HOST:PORT with a numeric address, not \"%s\"\n",
+                     address.c_str());
+        return -1;
+    }
+    addr.sin_port = htons(std::uint16_t(port));
+    int last_error = 0;
+    for (int attempt = 0; attempt < 50 && !g_stop; ++attempt) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            break;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+            int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            set_nonblocking(fd);
+            return fd;
+        }
+        last_error = errno;
+        ::close(fd);
+        ::usleep(100 * 1000);
+    }
+    std::fprintf(stderr, "orva satsim: cannot reach the TNC at %s: %s\n", address.c_str(), std::strerror(last_error));
+    return -1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,6 +124,7 @@ int main(int argc, char** argv)
     double duration = 0;
     std::optional<double> uplink_loss;
     std::string manifest;
+    std::string kiss_connect;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* {
@@ -106,6 +151,8 @@ int main(int argc, char** argv)
         else if (a == "--refuse") upload_config.refuse = std::atoi(next());
         else if (a == "--cut-at") upload_config.cut_at = std::atof(next());
         else if (a == "--manifest") manifest = next();
+        else if (a == "--real-server") config.real_server = upload_config.real_server = true;
+        else if (a == "--kiss-connect") { pty = false; kiss_connect = next(); }
         else if (a == "--help" || a == "-h") { usage(); return 0; }
         else { std::fprintf(stderr, "orva satsim: unknown option %s\n", a.c_str()); usage(); return 2; }
     }
@@ -145,7 +192,12 @@ int main(int argc, char** argv)
     satsim::Ftl0Server server(upload_config);
 
     int listen_fd = -1, io_fd = -1, slave_keep = -1;
-    if (pty) {
+    if (!kiss_connect.empty()) {
+        io_fd = connect_kiss(kiss_connect);
+        if (io_fd < 0)
+            return 1;
+        std::printf("KISS %s\n", kiss_connect.c_str());
+    } else if (pty) {
         io_fd = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (io_fd < 0 || ::grantpt(io_fd) != 0 || ::unlockpt(io_fd) != 0) {
             std::fprintf(stderr, "orva satsim: cannot create a pseudo-terminal: %s\n", std::strerror(errno));
@@ -231,6 +283,10 @@ int main(int argc, char** argv)
                 else if (r == 0 && !pty) {
                     ::close(io_fd);
                     io_fd = -1;
+                    if (!kiss_connect.empty()) {
+                        std::fprintf(stderr, "orva satsim: the TNC at %s closed the connection\n", kiss_connect.c_str());
+                        g_stop = 1;
+                    }
                     continue;
                 }
             }
@@ -243,22 +299,29 @@ int main(int argc, char** argv)
                     io_fd = -1;
                 }
             }
-            if ((fds[k].revents & (POLLHUP | POLLERR)) && !pty) {
+            if ((fds[k].revents & (POLLHUP | POLLERR)) && !pty && io_fd >= 0) {
                 ::close(io_fd);
                 io_fd = -1;
             }
+        }
+        if (!kiss_connect.empty() && io_fd < 0 && !g_stop) {
+            std::fprintf(stderr, "orva satsim: lost the TNC at %s\n", kiss_connect.c_str());
+            break;
         }
     }
     const auto& c = sat.counters();
     const auto& ch = channel.counters();
     std::fprintf(stderr,
                  "satsim: %llu frames (%llu file, %llu directory), %llu fill and %llu directory requests, "
-                 "%llu lost, %llu corrupted, %llu reordered; uplink %llu frames, %llu lost\n",
+                 "%llu lost, %llu corrupted, %llu reordered; uplink %llu frames, %llu lost; "
+                 "uploads %llu filed, %llu refused for their header's file number\n",
                  (unsigned long long)c.frames_sent, (unsigned long long)c.file_frames, (unsigned long long)c.dir_frames,
                  (unsigned long long)c.requests, (unsigned long long)c.dir_requests, (unsigned long long)ch.lost,
                  (unsigned long long)ch.corrupted, (unsigned long long)ch.reordered,
                  (unsigned long long)(uplink_channel.counters().passed + uplink_channel.counters().lost),
-                 (unsigned long long)uplink_channel.counters().lost);
+                 (unsigned long long)uplink_channel.counters().lost,
+                 (unsigned long long)server.counters().uploads_done,
+                 (unsigned long long)server.counters().header_refusals);
     if (slave_keep >= 0)
         ::close(slave_keep);
     return 0;
