@@ -197,7 +197,10 @@ void Satellite::file_frames(const ServedFile& f, std::uint32_t offset, std::uint
     const std::uint32_t size = std::uint32_t(f.bytes.size());
     if (offset >= size)
         return;
-    const std::uint32_t end = std::min<std::uint64_t>(size, std::uint64_t(offset) + length);
+    std::uint64_t asked = length;
+    if (config_.real_server) // whole chunks, whatever length was asked
+        asked = (asked + kRealServerChunk - 1) / kRealServerChunk * kRealServerChunk;
+    const std::uint32_t end = std::uint32_t(std::min<std::uint64_t>(size, std::uint64_t(offset) + asked));
     block = config_.real_server ? std::uint16_t(kRealServerChunk) : std::clamp<std::uint16_t>(block, 32, 244);
     for (std::uint32_t o = offset; o < end; o += block) {
         const std::uint32_t n = std::min<std::uint32_t>(block, end - o);
