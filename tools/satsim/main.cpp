@@ -39,7 +39,7 @@ void usage()
                  "usage: orva satsim --folder DIR [--pty | --tcp PORT | --kiss-connect HOST:PORT] [--real-server] [--loss P] [--corrupt P] [--reorder P]\n"
                  "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
                  "                   [--bdcst-call CALL] [--bbs-call CALL] [--refuse CODE] [--cut-at SHARE]\n"
-                 "                   [--uplink-loss P] [--manifest FILE]\n"
+                 "                   [--uplink-loss P] [--manifest FILE] [--log-requests]\n"
                  "Serves the files of DIR as a PACSAT satellite. With --pty it prints \"PTY <path>\" on the first\n"
                  "line; --speed runs the simulated clock X times faster than real time. --loss drops that share\n"
                  "of the frames both ways (--uplink-loss sets the uplink's share apart); --seed N repeats a run's\n"
@@ -50,7 +50,8 @@ void usage()
                  "--real-server behaves as the servers in service do (texts with a NUL, \"OK CALL\" answers,\n"
                  "fixed 191-byte chunks, no N bit, uploads filed under the number in their header).\n"
                  "--kiss-connect reaches a KISS TNC on TCP (a soundcard modem) as its client; losses are\n"
-                 "then the radio's own unless --loss is given.\n");
+                 "then the radio's own unless --loss is given. --log-requests prints a line for each\n"
+                 "request heard and each queue line sent.\n");
 }
 
 struct Uplink : engine::KissSink {
@@ -58,13 +59,25 @@ struct Uplink : engine::KissSink {
     satsim::Ftl0Server* server = nullptr;
     satsim::Channel* channel = nullptr;
     std::uint64_t now = 0;
+    std::uint64_t bytes = 0;
+    bool log_requests = false;
     void on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame) override
     {
         if (port != 0)
             return;
+        bytes += frame.size();
         for (const auto& f : channel->pass(std::vector<std::uint8_t>(frame.begin(), frame.end()))) {
+            const auto before = sat->counters();
             sat->on_uplink_frame(f, now);
             server->on_uplink_frame(f, now);
+            if (!log_requests)
+                continue;
+            const auto& after = sat->counters();
+            if (after.dir_requests > before.dir_requests)
+                std::printf("REQUEST DIRECTORY at %.1f s\n", double(now) / 1000);
+            if (after.requests > before.requests)
+                std::printf("REQUEST FILE at %.1f s\n", double(now) / 1000);
+            std::fflush(stdout);
         }
     }
 };
@@ -125,6 +138,7 @@ int main(int argc, char** argv)
     std::optional<double> uplink_loss;
     std::string manifest;
     std::string kiss_connect;
+    bool log_requests = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* {
@@ -151,6 +165,7 @@ int main(int argc, char** argv)
         else if (a == "--refuse") upload_config.refuse = std::atoi(next());
         else if (a == "--cut-at") upload_config.cut_at = std::atof(next());
         else if (a == "--manifest") manifest = next();
+        else if (a == "--log-requests") log_requests = true;
         else if (a == "--real-server") config.real_server = upload_config.real_server = true;
         else if (a == "--kiss-connect") { pty = false; kiss_connect = next(); }
         else if (a == "--help" || a == "-h") { usage(); return 0; }
@@ -239,6 +254,7 @@ int main(int argc, char** argv)
     uplink.sat = &sat;
     uplink.server = &server;
     uplink.channel = &uplink_channel;
+    uplink.log_requests = log_requests;
     std::vector<std::uint8_t> out;
     const auto start = std::chrono::steady_clock::now();
     constexpr std::size_t kOutLimit = 16384;
@@ -250,9 +266,14 @@ int main(int argc, char** argv)
             break;
         uplink.now = now_ms;
         if (io_fd >= 0 && out.size() < kOutLimit) {
-            for (auto& frame : sat.poll(now_ms))
+            for (auto& frame : sat.poll(now_ms)) {
+                if (log_requests && frame.size() > 6 && std::memcmp(frame.data(), "\xA0\x84\x98\x92\xA6\xA8", 6) == 0) {
+                    std::printf("QUEUE LINE at %.1f s\n", double(now_ms) / 1000);
+                    std::fflush(stdout);
+                }
                 for (auto& f : channel.pass(std::move(frame)))
                     engine::encode_kiss_frame(f, 0, false, out);
+            }
             for (auto& frame : server.poll(now_ms))
                 for (auto& f : channel.pass(std::move(frame)))
                     engine::encode_kiss_frame(f, 0, false, out);
@@ -314,14 +335,16 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
                  "satsim: %llu frames (%llu file, %llu directory), %llu fill and %llu directory requests, "
                  "%llu lost, %llu corrupted, %llu reordered; uplink %llu frames, %llu lost; "
-                 "uploads %llu filed, %llu refused for their header's file number\n",
+                 "uploads %llu filed, %llu refused for their header's file number; "
+                 "%llu bytes broadcast, %llu bytes heard\n",
                  (unsigned long long)c.frames_sent, (unsigned long long)c.file_frames, (unsigned long long)c.dir_frames,
                  (unsigned long long)c.requests, (unsigned long long)c.dir_requests, (unsigned long long)ch.lost,
                  (unsigned long long)ch.corrupted, (unsigned long long)ch.reordered,
                  (unsigned long long)(uplink_channel.counters().passed + uplink_channel.counters().lost),
                  (unsigned long long)uplink_channel.counters().lost,
                  (unsigned long long)server.counters().uploads_done,
-                 (unsigned long long)server.counters().header_refusals);
+                 (unsigned long long)server.counters().header_refusals,
+                 (unsigned long long)sat.bytes_broadcast(), (unsigned long long)uplink.bytes);
     if (slave_keep >= 0)
         ::close(slave_keep);
     return 0;

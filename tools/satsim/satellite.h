@@ -66,6 +66,8 @@ public:
     const SatelliteCounters& counters() const { return counters_; }
     const std::vector<ServedFile>& files() const { return files_; }
     std::string queue_text() const;
+    // Broadcast information bytes sent so far (file and directory frames).
+    std::uint64_t bytes_broadcast() const { return bytes_broadcast_; }
 
     // Adds an uplink-style file (the upload issue's FTL0 server will call this).
     void add_file(ServedFile file);
