@@ -18,9 +18,10 @@ orva_library(NAME orva_engine_upload
     ${CMAKE_CURRENT_LIST_DIR}/upload/connected_link.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload/ftl0_packet.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload/upload_folder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/upload/upload_header.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload/upload_client.cpp
     ${CMAKE_CURRENT_LIST_DIR}/upload/upload_host.cpp
-  DEPS orva_engine_frames orva_engine_log orva_common_settings orva_common_util)
+  DEPS orva_engine_frames orva_engine_log orva_common_pfh orva_common_settings orva_common_util)
 
 orva_test(MODULE engine NAME engine_upload_test
   SOURCES

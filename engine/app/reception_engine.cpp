@@ -34,7 +34,7 @@ ReceptionEngine::ReceptionEngine(ReceptionConfig config, ReceptionOutput& output
 {
     auto clock = [this] { return seconds(); };
     config_.directory.my_call = my_call_.callsign();
-    config_.requests.my_call = my_call_.callsign();
+    config_.requests.my_call = my_call_.to_text(); // queue lines show the SSID
     config_.files.bdcst_frame = config_.dispatch.bdcst_frame;
     StatusSink* sink = this;
     DirectoryListener* dir_events = this;
@@ -110,6 +110,11 @@ void ReceptionEngine::poll(std::uint64_t now_ms)
         scheduler_->run(seconds());
         sync_requested();
     }
+    if (const auto due = directory_quiet_due(); due && now_ >= *due) {
+        directory_ok_at_.reset();
+        directory_->confirm_up_to_date();
+        sync_requested();
+    }
     if (now_ >= tick_due_) {
         tick_due_ = now_ + kTickMs;
         const std::uint64_t bytes = decoder_.counters().bytes;
@@ -133,7 +138,28 @@ std::uint64_t ReceptionEngine::next_deadline() const
     std::uint64_t d = std::min(tick_due_, checkpoint_due_);
     if (request_due_)
         d = std::min(d, *request_due_);
+    if (const auto due = directory_quiet_due())
+        d = std::min(d, *due);
     return d;
+}
+
+std::optional<std::uint64_t> ReceptionEngine::directory_quiet_due() const
+{
+    if (!directory_ok_at_ || directory_->complete() || directory_->holes().count() != 1)
+        return std::nullopt;
+    return std::max(*directory_ok_at_, last_new_header_) + config_.directory_quiet_ms;
+}
+
+void ReceptionEngine::on_request_accepted()
+{
+    if (last_request_ == LastRequest::Directory)
+        directory_ok_at_ = now_;
+}
+
+void ReceptionEngine::on_header_stored(std::span<const std::uint8_t> header)
+{
+    last_new_header_ = now_;
+    out_.on_header_stored(header);
 }
 
 void ReceptionEngine::close(std::uint64_t now_ms)
@@ -268,6 +294,7 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
     if (!slot || wants_whole_file(files_->slot(*slot).holes.holes())) {
         std::snprintf(text, sizeof text, "Auto: Request fill of file %lX", static_cast<unsigned long>(file_number));
         post(text, LineColour::Black);
+        last_request_ = LastRequest::File;
         return send_ui(kPidFile, file_request_whole(file_number, block));
     }
     const DownloadSlot& s = files_->slot(*slot);
@@ -282,6 +309,7 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
     std::snprintf(text, sizeof text, "Auto: Request fill of file %lX, %d holes", static_cast<unsigned long>(file_number),
                   int(holes.size()));
     post(text, LineColour::Black);
+    last_request_ = LastRequest::File;
     return send_ui(kPidFile, file_request_holes(file_number, block, holes));
 }
 
@@ -293,6 +321,7 @@ bool ReceptionEngine::send_directory_fill()
     char text[64];
     std::snprintf(text, sizeof text, "Auto: Request directory fill, %d holes", int(holes.size()));
     post(text, LineColour::Black);
+    last_request_ = LastRequest::Directory;
     return send_ui(kPidDirectory, directory_request(std::uint16_t(config_.dispatch.bdcst_frame), holes));
 }
 

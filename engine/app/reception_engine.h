@@ -37,6 +37,9 @@ struct ReceptionConfig {
     std::uint8_t tx_port_nibble = 0;
     std::uint32_t tx_delay_ms = 200, tx_tail_ms = 50;
     std::uint64_t checkpoint_ms = 5000; // hole lists and directory holes saved this often
+    // Servers never flag their newest file: the directory counts as up to date once a fill of
+    // the open-ended hole was answered "OK" and no new header came for this long.
+    std::uint64_t directory_quiet_ms = 10000;
     std::uint64_t seed = 0;             // 0: from the system
     UploadReceiver* upload = nullptr;   // the upload client, when the host runs one
     SessionLogReceiver* log = nullptr;  // the session record
@@ -110,6 +113,7 @@ private:
     // RequestReceiver
     void on_queue_line(std::string_view text, bool full) override;
     void on_file_refused(int code) override;
+    void on_request_accepted() override;
     // RequestHost
     std::optional<std::pair<std::uint32_t, int>> most_wanted(bool prefer_heard, std::size_t heard,
                                                              std::uint32_t requested) override;
@@ -125,7 +129,7 @@ private:
     void arm_request_timer(std::chrono::milliseconds delay) override { request_due_ = now_ + std::uint64_t(delay.count()); }
     void stop_request_timer() override { request_due_.reset(); }
     // DirectoryListener
-    void on_header_stored(std::span<const std::uint8_t> header) override { out_.on_header_stored(header); }
+    void on_header_stored(std::span<const std::uint8_t> header) override;
     void on_up_to_date() override;
     void on_new_entry(std::uint32_t file_number, int code) override;
     int prepare_gateway(const pfh::PfhHeader& header) override;
@@ -138,6 +142,7 @@ private:
 
     bool send_ui(std::uint8_t pid, std::span<const std::uint8_t> info);
     void sync_requested();
+    std::optional<std::uint64_t> directory_quiet_due() const;
     std::uint64_t seconds() const { return now_ / 1000; }
 
     ReceptionConfig config_;
@@ -162,6 +167,10 @@ private:
     std::optional<std::int64_t> pass_end_;
     bool close_requested_ = false;
     bool opened_ = false;
+    enum class LastRequest : std::uint8_t { None, Directory, File };
+    LastRequest last_request_ = LastRequest::None;
+    std::optional<std::uint64_t> directory_ok_at_; // ms: the directory fill was answered "OK"
+    std::uint64_t last_new_header_ = 0;             // ms
 };
 
 } // namespace orva::engine

@@ -128,6 +128,15 @@ void DirectoryStore::became_up_to_date()
         listener_->on_up_to_date();
 }
 
+void DirectoryStore::confirm_up_to_date()
+{
+    if (newest_seen_ && holes_.count() == 1)
+        return;
+    newest_seen_ = true;
+    if (holes_.count() == 1)
+        became_up_to_date();
+}
+
 void DirectoryStore::on_directory_fragment(const DirectoryFragment& f)
 {
     if (f.type_error()) {
@@ -168,6 +177,12 @@ void DirectoryStore::on_directory_fragment(const DirectoryFragment& f)
     }
 
     const std::size_t before = holes_.count();
+    // Something newer than all that was held: without the newest-file flag on it the server may
+    // hold more, and the directory is no longer known to be up to date.
+    if (!f.newest() && holes_.holes()[*hole].end == kOpenTime && newest_seen_) {
+        newest_seen_ = false;
+        up_to_date_.reset();
+    }
     holes_.fill(*hole, t_old, t_end);
     show_hole_status();
     if (holes_.count() < before && holes_.count() == 1 && newest_seen_)

@@ -81,6 +81,10 @@ public:
     std::optional<int> get_download_status(std::uint32_t file_number) override;
     int set_download_status(std::uint32_t file_number, int code, bool mark_changed) override;
 
+    // The server has nothing newer than what is held (its answer to the open-ended fill came and
+    // went): what the newest-file flag says, for servers that never set it.
+    void confirm_up_to_date();
+
     const DirectoryHoles& holes() const { return holes_; }
     bool newest_seen() const { return newest_seen_; }
     // One hole left and the newest file seen.

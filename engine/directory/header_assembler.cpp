@@ -1,5 +1,7 @@
 #include "engine/directory/header_assembler.h"
 
+#include "common/pfh/file_size_sniffer.h"
+
 namespace orva::engine {
 
 HeaderAssembler::Step HeaderAssembler::feed(const DirectoryFragment& f)
@@ -29,8 +31,15 @@ HeaderAssembler::Step HeaderAssembler::feed(const DirectoryFragment& f)
         bytes_.clear();
     }
     bytes_.insert(bytes_.end(), f.data.begin(), f.data.end());
-    if (!f.ends_header())
-        return Step::Waiting;
+    if (!f.ends_header()) {
+        // Servers set the end bit only when a header fits one frame: a longer one is complete
+        // once its terminating item is held. Its last fragment, when it does carry the bit, then
+        // finds the assembler idle and is ignored.
+        const auto length = pfh::sniff_first_fragment(bytes_).header_length;
+        if (!length)
+            return Step::Waiting;
+        bytes_.resize(*length);
+    }
     active_ = false;
     return Step::Complete;
 }

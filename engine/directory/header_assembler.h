@@ -1,4 +1,5 @@
-// Reassembles one PACSAT header from directory fragments, which must arrive in order.
+// Reassembles one PACSAT header from directory fragments, which must arrive in order. A header
+// ends at its end-bit fragment or, without one, at its terminating item.
 #pragma once
 
 #include "engine/frames/broadcast_frames.h"

@@ -262,7 +262,8 @@ bool FileReceiver::write_fragment(DownloadSlot& s, const FileFragment& f)
     s.last_heard = clock_();
     const std::uint32_t offset = f.offset;
     const std::uint32_t n = std::uint32_t(f.data.size());
-    if (offset > kLargestFragmentOffset || n > settings_.bdcst_frame) {
+    // The server picks the chunk size, whatever "Bdcst Frame" asked for.
+    if (offset > kLargestFragmentOffset || n > std::max(settings_.bdcst_frame, kServerChunkAllowance)) {
         ++counters_.dropped;
         return false;
     }
@@ -305,7 +306,15 @@ bool FileReceiver::write_fragment(DownloadSlot& s, const FileFragment& f)
     }
     if (offset == s.next_header_offset && !s.sniffer.done() && n > 0) {
         s.next_header_offset += n;
-        if (auto size = s.sniffer.feed(f.data)) {
+        // The sniffer takes at most 256 bytes at a time: a longer fragment goes in pieces, or
+        // the sniffer's place would fall behind the offset counted here.
+        std::optional<std::uint32_t> size;
+        for (std::uint32_t fed = 0; fed < n && !s.sniffer.done();) {
+            const std::uint32_t step = std::min<std::uint32_t>(256, n - fed);
+            size = s.sniffer.feed(f.data.subspan(fed, step));
+            fed += step;
+        }
+        if (size) {
             if (s.length != 0 && s.length != *size) {
                 restart_file(s);
             } else if (*size >= end) {

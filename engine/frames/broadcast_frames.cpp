@@ -40,10 +40,7 @@ Decoded<FileFragment> decode_file_fragment(std::span<const std::uint8_t> field, 
     f.file_number = le32(p + 1);
     f.file_type = p[5];
     f.offset = std::uint32_t(p[6]) | std::uint32_t(p[7]) << 8 | std::uint32_t(p[8]) << 16;
-    if (!(f.flags & 0x02)) {
-        d.fault = BroadcastFault::NotData;
-        return d;
-    }
+    // Flags bit 1 is not looked at: servers in service leave it clear on every data frame.
     const std::size_t room = field.size() - kFileHeader - kCrcBytes;
     std::size_t start = kFileHeader;
     std::size_t n = room;

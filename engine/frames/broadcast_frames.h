@@ -12,7 +12,7 @@ enum class BroadcastFault : std::uint8_t {
     TooShort,  // shorter than the fixed header and CRC
     TooLong,   // 512 bytes or more
     BadCrc,
-    NotData,   // file fragment without flags bit 1: ignored
+    NotData,   // no longer given: servers send data frames with flags bit 1 clear
     BadLength, // the length field does not fit the field, or exceeds "Bdcst Frame"
 };
 
@@ -20,6 +20,9 @@ inline constexpr std::size_t kMaxBroadcastField = 512; // this long or longer: d
 inline constexpr std::size_t kFileHeader = 9;
 inline constexpr std::size_t kDirHeader = 17;
 inline constexpr std::size_t kCrcBytes = 2;
+// Servers answer fills in chunks of their own size (191 bytes is common) whatever block size the
+// request asked for: data up to this long is taken even above "Bdcst Frame".
+inline constexpr std::uint32_t kServerChunkAllowance = 256;
 
 struct FileFragment {
     std::uint8_t flags = 0;
@@ -55,7 +58,8 @@ struct Decoded {
 // True when the field, its CRC bytes (high byte first) included, checks to 0.
 bool broadcast_crc_ok(std::span<const std::uint8_t> field);
 
-// `max_data` is the satellite's "Bdcst Frame": no fragment may carry more.
+// `max_data`: no fragment may carry more (the receive path passes the larger of "Bdcst Frame"
+// and kServerChunkAllowance).
 // With `crc_checked` the caller has already checked the CRC of this field.
 Decoded<FileFragment> decode_file_fragment(std::span<const std::uint8_t> field, std::uint32_t max_data,
                                            bool crc_checked = false);

@@ -2,6 +2,7 @@
 
 #include "engine/link/kiss.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -155,7 +156,7 @@ void FrameDispatcher::broadcast(const Ax25Frame& f) {
     std::unique_lock<std::mutex> lock;
     if (rx_.download_lock) lock = std::unique_lock(*rx_.download_lock);
     if (pid == kPidFile) {
-        const auto d = decode_file_fragment(field, settings_.bdcst_frame, true);
+        const auto d = decode_file_fragment(field, std::max(settings_.bdcst_frame, kServerChunkAllowance), true);
         if (d.fault == BroadcastFault::BadLength) ++counters_.bad_fragments;
         if (d.ok() && rx_.files) rx_.files->on_file_fragment(d.fragment);
     } else if (pid == kPidDirectory) {
@@ -178,6 +179,8 @@ void FrameDispatcher::server_text(const Ax25Frame& f, std::string_view text) {
     }
     if (f.destination == calls_.my_call) {
         post(std::string(text), LineColour::Blue);
+        if (text.substr(0, 2) == "OK" && (text.size() == 2 || text[2] == ' ') && rx_.requests)
+            rx_.requests->on_request_accepted();
         if (const auto at = text.find("NO -"); at != std::string_view::npos) {
             const auto code = figure_after(text.substr(at), "NO -");
             switch (code.value_or(0)) {

@@ -31,6 +31,8 @@ public:
     virtual void on_queue_line(std::string_view text, bool full) = 0;
     // "NO -" answers 2 and 3 to this station: the file being requested is not available.
     virtual void on_file_refused(int code) = 0;
+    // An "OK" answer to this station: the last request was taken.
+    virtual void on_request_accepted() {}
 };
 
 class UploadReceiver { // upload client

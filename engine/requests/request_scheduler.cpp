@@ -15,8 +15,18 @@ constexpr int kMaxCounted = 21;
 constexpr int kMaxFileRequests = 18;
 constexpr std::uint64_t kIdleAfterUpToDate = 1800;
 
+// "G0ABC-0" is "G0ABC".
+std::string_view without_zero_ssid(std::string_view c)
+{
+    if (c.size() > 2 && c.substr(c.size() - 2) == "-0")
+        c.remove_suffix(2);
+    return c;
+}
+
 bool same_call(std::string_view a, std::string_view b)
 {
+    a = without_zero_ssid(a);
+    b = without_zero_ssid(b);
     if (a.size() != b.size() || a.empty())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -30,9 +40,16 @@ bool same_call(std::string_view a, std::string_view b)
 QueueLine parse_queue_line(std::string_view text, std::string_view my_call)
 {
     QueueLine q;
-    if (text.find("Empty.") != std::string_view::npos) {
-        q.empty = true;
-        return q;
+    // "PB: Empty." from some servers, "PB Empty" from others.
+    for (std::size_t at = text.find("Empty"); at != std::string_view::npos; at = text.find("Empty", at + 1)) {
+        const bool starts = at == 0 || text[at - 1] == ' ' || text[at - 1] == ':';
+        const std::size_t after = at + 5;
+        const bool ends = after == text.size() || text[after] == '.' || text[after] == ' ' || text[after] == '\r' ||
+                          text[after] == '\n';
+        if (starts && ends) {
+            q.empty = true;
+            return q;
+        }
     }
     std::vector<std::string_view> words;
     for (std::size_t pos = 0; pos < text.size();) {

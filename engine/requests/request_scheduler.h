@@ -14,7 +14,7 @@
 namespace orva::engine {
 
 struct RequestSettings {
-    std::string my_call;              // callsign as it appears in queue lines
+    std::string my_call;              // callsign as it appears in queue lines, "CALL-n" with an SSID
     bool auto_fill = true;            // "Auto Fill"
     int bdcst_custom = 4;             // "Bdcst Custom"
     int tail_action = 2;              // "Tail Action"

@@ -41,13 +41,18 @@ TEST(FileBroadcast, SwappedCrcBytesAreACrcError) {
     EXPECT_EQ(decode_file_fragment(swapped, 244).fault, BroadcastFault::BadCrc);
 }
 
-TEST(FileBroadcast, WithoutFlagsBit1ItIsIgnored) {
+TEST(FileBroadcast, WithoutFlagsBit1ItIsStillData) {
+    // Servers in service send flags 0x00 (and 0x20 on the last chunk) and file type 0.
     Bytes f(kFileField.begin(), kFileField.end() - 2);
     f[0] = 0x00;
+    f[5] = 0x00;
     std::uint8_t crc[2];
     append_broadcast_crc(f, crc);
     f.insert(f.end(), crc, crc + 2);
-    EXPECT_EQ(decode_file_fragment(f, 244).fault, BroadcastFault::NotData);
+    const auto d = decode_file_fragment(f, 244);
+    ASSERT_TRUE(d.ok());
+    EXPECT_EQ(d.fragment.file_type, 0);
+    EXPECT_EQ(d.fragment.data.size(), f.size() - 11);
 }
 
 TEST(FileBroadcast, LengthFieldThatOverrunsTheFieldIsDropped) {

@@ -226,7 +226,7 @@ TEST_F(ReceiverFixture, BadFragmentsAreDroppedWithoutHarm)
 {
     const Bytes file = test::file_with_body(0x55, 1000);
     Bytes big(300, 1);
-    rx->on_file_fragment(test::file_fragment(0x55, 0, big));          // longer than "Bdcst Frame"
+    rx->on_file_fragment(test::file_fragment(0x55, 0, big));          // longer than any server's chunk
     rx->on_file_fragment(test::file_fragment(0x55, 4096001, std::span(file).first(10))); // past the limit
     rx->on_file_fragment(test::file_fragment(0x55, 10, std::span(file).first(0)));       // empty
     send(0x55, file, 0, std::uint32_t(file.size()));

@@ -1,3 +1,4 @@
+#include "common/pfh/pfh_builder.h"
 #include "engine/upload/upload_client.h"
 #include "engine/upload/upload_host.h"
 #include "engine/tests/upload_test_peer.h"
@@ -5,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 namespace orva::engine {
 namespace {
@@ -420,6 +422,102 @@ TEST(Ftl0Packet, AnswersAreReadStrictly) {
     EXPECT_EQ(ftl0::parse_server_answer(Bytes{0}).kind, Kd::Invalid);
     EXPECT_EQ(ftl0::parse_server_answer(packet(ftl0::kUploadAck)).kind, Kd::Ack);
     EXPECT_EQ(ftl0::parse_server_answer(login_packet(7, 0x21)).flags, 0x21);
+}
+
+
+// What a server in service needs and sends: the header of an upload carrying the number its go
+// answer gave, FTL0 as a byte stream over the link, longer login responses, I frames marked as
+// responses.
+Bytes read_bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+Bytes upload_file(std::uint32_t file_number, std::size_t body_size) {
+    pfh::PfhHeader h;
+    h.file_number = file_number;
+    h.file_name = "MSG";
+    h.file_ext = "TXT";
+    h.file_type = 0;
+    h.source = "G0ABC";
+    h.destination = "W1XYZ";
+    h.title = "Hello";
+    h.upload_time = 0;
+    return pfh::build_pfh_file(h, pattern_bytes(body_size, 3));
+}
+
+class RealServerUpload : public ClientTest {
+protected:
+    // The client's FTL0 packets as a byte stream, cut by hand into `pieces` I frames each.
+    void answer_in_pieces(const Bytes& stream, std::initializer_list<std::size_t> cuts) {
+        std::size_t from = 0;
+        for (std::size_t to : cuts) {
+            answer(Bytes(stream.begin() + std::ptrdiff_t(from), stream.begin() + std::ptrdiff_t(to)));
+            from = to;
+        }
+        answer(Bytes(stream.begin() + std::ptrdiff_t(from), stream.end()));
+    }
+};
+
+TEST_F(RealServerUpload, NewFileGoesOutUnderTheNumberOfTheGoAnswer) {
+    const Bytes file = upload_file(0, 700);
+    write_bytes(dir / "MSG.OUT", file);
+    connect_and_login();
+    answer(go_packet(9, 0));
+    take_data();
+    const Bytes sent = data_sent();
+    ASSERT_EQ(sent.size(), file.size());
+    EXPECT_EQ(sent, upload_file(9, 700));
+    auto h = pfh::parse_pfh(sent); // the header checksum is checked too
+    ASSERT_TRUE(h) << h.error().message;
+    EXPECT_EQ(h->file_number, 9u);
+    EXPECT_EQ(Bytes(sent.begin() + std::ptrdiff_t(h->header_length), sent.end()),
+              Bytes(file.begin() + std::ptrdiff_t(h->header_length), file.end()));
+    // The queue file keeps its own copy.
+    EXPECT_EQ(read_bytes(dir / "9.PUL"), file);
+}
+
+TEST_F(RealServerUpload, ContinuedFileCarriesItsNumberFromTheOffsetOn) {
+    const Bytes file = upload_file(0, 700);
+    write_bytes(dir / "2A.PUL", file);
+    connect_and_login();
+    ASSERT_EQ(u32(packets.back(), 2), 0x2Au);
+    answer(go_packet(0x2A, 10)); // the server holds the first ten bytes
+    take_data();
+    // The same file built with the server's number: what went out from offset 10 on.
+    const Bytes expected = upload_file(0x2A, 700);
+    EXPECT_EQ(data_sent(), Bytes(expected.begin() + 10, expected.end()));
+    EXPECT_EQ(read_bytes(dir / "2A.PUL"), file);
+}
+
+TEST_F(RealServerUpload, PacketsSplitAcrossAndMergedWithinIFrames) {
+    write_bytes(dir / "MSG.OUT", upload_file(0, 300));
+    take(client->on_bbs_status("Open ABCD", now));
+    run_timers(now + LinkTime(2000));
+    feed(peer.make(u_control(K::UA, true), false));
+    // A login response with three bytes the client does not know, over three I frames.
+    const Bytes login = packet(ftl0::kLoginResponse, cat(cat(le32(1'000'000'000), {1}), {7, 7, 7}));
+    answer_in_pieces(login, {1, 4});
+    EXPECT_TRUE(posted("PACSAT protocol server version 1"));
+    ASSERT_EQ(client->state(), UploadClient::kAwaitCommandAnswer);
+    // The go answer in one frame with the start of nothing else, then data end's answer later.
+    answer(go_packet(0x31, 0));
+    take_data();
+    ASSERT_EQ(client->state(), UploadClient::kAwaitDataEndAnswer);
+    // The acknowledgement and a second, stray login response in one I frame: the first is acted on.
+    answer(cat(packet(ftl0::kUploadAck), login));
+    EXPECT_TRUE(fs::exists(dir / "31.UL"));
+    EXPECT_FALSE(posted("Unexpected packet during transfer"));
+}
+
+TEST_F(RealServerUpload, IFramesWithTheResponseBitAreNotDropped) {
+    write_bytes(dir / "MSG.OUT", upload_file(0, 300));
+    take(client->on_bbs_status("Open ABCD", now));
+    run_timers(now + LinkTime(2000));
+    feed(peer.make(u_control(K::UA, true), false));
+    feed(peer.make(i_control(peer_vs, peer_vr, false), false, login_packet(1'000'000'000, 1)));
+    peer_vs = (peer_vs + 1) & 7;
+    EXPECT_TRUE(posted("PACSAT protocol server version 1"));
+    EXPECT_EQ(client->state(), UploadClient::kAwaitCommandAnswer);
 }
 
 } // namespace

@@ -238,8 +238,11 @@ LinkOutput ConnectedLink::on_frame(const Ax25Frame& f, LinkTime now) {
     return take();
 }
 
-void ConnectedLink::on_i_frame(const Ax25Frame& f, const Control& c, bool command, LinkTime now) {
-    if (!command) return; // I frames are commands only
+void ConnectedLink::on_i_frame(const Ax25Frame& f, const Control& control, bool command, LinkTime now) {
+    Control c = control;
+    // I frames are commands, but some servers send them with the response bits: the data is
+    // theirs all the same. Only a command's P bit asks for an answer.
+    if (!command) c.pf = false;
     if (!f.pid || *f.pid != kPidText) return;
     if (!nr_valid(c.nr)) {
         reestablish(now);

@@ -2,6 +2,7 @@
 
 #include "common/file_names.h"
 #include "engine/log/utc_text.h"
+#include "engine/upload/upload_header.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -135,8 +136,9 @@ void UploadClient::absorb(LinkOutput o, LinkTime now) {
     for (auto& p : o.posts) out_.posts.push_back(std::move(p));
     for (const auto& e : o.events) {
         switch (e.kind) {
-        case LinkEvent::Kind::Connected: break;
+        case LinkEvent::Kind::Connected: stream_.clear(); break;
         case LinkEvent::Kind::Reset:
+            stream_.clear();
             // The server starts a new session with a login response.
             if (current_ && current_->sent_this_session > 0) log_current(UploadReason::Disconnected, now);
             drop_current();
@@ -144,12 +146,13 @@ void UploadClient::absorb(LinkOutput o, LinkTime now) {
             break;
         case LinkEvent::Kind::Refused: break;
         case LinkEvent::Kind::Disconnected:
+            stream_.clear();
             if (current_ && current_->sent_this_session > 0) log_current(UploadReason::Disconnected, now);
             drop_current();
             state_ = kIdle;
             post("Disconnected");
             break;
-        case LinkEvent::Kind::Data: on_server_packet(e, now); break;
+        case LinkEvent::Kind::Data: on_link_data(e, now); break;
         case LinkEvent::Kind::WindowOpened:
             if (state_ == kSending) send_more(now);
             break;
@@ -157,9 +160,37 @@ void UploadClient::absorb(LinkOutput o, LinkTime now) {
     }
 }
 
-void UploadClient::on_server_packet(const LinkEvent& e, LinkTime now) {
+void UploadClient::on_link_data(const LinkEvent& e, LinkTime now) {
+    if (e.oversize) {
+        stream_.clear();
+        return on_server_packet({}, true, now);
+    }
+    stream_.insert(stream_.end(), e.data.begin(), e.data.end());
+    // One packet may span I frames, and one I frame may hold several.
+    std::size_t used = 0;
+    while (stream_.size() - used >= 2) {
+        const std::size_t length = std::size_t(stream_[used]) | (std::size_t(stream_[used + 1] & 0xE0) << 3);
+        const std::uint8_t type = stream_[used + 1] & 0x1F;
+        const bool server_type = type == ftl0::kLoginResponse || type == ftl0::kUploadGo ||
+                                 type == ftl0::kUploadError || type == ftl0::kUploadAck || type == ftl0::kUploadNak;
+        if (!server_type) {
+            // Not the start of anything a server sends: what is held cannot be cut into packets.
+            const std::vector<std::uint8_t> junk(stream_.begin() + std::ptrdiff_t(used), stream_.end());
+            stream_.clear();
+            return on_server_packet(junk, false, now);
+        }
+        if (stream_.size() - used < length + 2) break;
+        const std::vector<std::uint8_t> packet(stream_.begin() + std::ptrdiff_t(used),
+                                               stream_.begin() + std::ptrdiff_t(used + length + 2));
+        used += length + 2;
+        on_server_packet(packet, false, now);
+    }
+    stream_.erase(stream_.begin(), stream_.begin() + std::ptrdiff_t(std::min(used, stream_.size())));
+}
+
+void UploadClient::on_server_packet(std::span<const std::uint8_t> packet, bool oversize, LinkTime now) {
     if (state_ == kIdle) return;
-    const auto a = e.oversize ? ftl0::ServerAnswer{} : ftl0::parse_server_answer(e.data);
+    const auto a = oversize ? ftl0::ServerAnswer{} : ftl0::parse_server_answer(packet);
     using K = ftl0::ServerAnswer::Kind;
     switch (state_) {
     case kAwaitLogin:
@@ -214,7 +245,21 @@ void UploadClient::on_go(const ftl0::ServerAnswer& a, LinkTime now) {
         c.file.file_number = a.file_number;
     }
     c.stream = std::fopen(c.file.path.c_str(), "rb");
-    if (!c.stream || std::fseek(c.stream, long(c.offset), SEEK_SET) != 0) {
+    if (!c.stream) {
+        post("Error opening upload file " + c.file.path.filename().string(), LineColour::Red);
+        keep_for_later();
+        return release(now);
+    }
+    // The server files the upload under the number in its header: the copy sent carries the
+    // number just given, the queue file keeps its own.
+    std::vector<std::uint8_t> start(std::size_t(std::min<std::uint64_t>(c.file.length, 4096)));
+    start.resize(std::fread(start.data(), 1, start.size(), c.stream));
+    auto stamped = stamp_upload_header(start, a.file_number);
+    if (stamped)
+        c.header = std::move(*stamped);
+    else
+        post("Upload file " + c.file.path.filename().string() + ": " + stamped.error().message, LineColour::Red);
+    if (std::fseek(c.stream, long(c.offset), SEEK_SET) != 0) {
         post("Error opening upload file " + c.file.path.filename().string(), LineColour::Red);
         keep_for_later();
         return release(now);
@@ -302,6 +347,8 @@ void UploadClient::send_more(LinkTime now) {
             keep_for_later();
             return release(now);
         }
+        for (std::size_t i = 0; i < got && c.offset + i < c.header.size(); ++i)
+            buffer[i] = c.header[std::size_t(c.offset + i)];
         c.offset += got;
         c.to_send -= std::int64_t(got);
         c.sent_this_session += std::int64_t(got);

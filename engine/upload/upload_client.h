@@ -46,6 +46,8 @@ struct UploadInProgress {
     std::int64_t to_send = 0;
     std::optional<LinkTime> start;
     std::int64_t sent_this_session = 0;
+    // The header as sent: the server's file number written in. Empty: the file goes as it is.
+    std::vector<std::uint8_t> header;
 };
 
 class UploadClient {
@@ -90,7 +92,9 @@ private:
     using Current = UploadInProgress;
 
     void absorb(LinkOutput link_out, LinkTime now);
-    void on_server_packet(const LinkEvent& e, LinkTime now);
+    // The connected link carries FTL0 as a byte stream: packets are cut from it by their length.
+    void on_link_data(const LinkEvent& e, LinkTime now);
+    void on_server_packet(std::span<const std::uint8_t> packet, bool oversize, LinkTime now);
     void on_go(const ftl0::ServerAnswer& a, LinkTime now);
     void on_upload_error(std::uint8_t code);
     void on_data_end_answer(const ftl0::ServerAnswer& a, LinkTime now);
@@ -119,6 +123,7 @@ private:
     UploadProgress progress_;
     std::vector<UploadLogEntry> log_;
     UploadOutput out_;
+    std::vector<std::uint8_t> stream_; // server bytes not yet a whole packet
 };
 
 } // namespace orva::engine
