@@ -83,9 +83,15 @@ void run_pass(benchmark::State& state, bool real_server)
         state.counters["ideal_s"] = ideal;
         state.counters["ratio"] = seconds / ideal;
         state.counters["complete"] = done ? 1 : 0;
-        std::printf("%s satsim: %d files, %zu bytes, %.0f s of station time against %.0f s ideal: %.2fx%s\n",
+        // What limits the figure: the share of the downlink's time spent on broadcast bytes.
+        const double busy = double(host.satellite->bytes_broadcast()) / (kLinkBytesPerSecond * seconds);
+        state.counters["downlink_busy"] = busy;
+        std::printf("%s satsim: %d files, %zu bytes, %.0f s of station time against %.0f s ideal: %.2fx%s; "
+                    "%llu broadcast bytes sent, downlink busy %.0f%% of the pass, %llu file and %llu directory requests\n",
                     real_server ? "real-server" : "plain", kFiles, file_bytes, seconds, ideal, seconds / ideal,
-                    done ? "" : " (NOT COMPLETE)");
+                    done ? "" : " (NOT COMPLETE)", (unsigned long long)host.satellite->bytes_broadcast(), 100 * busy,
+                    (unsigned long long)host.satellite->counters().requests,
+                    (unsigned long long)host.satellite->counters().dir_requests);
     }
 }
 
