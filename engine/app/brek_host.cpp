@@ -19,6 +19,8 @@ namespace orva::engine {
 namespace {
 
 constexpr std::chrono::milliseconds kWriteTimeout{2000};
+// Bytes waiting for the writer thread beyond which frames are refused (about 50 s at 9600 bit/s).
+constexpr std::size_t kMaxQueuedWrite = 64 * 1024;
 constexpr std::chrono::milliseconds kConnectTimeout{5000};
 // The timer never sleeps longer than this, so a wall clock that jumps is caught up soon.
 constexpr std::uint64_t kLongestWaitMs = 1000;
@@ -249,38 +251,101 @@ Status BrekHost::open_tnc(const settings::SatelliteRecord& rec)
                 },
                 Qt::QueuedConnection);
         });
+    start_writer();
     if (!status) {
-        close_tnc();
-        return status;
+        // The port is open and can send; nothing it hears will reach the engine.
+        session_->post("ERROR!!! Brek will not receive!!!!", LineColour::Red);
+        session_->post(status.error().message, LineColour::Red);
     }
     return {};
 }
 
-void BrekHost::write_tnc(std::span<const std::uint8_t> bytes)
+void BrekHost::write_tnc(std::span<const std::uint8_t> bytes) { (void)try_write_tnc(bytes); }
+
+bool BrekHost::try_write_tnc(std::span<const std::uint8_t> bytes)
 {
     if (!tnc_)
-        return;
-    if (auto s = tnc_->write(bytes, kWriteTimeout); !s) {
-        const std::string text = s.error().message;
-        QMetaObject::invokeMethod(
-            &context_,
-            [this, generation = tnc_generation_, text] {
-                if (generation == tnc_generation_ && tnc_)
-                    session_->post("Error writing to the TNC: " + text, LineColour::Red);
-            },
-            Qt::QueuedConnection);
+        return false;
+    std::unique_lock lock(tx_mutex_);
+    if (tx_queued_bytes_ + bytes.size() > kMaxQueuedWrite) {
+        if (!tx_stall_reported_) {
+            tx_stall_reported_ = true;
+            lock.unlock();
+            session_->post("Error writing to the TNC: its port takes no more bytes", LineColour::Red);
+        }
+        return false;
     }
+    tx_stall_reported_ = false;
+    tx_queue_.emplace_back(bytes.begin(), bytes.end());
+    tx_queued_bytes_ += bytes.size();
+    tx_wake_.notify_one();
+    return true;
 }
 
-std::size_t BrekHost::tnc_output_queued() { return tnc_ ? tnc_->output_queued() : 0; }
+void BrekHost::start_writer()
+{
+    {
+        std::lock_guard lock(tx_mutex_);
+        tx_queue_.clear();
+        tx_queued_bytes_ = 0;
+        tx_stop_ = false;
+        tx_stall_reported_ = false;
+    }
+    platform::ByteStream* stream = tnc_.get();
+    const std::uint64_t generation = tnc_generation_;
+    tx_thread_ = std::thread([this, stream, generation] {
+        std::unique_lock lock(tx_mutex_);
+        for (;;) {
+            tx_wake_.wait(lock, [this] { return tx_stop_ || !tx_queue_.empty(); });
+            if (tx_stop_)
+                return;
+            std::vector<std::uint8_t> bytes = std::move(tx_queue_.front());
+            tx_queue_.pop_front();
+            lock.unlock();
+            const Status written = stream->write(bytes, kWriteTimeout);
+            lock.lock();
+            tx_queued_bytes_ -= std::min(tx_queued_bytes_, bytes.size());
+            if (!written) {
+                QMetaObject::invokeMethod(
+                    &context_,
+                    [this, generation, text = written.error().message] {
+                        if (generation == tnc_generation_ && tnc_)
+                            session_->post("Error writing to the TNC: " + text, LineColour::Red);
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+    });
+}
+
+void BrekHost::stop_writer()
+{
+    {
+        std::lock_guard lock(tx_mutex_);
+        tx_stop_ = true;
+        tx_queue_.clear();
+        tx_queued_bytes_ = 0;
+    }
+    tx_wake_.notify_all();
+}
+
+std::size_t BrekHost::tnc_output_queued()
+{
+    if (!tnc_)
+        return 0;
+    std::lock_guard lock(tx_mutex_);
+    return tx_queued_bytes_ + tnc_->output_queued();
+}
 
 void BrekHost::close_tnc()
 {
     ++tnc_generation_;
-    if (tnc_) {
-        tnc_->close();
-        tnc_.reset();
-    }
+    stop_writer();
+    if (tnc_)
+        tnc_->close(); // a write in progress gives up now
+    if (tx_thread_.joinable())
+        tx_thread_.join();
+    tnc_.reset();
 }
 
 bool BrekHost::window_exists(const platform::WindowAddress& to) { return messenger_->exists(to); }

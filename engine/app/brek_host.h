@@ -19,7 +19,11 @@
 #include <QTimer>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <functional>
 #include <map>
 #include <memory>
@@ -85,6 +89,7 @@ public:
     std::uint64_t now_ms() override;
     Status open_tnc(const settings::SatelliteRecord& satellite) override;
     void write_tnc(std::span<const std::uint8_t> bytes) override;
+    bool try_write_tnc(std::span<const std::uint8_t> bytes) override;
     std::size_t tnc_output_queued() override;
     void close_tnc() override;
     bool window_exists(const platform::WindowAddress& to) override;
@@ -116,6 +121,17 @@ private:
     std::unique_ptr<platform::DataServer> data_server_;
     std::map<platform::ConversationId, std::string> conversations_; // and their topics
     std::unique_ptr<platform::ByteStream> tnc_;
+    // Writes go through a queue to a writer thread: a stalled port never holds up the window
+    // thread, it only fills the queue until frames are refused.
+    void start_writer();
+    void stop_writer();
+    std::mutex tx_mutex_;
+    std::condition_variable tx_wake_;
+    std::deque<std::vector<std::uint8_t>> tx_queue_;
+    std::size_t tx_queued_bytes_ = 0;
+    bool tx_stop_ = false;
+    bool tx_stall_reported_ = false;
+    std::thread tx_thread_;
     std::uint64_t tnc_generation_ = 0; // chunks of an earlier port are dropped
     platform::Launcher launcher_;
     PlatformClockSetter platform_clock_;

@@ -30,7 +30,7 @@ Ax25Address address_or_blank(const std::string& text)
 ReceptionEngine::ReceptionEngine(ReceptionConfig config, ReceptionOutput& output)
     : config_(std::move(config)), out_(output),
       my_call_(address_or_blank(config_.my_call)), bdcst_call_(address_or_blank(config_.bdcst_call)),
-      rng_(config_.seed ? config_.seed : std::random_device{}())
+      rng_(config_.seed ? config_.seed : std::random_device{}()), decoder_(config_.smack)
 {
     auto clock = [this] { return seconds(); };
     config_.directory.my_call = my_call_.callsign();
@@ -232,9 +232,24 @@ void ReceptionEngine::write_raw(std::span<const std::uint8_t> bytes) { out_.writ
 
 bool ReceptionEngine::send_kiss_frame(std::span<const std::uint8_t> frame)
 {
-    const auto bytes = encode_kiss_frame(frame, config_.tx_port_nibble, false);
-    out_.write_bytes(bytes);
-    return true;
+    const std::size_t queued = out_.output_queued();
+    if (frame.size() >= config_.tx_buffer || queued >= config_.tx_buffer - frame.size()) {
+        post("TX Buffer error. Increase the TX buffer size.", LineColour::Red);
+        return false;
+    }
+    const auto bytes = encode_kiss_frame(frame, config_.tx_port_nibble, config_.smack && decoder_.smack_seen());
+    return out_.write_frame(bytes);
+}
+
+void ReceptionEngine::on_kiss_notice(KissNotice notice, std::uint8_t command)
+{
+    if (notice == KissNotice::SmackSeen) {
+        post("TNC set for SMACK mode", LineColour::Black);
+    } else if (notice == KissNotice::UnknownCommand) {
+        char text[48];
+        std::snprintf(text, sizeof text, "Error - Unknown KISS data type %02X", command);
+        post(text, LineColour::Red);
+    }
 }
 
 void ReceptionEngine::post(std::string text, LineColour colour) { out_.post(text, colour); }
@@ -356,6 +371,12 @@ void ReceptionEngine::on_file_complete(std::uint32_t file_number, const fs::path
     scheduler_->on_file_complete(file_number);
     if (process_now)
         out_.start_dispo(file.filename().string());
+}
+
+void ReceptionEngine::on_incremental_complete(std::uint32_t file_number)
+{
+    scheduler_->on_file_complete(file_number);
+    sync_requested();
 }
 
 std::uint32_t ReceptionEngine::below(std::uint32_t n)

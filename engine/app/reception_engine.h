@@ -36,6 +36,8 @@ struct ReceptionConfig {
     std::string satgate_collect, satgate_callsign;
     std::uint8_t tx_port_nibble = 0;
     std::uint32_t tx_delay_ms = 200, tx_tail_ms = 50;
+    bool smack = false;             // "Test SMACK": SMACK frames are looked for and, once seen, sent
+    std::uint32_t tx_buffer = 4096; // "TxBuffer": a frame that would overfill the output is refused
     std::uint64_t checkpoint_ms = 5000; // hole lists and directory holes saved this often
     // Servers never flag their newest file: the directory counts as up to date once a fill of
     // the open-ended hole was answered "OK" and no new header came for this long.
@@ -55,6 +57,14 @@ class ReceptionOutput {
 public:
     virtual ~ReceptionOutput() = default;
     virtual void write_bytes(std::span<const std::uint8_t> bytes) = 0;
+    // One KISS frame; false when the port did not take it (nothing counts as sent then).
+    virtual bool write_frame(std::span<const std::uint8_t> bytes)
+    {
+        write_bytes(bytes);
+        return true;
+    }
+    // Bytes written and not yet sent: the TX buffer check.
+    virtual std::size_t output_queued() { return 0; }
     virtual void post(const std::string& text, LineColour colour) = 0;
     // Start the mail processor on "F~" `file_argument` ("1A2B.DL", "*.DL").
     virtual void start_dispo(const std::string& /*file_argument*/) {}
@@ -104,6 +114,7 @@ public:
 private:
     // KissSink
     void on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame) override;
+    void on_kiss_notice(KissNotice notice, std::uint8_t command) override;
     // LinkControl
     void write_raw(std::span<const std::uint8_t> bytes) override;
     bool send_kiss_frame(std::span<const std::uint8_t> frame) override;
@@ -137,6 +148,7 @@ private:
     // FileListener
     void on_file_complete(std::uint32_t file_number, const std::filesystem::path& file, std::uint32_t length,
                           bool process_now) override;
+    void on_incremental_complete(std::uint32_t file_number) override;
     // RandomSource
     std::uint32_t below(std::uint32_t n) override;
 

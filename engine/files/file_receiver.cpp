@@ -351,6 +351,10 @@ void FileReceiver::complete(std::size_t index)
         if (auto st = write_file_atomic(path_of(fn, ".HOL"), encode_hole_file({false, 0, s.holes})); !st)
             post_number("Error saving file %lX", fn, LineColour::Red);
         free_slot(s);
+        if (fn == requested_)
+            requested_ = 0;
+        if (listener_)
+            listener_->on_incremental_complete(fn);
         return;
     }
 

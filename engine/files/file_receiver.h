@@ -44,6 +44,8 @@ public:
     // `process_now`: at most "Proc Threshold" bytes, hand it to the mail processor at once.
     virtual void on_file_complete(std::uint32_t /*file_number*/, const std::filesystem::path& /*file*/,
                                   std::uint32_t /*length*/, bool /*process_now*/) {}
+    // An incremental file reached its end: nothing is filed, but its request is done.
+    virtual void on_incremental_complete(std::uint32_t /*file_number*/) {}
 };
 
 struct DownloadSlot {

@@ -4,6 +4,17 @@ namespace orva::engine {
 namespace {
 constexpr std::size_t kAddress = 7;
 constexpr std::size_t kMaxDigipeaters = 8;
+
+// Seven bytes that can be an address: callsign bytes with bit 0 clear holding a letter, digit or
+// blank once shifted.
+bool looks_like_address(std::span<const std::uint8_t> a) {
+    for (std::size_t i = 0; i < 6; ++i) {
+        if (a[i] & 0x01) return false;
+        const char c = char(a[i] >> 1);
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ')) return false;
+    }
+    return true;
+}
 } // namespace
 
 int Ax25Frame::command_response() const {
@@ -25,7 +36,9 @@ Result<Ax25Frame> parse_ax25_frame(std::span<const std::uint8_t> bytes) {
         std::size_t p = pos;
         std::size_t n = 0;
         bool found = false;
-        while (n < kMaxDigipeaters && bytes.size() >= p + kAddress + 1) {
+        // Only what reads as addresses counts: in a long frame some byte seven apart will have
+        // bit 0 set, and that alone must not turn the control field and data into digipeaters.
+        while (n < kMaxDigipeaters && bytes.size() >= p + kAddress + 1 && looks_like_address(bytes.subspan(p, kAddress))) {
             ++n;
             p += kAddress;
             if (bytes[p - 1] & Ax25Address::kEndBit) {

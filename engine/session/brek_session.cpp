@@ -237,6 +237,8 @@ struct BrekSession::Impl final : ReceptionOutput {
         if (tnc_open)
             host.write_tnc(bytes);
     }
+    bool write_frame(std::span<const std::uint8_t> bytes) override { return tnc_open && host.try_write_tnc(bytes); }
+    std::size_t output_queued() override { return tnc_open ? host.tnc_output_queued() : 0; }
     void post(const std::string& text, LineColour colour) override
     {
         // The directory line of a header just stored starts with its number ("%8lX ").
@@ -427,6 +429,7 @@ bool BrekSession::Impl::open_pass(const std::string& name)
         add_line(s.error().message, LineColour::Red);
     if (!config.offline) {
         if (auto s = host.open_tnc(rec); !s) {
+            add_line("Unable to initialise communications port.", LineColour::Red);
             add_line("Error opening the TNC: " + s.error().message, LineColour::Red);
         } else {
             tnc_open = true;
@@ -1026,8 +1029,14 @@ void BrekSession::set_tnc_settings(const TncSettingsBox& box)
     if (s.upload)
         s.upload->set_link_settings(link_settings_of(s.tnc));
     if (s.tnc_open) {
-        const std::uint8_t bytes[] = {0xC0, 0x01, std::uint8_t(s.tnc.tx_delay_ms / 10), 0xC0,
-                                      0xC0, 0x04, std::uint8_t(s.tnc.tx_tail_ms / 10), 0xC0};
+        // C0 01 D C0 C0 04 T C0, escaped: a delay of 1920 ms is C0 itself, 2190 ms is DB.
+        std::vector<std::uint8_t> bytes{0xC0};
+        const std::uint8_t delay[] = {0x01, std::uint8_t(s.tnc.tx_delay_ms / 10)};
+        kiss_escape(delay, bytes);
+        bytes.insert(bytes.end(), {0xC0, 0xC0});
+        const std::uint8_t tail[] = {0x04, std::uint8_t(s.tnc.tx_tail_ms / 10)};
+        kiss_escape(tail, bytes);
+        bytes.push_back(0xC0);
         s.host.write_tnc(bytes);
     }
 }

@@ -47,6 +47,8 @@ ReceptionConfig reception_config_from(const settings::SatelliteRecord& rec, cons
     c.tx_port_nibble = std::uint8_t((rec.tx_port & 7) << 4);
     c.tx_delay_ms = rec.tx_delay;
     c.tx_tail_ms = rec.tx_tail;
+    c.smack = rec.test_smack != 0;
+    c.tx_buffer = rec.tx_buffer;
     return c;
 }
 

@@ -29,6 +29,12 @@ public:
     // received bytes come back through BrekSession::feed_tnc.
     virtual Status open_tnc(const settings::SatelliteRecord& satellite) = 0;
     virtual void write_tnc(std::span<const std::uint8_t> bytes) = 0;
+    // As write_tnc; false when the port did not take the bytes (closed, or its output stalled).
+    virtual bool try_write_tnc(std::span<const std::uint8_t> bytes)
+    {
+        write_tnc(bytes);
+        return true;
+    }
     // Bytes written but not yet sent by the driver (the exit sequence waits for them).
     virtual std::size_t tnc_output_queued() { return 0; }
     virtual void close_tnc() = 0;

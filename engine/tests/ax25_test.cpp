@@ -71,6 +71,32 @@ TEST(Ax25Frame, DigipeatersAreSkippedAndAMissingEndBitReadsAsTwoAddresses) {
     EXPECT_EQ(g->control, 0x03);
 }
 
+TEST(Ax25Frame, LongFrameWithoutEndBitIsNotReadAsDigipeaters) {
+    // A server's file broadcast with the source's end bit clear: 200 bytes of data, some of them
+    // with bit 0 set seven bytes apart from the addresses.
+    Bytes f = kUiFrame;
+    f[13] = 0x60;
+    f.resize(16);
+    for (int i = 0; i < 200; ++i) f.push_back(std::uint8_t(i | 1));
+    auto g = parse_ax25_frame(f);
+    ASSERT_TRUE(g);
+    EXPECT_TRUE(g->end_bit_missing);
+    EXPECT_EQ(g->digipeaters, 0u);
+    EXPECT_EQ(g->control, 0x03);
+    EXPECT_EQ(g->pid, f[15]);
+    EXPECT_EQ(g->info.size(), 200u);
+    // Bytes that read as an address but for the callsign characters: still not a digipeater.
+    Bytes h = kUiFrame;
+    h[13] = 0x60;
+    h.resize(16);
+    const Bytes junk = {0x03, 0xBB, 0x20, 0x07, 0x00, 0x00, 0x01, 0x41, 0x42};
+    h.insert(h.end(), junk.begin(), junk.end());
+    auto k = parse_ax25_frame(h);
+    ASSERT_TRUE(k);
+    EXPECT_EQ(k->digipeaters, 0u);
+    EXPECT_EQ(k->info.size(), junk.size());
+}
+
 TEST(Ax25Frame, ShortFramesFail) {
     for (std::size_t n = 0; n < 15; ++n) EXPECT_FALSE(parse_ax25_frame(std::span(kUiFrame).first(n))) << n;
     auto f = parse_ax25_frame(std::span(kUiFrame).first(15));

@@ -122,6 +122,27 @@ TEST_F(BrekSessionTest, PassOpensWithUpperCaseTitleAndAnswersMessages)
     EXPECT_EQ(*s.pass_end(), std::int64_t(0x90000000u));
 }
 
+TEST_F(BrekSessionTest, TncSettingsBoxFrameIsEscaped)
+{
+    BrekSession s(config, host);
+    s.start("AO-16");
+    host.run(s, 6000);
+    for (const std::uint32_t delay : {1920u, 2190u}) {
+        host.written.clear();
+        auto box = s.tnc_settings();
+        box.tx_delay_ms = delay;
+        box.tx_tail_ms = 50;
+        s.set_tnc_settings(box);
+        const std::uint8_t d = std::uint8_t(delay / 10);
+        const std::vector<std::uint8_t> escaped =
+            d == 0xC0 ? std::vector<std::uint8_t>{0xDB, 0xDC} : std::vector<std::uint8_t>{0xDB, 0xDD};
+        std::vector<std::uint8_t> expected{0xC0, 0x01};
+        expected.insert(expected.end(), escaped.begin(), escaped.end());
+        expected.insert(expected.end(), {0xC0, 0xC0, 0x04, 5, 0xC0});
+        EXPECT_EQ(host.written, expected) << delay;
+    }
+}
+
 TEST_F(BrekSessionTest, CloseRunsTheExitSequenceThenEnds)
 {
     BrekSession s(config, host);

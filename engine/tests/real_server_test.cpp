@@ -63,8 +63,10 @@ struct Out : ReceptionOutput {
     std::vector<Bytes> frames; // AX.25 frames sent
     test::Lines lines;
     std::vector<Bytes> headers;
+    Bytes last_raw;
     void write_bytes(std::span<const std::uint8_t> bytes) override
     {
+        last_raw.assign(bytes.begin(), bytes.end());
         if (bytes.size() > 3 && bytes[0] == 0xC0 && bytes[1] == 0x00)
             frames.push_back(unkiss(Bytes(bytes.begin(), bytes.end())));
     }
@@ -256,6 +258,34 @@ TEST_F(RealServer, NoAnswerFromTheServerIsAnErrorForItsCallsign)
     EXPECT_EQ(engine->scheduler().requested_file(), 0u);
 }
 
+TEST_F(RealServer, IncrementalCompletionEndsItsRequest)
+{
+    engine->directory().set_download_status(0x60, kCodeIncremental, true);
+    engine->scheduler().queue_manual_request(0x60);
+    advance(100);
+    ASSERT_EQ(engine->scheduler().requested_file(), 0x60u);
+    // The whole file in 191-byte chunks, flags 0 and file type 0, as the server sends it.
+    const Bytes file = test::file_with_body(0x60, 400);
+    for (std::size_t o = 0; o < file.size(); o += 191) {
+        const std::size_t n = std::min<std::size_t>(191, file.size() - o);
+        Bytes f{std::uint8_t(o + n == file.size() ? 0x20 : 0x00)};
+        for (int i = 0; i < 4; ++i)
+            f.push_back(std::uint8_t(0x60u >> (8 * i)));
+        f.push_back(0);
+        f.push_back(std::uint8_t(o));
+        f.push_back(std::uint8_t(o >> 8));
+        f.push_back(std::uint8_t(o >> 16));
+        f.insert(f.end(), file.begin() + std::ptrdiff_t(o), file.begin() + std::ptrdiff_t(o + n));
+        const std::uint16_t c = crc16_xmodem(f);
+        f.push_back(std::uint8_t(c >> 8));
+        f.push_back(std::uint8_t(c));
+        feed(encode_kiss_frame(build_ui_frame(Ax25Address::fixed("QST", 1), *Ax25Address::parse("XY2ZZ-11"), 0, 0xBB, f),
+                               0, false));
+    }
+    EXPECT_TRUE(out.lines.has("Incremental file 60 complete"));
+    EXPECT_EQ(engine->scheduler().requested_file(), 0u) << "the request was never reset";
+}
+
 TEST(HeaderAssemblerWithoutEndBit, HeaderSplitOverThreeFramesCompletesAtItsTerminatingItem)
 {
     const Bytes file = test::read_bytes(kRealServer / "file-6.bin");
@@ -331,6 +361,102 @@ TEST(RealServerQueueLines, NulEndedEmptyLineAndSsidCallsigns)
     // Another SSID of the same callsign is another station.
     EXPECT_EQ(parse_queue_line("PB: G0ABC-6 G0ABC", "G0ABC-5").my_position, -1);
     EXPECT_EQ(parse_queue_line("PB: W1XYZ G0ABC", "G0ABC-0").my_position, 1);
+}
+
+struct RefusingPort : Out {
+    bool refuse = false;
+    std::size_t queued = 0;
+    bool write_frame(std::span<const std::uint8_t> bytes) override
+    {
+        if (refuse)
+            return false;
+        write_bytes(bytes);
+        return true;
+    }
+    std::size_t output_queued() override { return queued; }
+};
+
+TEST(TncWrites, AFrameThePortRefusedIsNotCountedAsSent)
+{
+    test::TempFolder dir;
+    RefusingPort port;
+    ReceptionConfig c;
+    c.folder = dir.path();
+    c.my_call = "TEST1";
+    c.bbs_call = "XY2ZZ-12";
+    c.bdcst_call = "XY2ZZ-11";
+    c.requests.bdcst_custom = 1; // a directory request that went out is repeated
+    c.seed = 1;
+    ReceptionEngine engine(c, port);
+    std::uint64_t now = kStart;
+    ASSERT_TRUE(engine.open(now));
+    port.refuse = true;
+    engine.scheduler().queue_manual_request(0);
+    now += 100;
+    engine.poll(now);
+    EXPECT_TRUE(port.frames.empty());
+    EXPECT_FALSE(engine.scheduler().repeat()) << "a refused write counted as a request sent";
+    port.refuse = false;
+    engine.scheduler().queue_manual_request(0);
+    now += 100;
+    engine.poll(now);
+    EXPECT_EQ(port.frames.size(), 1u);
+    EXPECT_TRUE(engine.scheduler().repeat());
+}
+
+TEST(TncWrites, TxBufferCheckRefusesAFrameThatWouldOverfillTheOutput)
+{
+    test::TempFolder dir;
+    RefusingPort port;
+    ReceptionConfig c;
+    c.folder = dir.path();
+    c.my_call = "TEST1";
+    c.bbs_call = "XY2ZZ-12";
+    c.bdcst_call = "XY2ZZ-11";
+    c.tx_buffer = 4096;
+    c.seed = 1;
+    ReceptionEngine engine(c, port);
+    std::uint64_t now = kStart;
+    ASSERT_TRUE(engine.open(now));
+    port.queued = 4090;
+    engine.scheduler().queue_manual_request(0);
+    now += 100;
+    engine.poll(now);
+    EXPECT_TRUE(port.frames.empty());
+    EXPECT_TRUE(port.lines.has("TX Buffer error. Increase the TX buffer size."));
+    port.queued = 0;
+    engine.scheduler().queue_manual_request(0);
+    now += 100;
+    engine.poll(now);
+    EXPECT_EQ(port.frames.size(), 1u);
+}
+
+TEST(KissNotices, UnknownKissTypeAndSmackAreReported)
+{
+    test::TempFolder dir;
+    Out out;
+    ReceptionConfig c;
+    c.folder = dir.path();
+    c.my_call = "TEST1";
+    c.bbs_call = "XY2ZZ-12";
+    c.bdcst_call = "XY2ZZ-11";
+    c.smack = true;
+    ReceptionEngine engine(c, out);
+    ASSERT_TRUE(engine.open(kStart));
+    for (int i = 0; i < 6; ++i)
+        engine.feed(Bytes{0xC0, 0x07, 0x01, 0x02, 0xC0}, kStart);
+    EXPECT_TRUE(out.lines.has("Error - Unknown KISS data type 07"));
+    // A SMACK frame: command 0x80, the frame, CRC-16 (ARC) low byte first.
+    const Bytes pb = {'P', 'B', ' ', 'E', 'm', 'p', 't', 'y', 0};
+    const auto ax = build_ui_frame(Ax25Address::fixed("PBLIST"), *Ax25Address::parse("XY2ZZ-11"), 0, 0xF0, pb);
+    const Bytes k = encode_kiss_frame(ax, 0, true);
+    engine.feed(k, kStart);
+    EXPECT_TRUE(out.lines.has("TNC set for SMACK mode"));
+    // From then on frames go out as SMACK.
+    engine.scheduler().queue_manual_request(0);
+    engine.poll(kStart + 100);
+    ASSERT_GT(out.last_raw.size(), 2u);
+    EXPECT_EQ(out.last_raw[1], 0x80);
 }
 
 struct SsidStation : ::testing::Test {
