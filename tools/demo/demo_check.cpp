@@ -1,6 +1,8 @@
 #include "tools/demo/demo_check.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <sstream>
 
 #include "common/atomic_file.h"
@@ -19,6 +21,36 @@ std::string upper_extension(const fs::path& p)
         c = char(std::toupper(static_cast<unsigned char>(c)));
     return e;
 }
+// The satellite files an upload under the number its go answer gave, and the station writes
+// that number into the header it sends (its own copy keeps 0): so the filed copy is the message
+// with the header's file number and checksum changed, or, for a message without a header, the
+// message itself.
+bool same_upload(const std::vector<std::uint8_t>& message, const std::vector<std::uint8_t>& filed,
+                 const std::string& number_text)
+{
+    if (filed == message)
+        return true;
+    if (filed.size() != message.size())
+        return false;
+    pfh::ParseOptions queued;
+    queued.allow_zero_file_number = true;
+    const auto sent = pfh::parse_pfh(message, queued);
+    const auto held = pfh::parse_pfh(filed);
+    if (!sent || !held || sent->header_length != held->header_length)
+        return false;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(number_text.c_str(), &end, 16);
+    if (end == number_text.c_str() || *end != '\0' || held->file_number != number)
+        return false;
+    if (!std::equal(message.begin() + std::ptrdiff_t(sent->header_length), message.end(),
+                    filed.begin() + std::ptrdiff_t(held->header_length)))
+        return false;
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i < sent->header_length; ++i)
+        differ += message[i] != filed[i];
+    return differ <= 6; // four bytes of file number, two of checksum
+}
+
 } // namespace
 
 Result<std::vector<ManifestEntry>> parse_manifest(const std::string& text)
@@ -88,7 +120,7 @@ UploadCheck check_upload(const std::vector<std::uint8_t>& message, const fs::pat
     for (const auto& e : fs::directory_iterator(satsim_dir, ec)) {
         if (upper_extension(e.path()) != ".UPL")
             continue;
-        if (auto bytes = read_file(e.path()); bytes && sha256_hex(*bytes) == want)
+        if (auto bytes = read_file(e.path()); bytes && same_upload(message, *bytes, e.path().stem().string()))
             c.on_satellite = e.path();
     }
     for (const auto& e : fs::directory_iterator(satellite_dir, ec)) {
