@@ -122,9 +122,11 @@ TEST_F(EndToEnd, LossyPassesCompleteEveryFileByteIdentical)
     EXPECT_TRUE(printed("holes"));
 }
 
-TEST_F(EndToEnd, OverTcpWithTheTncNamedInTheStore)
+// Over TCP, and with the satellite behaving as the servers in service do: no N bit, headers split
+// without an E bit, "OK" answers, fixed chunks, NUL-ended texts.
+TEST_F(EndToEnd, OverTcpWithTheTncNamedInTheStoreAgainstAServerInService)
 {
-    station.start_satsim("0.05", "0", "30", true);
+    station.start_satsim("0.05", "0", "30", true, true);
     passes_until_complete(100);
     EXPECT_EQ(station.completed(), kFiles);
     check_consistent();

@@ -94,11 +94,15 @@ struct SimStation {
         ::setenv("ORVA_STORE", store_path.c_str(), 1);
     }
 
-    void start_satsim(const std::string& loss, const std::string& corrupt, const std::string& speed, bool tcp = false)
+    // `real_server`: satsim behaves as the servers in service do (see its --real-server).
+    void start_satsim(const std::string& loss, const std::string& corrupt, const std::string& speed, bool tcp = false,
+                      bool real_server = false)
     {
         std::vector<std::string> args{bin + "/orva-satsim", "--folder", served.string(), "--loss", loss, "--corrupt",
                                       corrupt, "--reorder", loss == "0" ? "0" : "0.02", "--seed", "7", "--rate", "20000",
                                       "--speed", speed, "--queue-line", "2"};
+        if (real_server)
+            args.push_back("--real-server");
         if (tcp) {
             args.push_back("--tcp");
             args.push_back("0");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <sstream>
 
 #include "common/atomic_file.h"
@@ -20,6 +21,36 @@ std::string upper_extension(const fs::path& p)
         c = char(std::toupper(static_cast<unsigned char>(c)));
     return e;
 }
+// The satellite files an upload under the number its go answer gave, and the station writes
+// that number into the header it sends (its own copy keeps 0): so the filed copy is the message
+// with the header's file number and checksum changed, or, for a message without a header, the
+// message itself.
+bool same_upload(const std::vector<std::uint8_t>& message, const std::vector<std::uint8_t>& filed,
+                 const std::string& number_text)
+{
+    if (filed == message)
+        return true;
+    if (filed.size() != message.size())
+        return false;
+    pfh::ParseOptions queued;
+    queued.allow_zero_file_number = true;
+    const auto sent = pfh::parse_pfh(message, queued);
+    const auto held = pfh::parse_pfh(filed);
+    if (!sent || !held || sent->header_length != held->header_length)
+        return false;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(number_text.c_str(), &end, 16);
+    if (end == number_text.c_str() || *end != '\0' || held->file_number != number)
+        return false;
+    if (!std::equal(message.begin() + std::ptrdiff_t(sent->header_length), message.end(),
+                    filed.begin() + std::ptrdiff_t(held->header_length)))
+        return false;
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i < sent->header_length; ++i)
+        differ += message[i] != filed[i];
+    return differ <= 6; // four bytes of file number, two of checksum
+}
+
 } // namespace
 
 Result<std::vector<ManifestEntry>> parse_manifest(const std::string& text)
@@ -80,31 +111,6 @@ std::vector<DownloadCheck> check_downloads(const std::vector<ManifestEntry>& man
     return out;
 }
 
-namespace {
-// The station writes the number of the server's go answer into the header it sends (and makes
-// the header checksum right): the stored upload is the queued message with those two values
-// changed and nothing else.
-bool same_upload(const std::vector<std::uint8_t>& message, const std::vector<std::uint8_t>& stored)
-{
-    if (stored.size() != message.size() || message.size() < 2 || message[0] != 0xAA || message[1] != 0x55)
-        return false;
-    auto h = pfh::parse_pfh(stored);
-    if (!h)
-        return false;
-    std::vector<std::uint8_t> expected = message;
-    for (std::size_t pos = 2; pos + 3 <= expected.size();) {
-        const std::uint8_t id = expected[pos], high = expected[pos + 1], len = expected[pos + 2];
-        pos += 3;
-        if (id == 0 && high == 0 && len == 0)
-            break;
-        if (high == 0 && (id == 1 || id == 10) && pos + len <= expected.size())
-            std::copy(stored.begin() + std::ptrdiff_t(pos), stored.begin() + std::ptrdiff_t(pos + len),
-                      expected.begin() + std::ptrdiff_t(pos));
-        pos += len;
-    }
-    return expected == stored;
-}
-} // namespace
 
 UploadCheck check_upload(const std::vector<std::uint8_t>& message, const fs::path& satsim_dir,
                          const fs::path& satellite_dir)
@@ -115,7 +121,7 @@ UploadCheck check_upload(const std::vector<std::uint8_t>& message, const fs::pat
     for (const auto& e : fs::directory_iterator(satsim_dir, ec)) {
         if (upper_extension(e.path()) != ".UPL")
             continue;
-        if (auto bytes = read_file(e.path()); bytes && (sha256_hex(*bytes) == want || same_upload(message, *bytes)))
+        if (auto bytes = read_file(e.path()); bytes && same_upload(message, *bytes, e.path().stem().string()))
             c.on_satellite = e.path();
     }
     for (const auto& e : fs::directory_iterator(satellite_dir, ec)) {

@@ -34,7 +34,7 @@ std::vector<DownloadCheck> check_downloads(const std::vector<ManifestEntry>& man
                                            const std::filesystem::path& satellite_dir);
 
 struct UploadCheck {
-    std::filesystem::path on_satellite; // the simulator's "%X.UPL" with the same bytes
+    std::filesystem::path on_satellite; // the simulator's "%X.UPL": the same bytes, header numbered X
     std::filesystem::path sent;         // the station's ".UL"
     std::vector<std::filesystem::path> still_queued; // ".OUT" or ".PUL" left
     bool ok() const { return !on_satellite.empty() && !sent.empty() && still_queued.empty(); }

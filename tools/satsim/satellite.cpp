@@ -36,6 +36,15 @@ Ax25Address call(const std::string& text)
 
 } // namespace
 
+void clear_reserved_bits(std::vector<std::uint8_t>& frame)
+{
+    for (std::size_t at = 6; at < frame.size(); at += 7) {
+        frame[at] &= std::uint8_t(~0x60);
+        if (frame[at] & 0x01)
+            break;
+    }
+}
+
 Satellite::Satellite(SatelliteConfig config, std::vector<ServedFile> files)
     : config_(std::move(config)), files_(std::move(files)), bdcst_(call(config_.bdcst_call)), bbs_(call(config_.bbs_call))
 {
@@ -58,7 +67,26 @@ const ServedFile* Satellite::find(std::uint32_t file_number) const
 
 Frame Satellite::ui(const Ax25Address& to, std::uint8_t pid, std::span<const std::uint8_t> info) const
 {
-    return ui_from(bdcst_, to, pid, info);
+    return finish(ui_from(bdcst_, to, pid, info));
+}
+
+Frame Satellite::finish(Frame f) const
+{
+    if (config_.real_server) {
+        // Neither command nor response marked, and the reserved bits clear.
+        f[6] &= std::uint8_t(~0x80);
+        f[13] &= std::uint8_t(~0x80);
+        clear_reserved_bits(f);
+    }
+    return f;
+}
+
+void Satellite::answer(const Ax25Address& station, const std::string& text)
+{
+    // A server in service answers with PID 0xBB and a CR; the older texts go out with 0xF0.
+    const std::string line = config_.real_server ? text + " " + station.to_text() + "\r" : text;
+    outgoing_.push_back(ui(station, config_.real_server ? kPidFile : kPidText,
+                           std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
 }
 
 Frame Satellite::ui_from(const Ax25Address& from, const Ax25Address& to, std::uint8_t pid,
@@ -86,10 +114,12 @@ Frame Satellite::with_crc(std::vector<std::uint8_t> field) const
 std::string Satellite::queue_text() const
 {
     if (queue_.empty())
-        return "PB: Empty.";
+        return config_.real_server ? std::string("PB Empty\0", 9) : "PB: Empty.";
     std::string text = "PB:";
     for (const auto& r : queue_)
         text += " " + r.station.to_text() + (r.directory ? "\\D" : "");
+    if (config_.real_server)
+        text.push_back('\0');
     return text;
 }
 
@@ -98,13 +128,20 @@ void Satellite::enqueue(Request r)
     // One entry per station: a new request replaces the old one.
     for (auto& q : queue_)
         if (q.station == r.station) {
+            if (config_.real_server) {
+                ++counters_.answered_ok;
+                answer(r.station, "OK");
+            }
             q = std::move(r);
             return;
         }
     if (queue_.size() >= config_.queue_size) {
-        const std::string text = "NO -1";
-        outgoing_.push_back(ui(r.station, kPidText, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())));
+        answer(r.station, "NO -1");
         return;
+    }
+    if (config_.real_server) {
+        ++counters_.answered_ok;
+        answer(r.station, "OK");
     }
     queue_.push_back(std::move(r));
 }
@@ -135,7 +172,7 @@ void Satellite::on_uplink_frame(std::span<const std::uint8_t> bytes, std::uint64
             ++counters_.refused;
             char text[32];
             std::snprintf(text, sizeof text, "NO -2 %X", r.file_number);
-            outgoing_.push_back(ui(r.station, kPidText, std::span(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text))));
+            answer(r.station, config_.real_server ? "NO -2" : text);
             return;
         }
         enqueue(std::move(r));
@@ -160,15 +197,18 @@ void Satellite::file_frames(const ServedFile& f, std::uint32_t offset, std::uint
     const std::uint32_t size = std::uint32_t(f.bytes.size());
     if (offset >= size)
         return;
-    const std::uint32_t end = std::min<std::uint64_t>(size, std::uint64_t(offset) + length);
-    block = std::clamp<std::uint16_t>(block, 32, 244);
+    std::uint64_t asked = length;
+    if (config_.real_server) // whole chunks, whatever length was asked
+        asked = (asked + kRealServerChunk - 1) / kRealServerChunk * kRealServerChunk;
+    const std::uint32_t end = std::uint32_t(std::min<std::uint64_t>(size, std::uint64_t(offset) + asked));
+    block = config_.real_server ? std::uint16_t(kRealServerChunk) : std::clamp<std::uint16_t>(block, 32, 244);
     for (std::uint32_t o = offset; o < end; o += block) {
         const std::uint32_t n = std::min<std::uint32_t>(block, end - o);
         std::vector<std::uint8_t> field;
         field.reserve(9 + n + 2);
-        field.push_back(std::uint8_t(0x02 | (o + n == size ? 0x20 : 0)));
+        field.push_back(std::uint8_t((config_.real_server ? 0 : 0x02) | (o + n == size ? 0x20 : 0)));
         wr32(field, f.file_number);
-        field.push_back(f.file_type);
+        field.push_back(config_.real_server ? 0 : f.file_type);
         field.push_back(std::uint8_t(o));
         field.push_back(std::uint8_t(o >> 8));
         field.push_back(std::uint8_t(o >> 16));
@@ -181,10 +221,11 @@ void Satellite::file_frames(const ServedFile& f, std::uint32_t offset, std::uint
 void Satellite::directory_frames(const ServedFile& f, std::uint16_t block)
 {
     const std::size_t piece = std::max<std::size_t>(16, std::min<std::size_t>(config_.dir_fragment, block));
-    const bool newest = &f == &files_.back();
+    const bool newest = &f == &files_.back() && !config_.real_server;
+    const bool whole = f.header_length <= piece;
     for (std::size_t o = 0; o < f.header_length; o += piece) {
         const std::size_t n = std::min(piece, f.header_length - o);
-        const bool last = o + n == f.header_length;
+        const bool last = o + n == f.header_length && (whole || !config_.real_server);
         std::vector<std::uint8_t> field;
         field.push_back(std::uint8_t((last ? 0x20 : 0) | (newest && last ? 0x40 : 0)));
         wr32(field, f.file_number);
@@ -248,11 +289,13 @@ std::vector<Frame> Satellite::poll(std::uint64_t now_ms)
         next_telemetry_ = now_ms + config_.telemetry_ms;
         std::vector<std::uint8_t> t;
         wr32(t, config_.epoch + std::uint32_t(now_ms / 1000));
-        out.push_back(ui_from(bbs_, Ax25Address::fixed("TLM"), kPidText, t));
+        out.push_back(finish(ui_from(bbs_, Ax25Address::fixed("TLM"), kPidText, t)));
         // The ground station's efficiency figure compares what it heard with this count.
-        const std::string status = "B: " + std::to_string(bytes_broadcast_);
-        out.push_back(ui_from(bbs_, Ax25Address::fixed("STATUS"), kPidText,
-                              std::span(reinterpret_cast<const std::uint8_t*>(status.data()), status.size())));
+        std::string status = "B: " + std::to_string(bytes_broadcast_);
+        if (config_.real_server)
+            status.push_back('\0');
+        out.push_back(finish(ui_from(bbs_, Ax25Address::fixed("STATUS"), kPidText,
+                                     std::span(reinterpret_cast<const std::uint8_t*>(status.data()), status.size()))));
     }
     for (;;) {
         if (outgoing_.empty()) {

@@ -31,7 +31,17 @@ struct SatelliteConfig {
     std::size_t dir_fragment = 128;   // largest piece of a header per directory frame
     std::size_t headers_per_hole = 10; // directory entries sent for one requested hole
     std::uint32_t epoch = 0;          // satellite time at simulated time 0
+    // Behave as the servers in service do rather than as the protocol papers read: no N bit and
+    // no E bit on a header split over frames, NUL-ended texts, "OK"/"NO" answers with PID 0xBB,
+    // file broadcasts in fixed chunks with flags and file type 0, address reserved bits clear.
+    bool real_server = false;
 };
+
+// The fixed chunk a server in service sends file bytes in, whatever block size was asked.
+inline constexpr std::size_t kRealServerChunk = 191;
+
+// Clears the reserved bits (0x60) of every address SSID byte, as servers in service send them.
+void clear_reserved_bits(std::vector<std::uint8_t>& frame);
 
 struct SatelliteCounters {
     std::uint64_t frames_sent = 0;
@@ -41,6 +51,7 @@ struct SatelliteCounters {
     std::uint64_t dir_requests = 0;
     std::uint64_t bad_requests = 0;
     std::uint64_t refused = 0; // "NO -2"
+    std::uint64_t answered_ok = 0; // "OK CALL" answers (real-server mode)
 };
 
 class Satellite {
@@ -55,6 +66,8 @@ public:
     const SatelliteCounters& counters() const { return counters_; }
     const std::vector<ServedFile>& files() const { return files_; }
     std::string queue_text() const;
+    // Broadcast information bytes sent so far (file and directory frames).
+    std::uint64_t bytes_broadcast() const { return bytes_broadcast_; }
 
     // Adds an uplink-style file (the upload issue's FTL0 server will call this).
     void add_file(ServedFile file);
@@ -78,6 +91,8 @@ private:
     static Frame ui_from(const engine::Ax25Address& from, const engine::Ax25Address& to, std::uint8_t pid,
                          std::span<const std::uint8_t> info);
     Frame with_crc(std::vector<std::uint8_t> field) const;
+    void answer(const engine::Ax25Address& station, const std::string& text);
+    Frame finish(Frame f) const;
 
     SatelliteConfig config_;
     std::vector<ServedFile> files_;

@@ -91,10 +91,27 @@ TEST_F(DemoCheck, UploadNeedsTheSatellitesCopyAndTheSentMark)
     other[other.size() - 3] ^= 0x20;
     put(dir / "sim" / "800.UPL", other);
     EXPECT_FALSE(check_upload(msg, dir / "sim", dir / "sat").ok()); // different bytes
-    put(dir / "sim" / "801.UPL", msg);
+    // Filed as the station sends it: the header carries the server's number, the rest is the same.
+    pfh::ParseOptions queued;
+    queued.allow_zero_file_number = true;
+    auto h = pfh::parse_pfh(msg, queued);
+    ASSERT_TRUE(h);
+    const std::vector<std::uint8_t> body(msg.begin() + std::ptrdiff_t(h->header_length), msg.end());
+    h->file_number = 0x801;
+    const auto numbered = pfh::build_pfh_file(*h, body);
+    ASSERT_EQ(numbered.size(), msg.size());
+    put(dir / "sim" / "800.UPL", numbered); // under another number than its header's
+    EXPECT_FALSE(check_upload(msg, dir / "sim", dir / "sat").ok());
+    auto body_changed = numbered;
+    body_changed.back() ^= 1;
+    put(dir / "sim" / "801.UPL", body_changed);
+    EXPECT_FALSE(check_upload(msg, dir / "sim", dir / "sat").ok());
+    put(dir / "sim" / "801.UPL", numbered);
     UploadCheck done = check_upload(msg, dir / "sim", dir / "sat");
     EXPECT_TRUE(done.ok());
     EXPECT_EQ(done.on_satellite.filename(), "801.UPL");
+    put(dir / "sim" / "801.UPL", msg); // a message filed as it was queued still counts
+    EXPECT_TRUE(check_upload(msg, dir / "sim", dir / "sat").ok());
 }
 
 TEST_F(DemoCheck, UploadStoredWithTheServersNumberInItsHeaderCounts)

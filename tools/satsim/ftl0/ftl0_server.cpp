@@ -1,6 +1,8 @@
 #include "tools/satsim/ftl0/ftl0_server.h"
 
+#include "common/pfh/pfh.h"
 #include "engine/frames/ax25_frame.h"
+#include "tools/satsim/satellite.h"
 
 #include <cstdio>
 #include <fstream>
@@ -34,6 +36,13 @@ void Ftl0Server::frame_to(const engine::Ax25Address& to, std::uint8_t control, b
     f.push_back(control);
     if (with_pid) f.push_back(kPid);
     f.insert(f.end(), info.begin(), info.end());
+    if (config_.real_server) {
+        if (control == kUi) { // status lines go out marked neither command nor response
+            f[6] &= 0x7F;
+            f[13] &= 0x7F;
+        }
+        clear_reserved_bits(f);
+    }
     out_.push_back(std::move(f));
 }
 
@@ -104,6 +113,8 @@ void Ftl0Server::on_uplink_frame(std::span<const std::uint8_t> bytes, std::uint6
             std::vector<std::uint8_t> login;
             put32(login, config_.epoch + std::uint32_t(now_ms / 1000));
             login.push_back(0x01);
+            // Later servers add fields after the flags; a client reads what it knows.
+            if (config_.real_server) login.insert(login.end(), {0x00, 0x00, 0x00, 0x00});
             send_answer(2, login);
         } else if (code == kDisc) {
             frame_to(f.source, std::uint8_t((ours ? kUa : kDm) | (pf ? kPf : 0)), false, {}, false);
@@ -208,6 +219,14 @@ void Ftl0Server::on_data_end() {
         partials_.erase(it);
     } else if (it->second.bytes.size() != it->second.length) {
         code = 16;
+    } else if (config_.real_server && !header_fits(it->second.bytes)) {
+        // The server files an upload under the number in its header: one that does not carry
+        // the number the go answer gave cannot be filed.
+        code = 14;
+        ++counters_.header_refusals;
+        std::fprintf(stderr, "satsim: upload %X refused: its header does not carry file number %X\n", current_,
+                     current_);
+        partials_.erase(it);
     } else {
         char name[16];
         std::snprintf(name, sizeof name, "%X.UPL", current_);
@@ -229,11 +248,20 @@ void Ftl0Server::on_data_end() {
     send_answer(7, std::span(&code, 1));
 }
 
+bool Ftl0Server::header_fits(const std::vector<std::uint8_t>& bytes) const {
+    pfh::ParseOptions options;
+    options.allow_zero_file_number = true;
+    const auto parsed = pfh::parse_pfh(bytes, options);
+    return parsed && parsed->file_number == current_ && parsed->file_size == bytes.size();
+}
+
 std::vector<std::vector<std::uint8_t>> Ftl0Server::poll(std::uint64_t now_ms) {
     now_ = now_ms;
     if (now_ms >= next_status_) {
         next_status_ = now_ms + config_.status_ms;
-        static const std::string text = "Open ABCD";
+        static const std::string plain = "Open ABCD";
+        static const std::string real("Open: A\0", 8);
+        const std::string& text = config_.real_server ? real : plain;
         frame_to(engine::Ax25Address::fixed("BBSTAT"), kUi, true,
                  std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), true);
     }

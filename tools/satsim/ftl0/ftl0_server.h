@@ -27,11 +27,16 @@ struct Ftl0ServerConfig {
     int retries = 20;
     std::uint32_t first_number = 0x800;
     std::uint32_t epoch = 0;              // satellite time at simulated time 0
+    // As a server in service: "Open: A" and a NUL, a login response with trailing bytes, address
+    // reserved bits clear, and an upload filed only when its header carries the number the go
+    // answer gave (anything else is answered with a bad-header refusal).
+    bool real_server = false;
 };
 
 struct Ftl0ServerCounters {
     std::uint64_t sessions = 0, uploads_started = 0, uploads_done = 0, refusals = 0, cuts = 0;
     std::uint64_t rejects_sent = 0, retransmissions = 0;
+    std::uint64_t header_refusals = 0; // uploads whose header did not carry the number given
 };
 
 struct FinishedUpload {
@@ -68,6 +73,7 @@ private:
     void on_data_end();
     void acknowledge_to(int nr);
     void end_session();
+    bool header_fits(const std::vector<std::uint8_t>& bytes) const;
 
     Ftl0ServerConfig config_;
     engine::Ax25Address bbs_;
