@@ -10,11 +10,12 @@ orva_library(NAME orva_station_rig
     rotator/sattrak.cpp
     rotator/paced_writer.cpp
     rotator/tracking_tick.cpp
+    rotator/rig_control.cpp
     radio/doppler.cpp
     radio/transverters.cpp
     radio/pass_frequencies.cpp
     modem/dsp_modem.cpp
-  DEPS orva_station_orbit orva_station_core orva_platform_threads)
+  DEPS orva_station_orbit orva_station_schedule orva_station_core orva_platform_threads)
 
 orva_test(MODULE station NAME test_station_rig
   SOURCES
@@ -25,3 +26,17 @@ orva_test(MODULE station NAME test_station_rig
   DEPS orva_station_rig)
 
 orva_fuzzer(NAME rotator_replies SOURCES ${PROJECT_SOURCE_DIR}/fuzz/rotator_replies.cpp DEPS orva_station_rig)
+
+# The driver library on Hamlib, and its tests against rotctld and rigctld.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(HAMLIB REQUIRED IMPORTED_TARGET hamlib)
+orva_library(NAME orva_station_hamlib
+  SOURCES radio/hamlib_driver.cpp
+  DEPS orva_station_rig PkgConfig::HAMLIB)
+
+orva_test(MODULE station NAME test_station_rig_devices
+  SOURCES
+    tests/rig_control_test.cpp
+    tests/hamlib_driver_test.cpp
+  DEPS orva_station_hamlib orva_platform_serial
+  SERIAL TIMEOUT 180)
