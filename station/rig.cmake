@@ -15,6 +15,7 @@ orva_library(NAME orva_station_rig
     radio/transverters.cpp
     radio/pass_frequencies.cpp
     modem/dsp_modem.cpp
+    modem/dsp_control.cpp
   DEPS orva_station_orbit orva_station_schedule orva_station_core orva_platform_threads)
 
 orva_test(MODULE station NAME test_station_rig
@@ -38,5 +39,6 @@ orva_test(MODULE station NAME test_station_rig_devices
   SOURCES
     tests/rig_control_test.cpp
     tests/hamlib_driver_test.cpp
+    tests/dsp_control_test.cpp
   DEPS orva_station_hamlib orva_platform_serial
   SERIAL TIMEOUT 180)
