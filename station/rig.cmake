@@ -42,3 +42,11 @@ orva_test(MODULE station NAME test_station_rig_devices
     tests/dsp_control_test.cpp
   DEPS orva_station_hamlib orva_platform_serial
   SERIAL TIMEOUT 180)
+
+# The rotator, radio and modem on real ports and Hamlib, for Helmo's hosts and `orva track`.
+orva_library(NAME orva_station_rig_host
+  SOURCES app/station_rig.cpp
+  DEPS orva_station_hamlib orva_platform_serial orva_common_elements orva_common_settings)
+if(TARGET orva_station_app)
+  target_link_libraries(orva_station_app PUBLIC orva_station_rig_host)
+endif()
