@@ -680,6 +680,30 @@ void RigControl::set_downlink_offset(std::int32_t hz)
     d.log("downlink offset " + std::to_string(hz) + " Hz");
 }
 
+void RigControl::park_now()
+{
+    Impl& d = *impl_;
+    std::lock_guard lock(d.mutex);
+    d.stop_locked(true);
+    double az = d.settings.park_az, el = d.settings.park_el;
+    if (d.model.link == RotatorLink::Library) {
+        if (d.rotor_open && d.driver)
+            d.driver->rotor_set_position(std::int32_t(az), std::int32_t(el), 0);
+    } else if (d.model.link == RotatorLink::Serial && d.model.port_per_satellite | d.model.port_at_program_start) {
+        if (!d.open_port())
+            return;
+        Aim a;
+        a.azimuth_deg = az;
+        a.elevation_deg = el;
+        LastSent fresh{az + 180, el + 180, 0, 0}; // far away, so the position goes out
+        d.send(d.model.tick(fresh, a));
+    } else {
+        return;
+    }
+    d.log("rotator " + std::string(d.model.name) + ": parked at " + std::to_string(d.settings.park_az) + " " +
+          std::to_string(d.settings.park_el));
+}
+
 void RigControl::shutdown()
 {
     Impl& d = *impl_;

@@ -65,6 +65,9 @@ public:
     void select_uplink(char digit);
     void select_downlink(char digit);
     void set_downlink_offset(std::int32_t hz);
+    // Sends the antenna to "Park Az", "Park El" now, whatever "Park" says (a hardware check
+    // ends with the antenna parked). Types without position commands do nothing.
+    void park_now();
     // Ends everything: ticks, dialogues, port, the driver's rotor and radio.
     void shutdown();
 
