@@ -11,3 +11,11 @@ if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
     ORVA_TRACK="$<TARGET_FILE:orva-track>" ORVA_HAMLIB="$<TARGET_FILE:orva-hamlib>")
   add_dependencies(tools_track_test orva-track orva-hamlib)
 endif()
+
+if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
+  orva_test(MODULE tools NAME tools_helmo_rig_test SERIAL TIMEOUT 240
+    SOURCES tests/helmo_rig_test.cpp
+    DEPS orva_tools_demo orva_tools_setup orva_station_hamlib orva_platform_dbus Qt6::Core)
+  target_compile_definitions(tools_helmo_rig_test PRIVATE ORVA_HELMO="$<TARGET_FILE:helmo>")
+  add_dependencies(tools_helmo_rig_test helmo)
+endif()
