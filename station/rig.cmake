@@ -50,3 +50,15 @@ orva_library(NAME orva_station_rig_host
 if(TARGET orva_station_app)
   target_link_libraries(orva_station_app PUBLIC orva_station_rig_host)
 endif()
+
+# The "Setup" chooser of Hamlib models and devices, for the window's rotator page.
+if(ORVA_BUILD_APPS)
+  orva_library(NAME orva_station_hamlib_dialog
+    SOURCES app/hamlib_setup_dialog.cpp
+    DEPS orva_station_hamlib Qt6::Widgets
+    QT)
+  orva_test(MODULE station NAME test_station_hamlib_dialog
+    SOURCES tests/hamlib_setup_dialog_test.cpp
+    DEPS orva_station_hamlib_dialog Qt6::Widgets
+    QT)
+endif()
