@@ -680,6 +680,36 @@ void RigControl::set_downlink_offset(std::int32_t hz)
     d.log("downlink offset " + std::to_string(hz) + " Hz");
 }
 
+void RigControl::start_trakbox_listing()
+{
+    Impl& d = *impl_;
+    std::unique_lock lock(d.mutex);
+    if (d.model.type != RotatorType::TrakBox || (d.port && d.port->is_open()))
+        return;
+    d.trakbox_names.clear();
+    if (!d.open_port()) {
+        lock.unlock();
+        d.fail(kPortFailedText, kRotatorErrorCaption);
+        return;
+    }
+    d.start_dialogue(trakbox::MenuDialogue(trakbox::kList, ""), trakbox::kLineEnds, trakbox::MenuDialogue::kOpening,
+                     trakbox::kTimeout);
+}
+
+void RigControl::close_trakbox_listing()
+{
+    Impl& d = *impl_;
+    std::shared_ptr<platform::ByteStream> old;
+    {
+        std::lock_guard lock(d.mutex);
+        if (d.model.type != RotatorType::TrakBox)
+            return;
+        old = d.close_port_locked();
+    }
+    if (old)
+        old->close();
+}
+
 void RigControl::park_now()
 {
     Impl& d = *impl_;

@@ -78,6 +78,11 @@ public:
     PassFrequencies frequencies() const;
     bool port_open() const;
     int dialogue_state() const;
+    // "Enable Rotator" with a "TrakBox": walks the controller's menu for its satellite names
+    // (gathered in trakbox_names()); the port is closed when the menu ends or Cancel calls
+    // close_trakbox_listing().
+    void start_trakbox_listing();
+    void close_trakbox_listing();
     // The "Enable Rotator" list a "TrakBox" listing dialogue gathered.
     std::vector<std::string> trakbox_names() const;
     // Runs one tick at once (the timer does this every 2 s).

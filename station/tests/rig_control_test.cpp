@@ -236,6 +236,30 @@ TEST_F(RigFixture, TrakBoxSatelliteMissingFromTheController)
     EXPECT_EQ(control->tracked(), "");
 }
 
+TEST_F(RigFixture, TrakBoxListsItsSatellitesForEnableRotator)
+{
+    start_clock_at(kRigEpoch);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(1));
+    control->start_trakbox_listing();
+    ASSERT_TRUE(peer.wait_for("Q\n"));
+    peer.write("Main [1-9,M]:");
+    ASSERT_TRUE(peer.wait_for("Q\n1"));
+    peer.write(" 1. UO-11  2. AO-16\r 3. AO-7\rSelect:");
+    ASSERT_TRUE(eventually([&] { return control->dialogue_state() == 0; }));
+    EXPECT_EQ(control->trakbox_names(), (std::vector<std::string>{"UO-11", "AO-16", "AO-7"}));
+    clock->advance(std::chrono::milliseconds(200));
+    EXPECT_FALSE(control->port_open());
+    // Cancel while the menu is still coming closes the port at once.
+    control->start_trakbox_listing();
+    EXPECT_TRUE(control->port_open());
+    control->close_trakbox_listing();
+    EXPECT_FALSE(control->port_open());
+    clock->advance(std::chrono::milliseconds(13000));
+    EXPECT_TRUE(rec.warnings.empty()); // its time-out went with it
+}
+
 TEST_F(RigFixture, TrakBoxHostModeThenPositionsAndFrequencies)
 {
     auto at = time_at_elevation(15.0);
