@@ -247,3 +247,28 @@ TEST(TrackingTick, LibraryCallsAreTruncatedAndAnUnreadableFrequencyIsLoggedOnce)
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_NE(logs[0].find("uplink left untuned"), std::string::npos);
 }
+
+TEST(TrackingTick, AFlippedPassIsSentOverTheTopAndReportedAfterTheFlip)
+{
+    using namespace orva::station::testing;
+    auto at = time_at_elevation(30.0);
+    ASSERT_TRUE(at);
+    PassFrequencies f;
+    std::optional<TickResult> plain, flipped;
+    for (bool flip : {false, true}) {
+        SatTrack t;
+        ASSERT_TRUE(init_track(rig_satellite(), t, *at).ok());
+        t.compute_time = *at;
+        TrackingTicker ticker(rotator_model(7), flip);
+        LastSent last;
+        (flip ? flipped : plain) = ticker.tick(t, rig_site(), f, last, false);
+    }
+    ASSERT_TRUE(plain->commanded && flipped->commanded);
+    EXPECT_NEAR(flipped->aim.elevation_deg, 180 - plain->aim.elevation_deg, 1e-9);
+    double az = plain->aim.azimuth_deg;
+    EXPECT_NEAR(flipped->aim.azimuth_deg, az > 180 ? az - 180 : az + 180, 1e-9);
+    EXPECT_EQ(flipped->report.elevation_deg, flipped->aim.elevation_deg); // the record carries the flipped angles
+    char w[64];
+    std::snprintf(w, sizeof w, "W%0.0f %0.0f\r\n", flipped->aim.azimuth_deg, flipped->aim.elevation_deg);
+    EXPECT_EQ(flipped->serial, w);
+}
