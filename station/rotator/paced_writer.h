@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string_view>
@@ -19,7 +20,10 @@ class PacedWriter {
 public:
     using Write = std::function<bool(std::span<const std::uint8_t>)>;
 
-    PacedWriter(platform::Timers& timers, Write write) : timers_(timers), write_(std::move(write)) {}
+    PacedWriter(platform::Timers& timers, Write write)
+        : state_(std::make_shared<State>(timers, std::move(write)))
+    {
+    }
     ~PacedWriter();
     PacedWriter(const PacedWriter&) = delete;
     PacedWriter& operator=(const PacedWriter&) = delete;
@@ -33,13 +37,20 @@ public:
     bool idle() const;
 
 private:
-    void pump(); // with mutex_ held
-    platform::Timers& timers_;
-    Write write_;
-    mutable std::mutex mutex_;
-    std::chrono::milliseconds delay_{0};
-    std::deque<std::uint8_t> queue_;
-    platform::TimerId timer_ = 0;
+    // Shared with the pending timer, so a pause that ends after the writer is gone finds
+    // nothing to do instead of a freed writer.
+    struct State {
+        State(platform::Timers& t, Write w) : timers(t), write(std::move(w)) {}
+        platform::Timers& timers;
+        Write write;
+        std::mutex mutex;
+        std::chrono::milliseconds delay{0};
+        std::deque<std::uint8_t> queue;
+        platform::TimerId timer = 0;
+        bool gone = false;
+    };
+    static void pump(const std::shared_ptr<State>& state); // with state->mutex held
+    std::shared_ptr<State> state_;
 };
 
 } // namespace orva::station
