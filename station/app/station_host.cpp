@@ -110,6 +110,7 @@ Status StationHost::start()
     settings::HelmoSettings helmo = settings::read_helmo(store_);
     core_ = std::make_unique<StationCore>(read_schedule_config(store_),
         elements::ObserverSite::from_station(st.callsign, st.latitude, st.longitude, st.altitude), *this);
+    start_rig(elements::ObserverSite::from_station(st.callsign, st.latitude, st.longitude, st.altitude));
 
     messenger_ = platform::dbus::session_messenger();
     platform::WindowHandlers handlers;
@@ -121,6 +122,8 @@ Status StationHost::start()
             core_->dispatch_now(now());
         } else if (m.number == kMsgPrePassNotice) {
             // Our own dispatcher's request arrives through pre_pass_notice(); nothing to do.
+        } else if (rig_ && rig_->handle_message(m)) {
+            log("message " + std::to_string(m.number) + " " + std::to_string(m.word));
         } else {
             log("message " + std::to_string(m.number) + " ignored");
         }
@@ -234,6 +237,7 @@ void StationHost::step()
         }
     }
     core_->tick(t);
+    rig_minute(t);
     drive_pass();
     if (server_) {
         std::vector<std::uint8_t> record, text;
@@ -355,10 +359,53 @@ void StationHost::track_satellite(const std::string& name)
 {
     if (!name.empty())
         pass_name_ = name;
-    log(name.empty() ? "rotator None: stop tracking" : "rotator None: tracking " + name);
+    if (rig_)
+        rig_->track(name, false); // logs what it does
 }
 
-void StationHost::start_modem_setup(const std::string&) {}
+void StationHost::start_modem_setup(const std::string& name)
+{
+    if (rig_)
+        rig_->configure_modem(name);
+}
+
+void StationHost::start_rig(const elements::ObserverSite& home)
+{
+    StationRigHooks h;
+    h.log = [this](const std::string& l) { log(l); };
+    h.warn = [this](const std::string& t, const std::string& c) { warn(t, c); };
+    h.next_pass_start = [this]() -> std::optional<std::int64_t> {
+        std::int64_t t = next_pass_start_.load();
+        return t ? std::optional(t) : std::nullopt;
+    };
+    auto rig = StationRig::open(store_.file(), suite_dir_, home, h);
+    if (!rig) {
+        warn("rotator and radio not available: " + rig.error().message, "Helmo");
+        return;
+    }
+    rig_ = std::move(*rig);
+    core_->set_track_source([rig = rig_.get()] { return rig->report(); });
+    rig_->open_at_start();
+}
+
+// The next pass for parking decisions, and the tracking status once a minute.
+void StationHost::rig_minute(std::int64_t t)
+{
+    if (!rig_)
+        return;
+    std::int64_t next = 0;
+    for (const PassEntry& e : core_->schedule_snapshot())
+        if (e.run_start > t && (next == 0 || e.run_start < next))
+            next = e.run_start;
+    next_pass_start_ = next;
+    if (t - last_rig_status_ >= 60) {
+        std::string status = rig_->status_line();
+        if (!status.empty()) {
+            last_rig_status_ = t;
+            log("tracking " + status);
+        }
+    }
+}
 
 Result<ProgramSettings> StationHost::read_program_settings(const std::string& name)
 {
@@ -429,6 +476,10 @@ void StationHost::shutdown()
         event_threads_.clear(); // joins
     }
     server_.reset();
+    if (rig_) {
+        core_->set_track_source(nullptr);
+        rig_->shutdown();
+    }
     if (Status s = core_->save_schedule(schedule_file_); !s)
         warn("cannot save the schedule: " + s.error().message, "Helmo");
     else

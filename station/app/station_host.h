@@ -24,6 +24,7 @@
 #include "platform/messenger.h"
 #include "platform/store/store.h"
 #include "station/app/host_view.h"
+#include "station/app/station_rig.h"
 #include "station/core/search_worker.h"
 #include "station/core/station_core.h"
 
@@ -95,7 +96,7 @@ public:
     void run_event(const EventEntry& event) override;
     void track_satellite(const std::string& name) override;
     void start_modem_setup(const std::string& name) override;
-    bool modem_ready() override { return true; }
+    bool modem_ready() override { return !rig_ || rig_->modem_ready(); }
     Result<ProgramSettings> read_program_settings(const std::string& name) override;
     Status start_program(const std::string& command, const ProgramSettings& settings) override;
     bool find_program_window() override;
@@ -135,6 +136,13 @@ private:
     std::vector<std::jthread> event_threads_;
     std::function<void(const std::string&)> tap_;
     bool shut_down_ = false;
+
+    // Rotator, radio and DSP modem.
+    void start_rig(const elements::ObserverSite& home);
+    void rig_minute(std::int64_t now);
+    std::unique_ptr<StationRig> rig_;
+    std::atomic<std::int64_t> next_pass_start_{0}; // 0: none
+    std::int64_t last_rig_status_ = 0;
 };
 
 // The local offset of this system now: UTC minus local time, in seconds.

@@ -345,7 +345,16 @@ void StationCore::tick(std::int64_t now)
                 report = r;
             }
         }
+    if (track_source_)
+        if (auto tracked = track_source_())
+            report = tracked;
     server_.update(report);
+}
+
+void StationCore::set_track_source(std::function<std::optional<TrackReport>()> source)
+{
+    std::lock_guard lock(mutex_);
+    track_source_ = std::move(source);
 }
 
 void StationCore::handle_message(std::uint32_t message, std::int64_t now)

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -99,6 +100,9 @@ public:
     DispatcherState dispatcher_snapshot();
     std::optional<TrackReport> track_report();
     TrackingServer& tracking_server() { return server_; }
+    // Where the data server's record comes from while the rotator control tracks a satellite;
+    // without one (or while it reports nothing) the running pass's position is served.
+    void set_track_source(std::function<std::optional<TrackReport>()> source);
     Schedule& schedule() { return schedule_; } // under the lock
 
 private:
@@ -141,6 +145,7 @@ private:
     std::mutex pass_mutex_; // one driver of the pass at a time
     std::atomic<bool> pass_end_{true};
     TrackingServer server_;
+    std::function<std::optional<TrackReport>()> track_source_;
 
     struct NextEventWorker {
         std::shared_ptr<std::atomic<bool>> done;

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "station/rotator/gs232.h"
+#include "station/tests/rig_control_fixture.h"
+
+using namespace orva;
+using namespace orva::station;
+using namespace orva::station::testing;
+
+TEST_F(RigFixture, Gs232PacedCommandsOnAPseudoTerminal)
+{
+    auto at = time_at_elevation(20.0);
+    ASSERT_TRUE(at);
+    start_clock_at(*at);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto r = of_type(7);
+    r.pacing_delay = 20;
+    auto control = make(r);
+    control->start_tracking("AO-7", true);
+    ASSERT_TRUE(control->port_open());
+    clock->advance(std::chrono::milliseconds(0)); // the first tick
+    auto report = control->report();
+    ASSERT_TRUE(report);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "W%0.0f %0.0f\r\n", report->azimuth_deg, report->elevation_deg);
+    // The bytes go out one per 20 ms of station time.
+    for (std::size_t i = 1; i < std::strlen(expected); ++i)
+        clock->advance(std::chrono::milliseconds(20));
+    ASSERT_TRUE(peer.wait_for(expected));
+    EXPECT_EQ(peer.received(), expected);
+    // A tick that moved less than 3 degrees sends nothing more; the report still follows.
+    clock->advance(std::chrono::milliseconds(2000 - 20 * 8));
+    for (int i = 0; i < 10; ++i)
+        clock->advance(std::chrono::milliseconds(20));
+    ASSERT_TRUE(control->report());
+    EXPECT_NE(control->report()->azimuth_deg, report->azimuth_deg);
+    control->stop_tracking();
+    EXPECT_FALSE(control->report()); // the line reads "** NO SATELLITE **" again
+    EXPECT_EQ(control->tracked(), "");
+}
+
+TEST_F(RigFixture, TrakBoxMenuDialogueEndToEnd)
+{
+    start_clock_at(kRigEpoch);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(1));
+    control->start_tracking("AO-7", true);
+    ASSERT_TRUE(peer.wait_for("Q\n"));
+    peer.mark();
+    peer.write("Press 'Q' Return\r");
+    ASSERT_TRUE(peer.wait_for("Q\n"));
+    peer.mark();
+    peer.write("Main menu [1-9,M]:");
+    ASSERT_TRUE(peer.wait_for("1"));
+    peer.mark();
+    peer.write(" 1. UO-11\r 7. AO-7\rSelect:");
+    ASSERT_TRUE(peer.wait_for(" 7\n"));
+    peer.mark();
+    peer.write("Uplink 145900000 Hz\rDownlink 435800000\rTracking AO-7\r");
+    ASSERT_TRUE(peer.wait_for("E"));
+    EXPECT_EQ(control->dialogue_state(), 0); // waits for the handler to finish
+    clock->advance(std::chrono::milliseconds(200));
+    EXPECT_FALSE(control->port_open());
+    EXPECT_EQ(peer.received(), "Q\nQ\n1 7\nE");
+    EXPECT_TRUE(rec.warnings.empty());
+}
+
+TEST_F(RigFixture, TrakBoxSilentControllerTimesOut)
+{
+    start_clock_at(kRigEpoch);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(1));
+    control->start_tracking("AO-7", true);
+    ASSERT_TRUE(peer.wait_for("Q\n"));
+    EXPECT_EQ(control->dialogue_state(), 1);
+    clock->advance(std::chrono::milliseconds(11999));
+    EXPECT_TRUE(rec.warnings.empty());
+    clock->advance(std::chrono::milliseconds(1));
+    EXPECT_TRUE(warned("The rotator has timed out.", "Rotator Problem"));
+    EXPECT_FALSE(control->port_open());
+    EXPECT_EQ(control->tracked(), "");
+    EXPECT_EQ(rec.sounds, 1);
+}
+
+TEST_F(RigFixture, TrakBoxSatelliteMissingFromTheController)
+{
+    start_clock_at(kRigEpoch);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(1));
+    control->start_tracking("AO-7", true);
+    ASSERT_TRUE(peer.wait_for("Q\n"));
+    peer.write("[1-9,M]: 1. UO-11\r 2. FO-29\rSELECT:");
+    EXPECT_TRUE(warned("Satellite not found in TrakBox database", "TrakBox Error"));
+    clock->advance(std::chrono::milliseconds(200));
+    EXPECT_FALSE(control->port_open());
+    EXPECT_EQ(control->tracked(), "");
+}
+
+TEST_F(RigFixture, TrakBoxListsItsSatellitesForEnableRotator)
+{
+    start_clock_at(kRigEpoch);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(1));
+    control->start_trakbox_listing();
+    ASSERT_TRUE(peer.wait_for("Q\n"));
+    peer.write("Main [1-9,M]:");
+    ASSERT_TRUE(peer.wait_for("Q\n1"));
+    peer.write(" 1. UO-11  2. AO-16\r 3. AO-7\rSelect:");
+    ASSERT_TRUE(eventually([&] { return control->dialogue_state() == 0; }));
+    EXPECT_EQ(control->trakbox_names(), (std::vector<std::string>{"UO-11", "AO-16", "AO-7"}));
+    clock->advance(std::chrono::milliseconds(200));
+    EXPECT_FALSE(control->port_open());
+    // Cancel while the menu is still coming closes the port at once.
+    control->start_trakbox_listing();
+    EXPECT_TRUE(control->port_open());
+    control->close_trakbox_listing();
+    EXPECT_FALSE(control->port_open());
+    clock->advance(std::chrono::milliseconds(13000));
+    EXPECT_TRUE(rec.warnings.empty()); // its time-out went with it
+}
+
+TEST_F(RigFixture, TrakBoxHostModeThenPositionsAndFrequencies)
+{
+    auto at = time_at_elevation(15.0);
+    ASSERT_TRUE(at);
+    start_clock_at(*at);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(9));
+    control->open_at_start();
+    ASSERT_TRUE(peer.wait_for("Q\n"));
+    peer.write("Menu [1-9,M]:");
+    ASSERT_TRUE(peer.wait_for("7"));
+    EXPECT_EQ(control->dialogue_state(), 0);
+    peer.mark();
+    control->start_tracking("AO-7", false);
+    ASSERT_TRUE(peer.wait_for("MUF\nMDU\n"));
+    peer.mark();
+    clock->advance(std::chrono::milliseconds(0));
+    ASSERT_TRUE(peer.wait_for("FD"));
+    ASSERT_TRUE(peer.wait_for("\n", 1s));
+    auto report = control->report();
+    ASSERT_TRUE(report);
+    char line[128];
+    std::snprintf(line, sizeof line, "AZ%3.0f_EL%3.0f\nFU%.0f\nFD%.0f\n", report->azimuth_deg, report->elevation_deg,
+                  std::trunc(report->uplink_hz), std::trunc(report->downlink_hz));
+    EXPECT_TRUE(peer.wait_for(line));
+    // Timer stays quiet once the controller answered.
+    clock->advance(std::chrono::milliseconds(13000));
+    EXPECT_TRUE(rec.warnings.empty());
+}
+
+TEST_F(RigFixture, SatTrakPromptSelectsAndChangesTheDownlink)
+{
+    start_clock_at(kRigEpoch);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(3));
+    control->start_tracking("AO-7", true);
+    ASSERT_TRUE(peer.wait_for("W"));
+    peer.write("Orva>");
+    ASSERT_TRUE(peer.wait_for("WS"));
+    peer.write("S\r");
+    ASSERT_TRUE(eventually([&] { return control->dialogue_state() == 0; }));
+    clock->advance(std::chrono::milliseconds(125));
+    ASSERT_TRUE(peer.wait_for("WSAO-7\r"));
+    clock->advance(std::chrono::milliseconds(200));
+    EXPECT_FALSE(control->port_open());
+
+    peer.mark();
+    control->select_downlink('1');
+    ASSERT_TRUE(peer.wait_for("W"));
+    peer.write("Orva>");
+    ASSERT_TRUE(eventually([&] { return control->dialogue_state() == 22; })); // "D" goes out after its pause
+    clock->advance(std::chrono::milliseconds(125));
+    ASSERT_TRUE(peer.wait_for("D"));
+    peer.write("D\r");
+    ASSERT_TRUE(eventually([&] { return control->dialogue_state() == 0; }));
+    clock->advance(std::chrono::milliseconds(125));
+    EXPECT_TRUE(peer.wait_for("D435800000.000000\r\n"));
+}
+
+TEST_F(RigFixture, EasyCommRepliesMoveTheRotorDisplay)
+{
+    auto at = time_at_elevation(5.0);
+    ASSERT_TRUE(at);
+    start_clock_at(*at);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(5));
+    control->open_at_start();
+    control->start_tracking("AO-7", false);
+    ASSERT_TRUE(peer.wait_for("SNAO-7\n"));
+    clock->advance(std::chrono::milliseconds(0));
+    ASSERT_TRUE(peer.wait_for("PH"));
+    ASSERT_TRUE(peer.wait_for("DMUSB\r\n"));
+    peer.write("AZ123.0 EL45.5\n");
+    ASSERT_TRUE(rec.waitable.wait([&] {
+        return !rec.positions.empty() && rec.positions.back().reported && rec.positions.back().elevation == 45.5;
+    }));
+    EXPECT_EQ(control->rotor_position()->azimuth, 123.0);
+    peer.mark();
+    control->stop_tracking();
+    EXPECT_TRUE(peer.wait_for(std::string("LO SN ", 6)));
+}
+
+TEST_F(RigFixture, PortThatCannotBeOpened)
+{
+    start_clock_at(kRigEpoch);
+    auto control = make(of_type(7));
+    control->start_tracking("AO-7", true);
+    EXPECT_TRUE(warned("Unable to initialise rotator communications", "Rotator Error"));
+    EXPECT_EQ(rec.sounds, 1);
+    EXPECT_EQ(control->tracked(), "");
+}
+
+TEST_F(RigFixture, SatelliteMissingFromTheElementDatabase)
+{
+    start_clock_at(kRigEpoch);
+    auto control = make(of_type(8));
+    control->start_tracking("XX-99", true);
+    EXPECT_TRUE(warned("An error was encountered while trying to install the rotor driver. The rotator will not be moved.",
+                       "Rotor Error"));
+}
