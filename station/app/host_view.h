@@ -18,6 +18,8 @@ public:
     virtual void close_pre_pass_notice(const PassEntry& entry) = 0;
     virtual void refresh(std::int64_t now) = 0; // after each round of the tracking loop
     virtual void satellite_rose(const std::string& /*name*/) {}
+    // Where the rotator points (computed, or read back from it); any thread.
+    virtual void rotor_position(double /*azimuth*/, double /*elevation*/) {}
     virtual void time_changed() {}
     // The element database was read again (2037, an edit): the map finds its satellite again.
     virtual void elements_reloaded() {}

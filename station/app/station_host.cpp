@@ -374,6 +374,7 @@ void StationHost::start_rig(const elements::ObserverSite& home)
     StationRigHooks h;
     h.log = [this](const std::string& l) { log(l); };
     h.warn = [this](const std::string& t, const std::string& c) { warn(t, c); };
+    h.on_rotor_position = [this](const RotorPosition& p) { view_.rotor_position(p.azimuth, p.elevation); };
     h.next_pass_start = [this]() -> std::optional<std::int64_t> {
         std::int64_t t = next_pass_start_.load();
         return t ? std::optional(t) : std::nullopt;

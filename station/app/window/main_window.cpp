@@ -1,5 +1,7 @@
 #include "station/app/window/main_window.h"
 
+#include "common/settings/event_sound.h"
+#include "platform/sound_player.h"
 #include "platform/user_guide.h"
 
 #include <QApplication>
@@ -346,10 +348,19 @@ void MainWindow::show_status(const QString& text)
 void MainWindow::satellite_rose(const std::string& name)
 {
     ++sounds_;
-    if (!sound_warned_) {
-        sound_warned_ = true;
-        line("the \"Track AOS\" sound is silent: this build plays no sounds (" + name + " rose)");
-    }
+    const settings::SoundChoice sound = settings::choose_sound(
+        settings::read_general(host_->store(), settings::Program::Helmo), settings::SoundEvent::TrackAos, name);
+    if (sound.kind == settings::SoundChoice::Kind::Wave)
+        (void)platform::SoundPlayer().play_wave(sound.wave);
+    else if (sound.kind != settings::SoundChoice::Kind::None)
+        QApplication::beep();
+}
+
+void MainWindow::rotor_position(double azimuth, double elevation)
+{
+    // From the tracking thread: the dials belong to the window's.
+    QMetaObject::invokeMethod(this, [this, azimuth, elevation] { rotor_->set_position(azimuth, elevation); },
+                              Qt::QueuedConnection);
 }
 
 void MainWindow::time_changed()

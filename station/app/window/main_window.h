@@ -47,6 +47,7 @@ public:
     void close_pre_pass_notice(const PassEntry& entry) override;
     void refresh(std::int64_t now) override;
     void satellite_rose(const std::string& name) override;
+    void rotor_position(double azimuth, double elevation) override;
     void time_changed() override;
     void elements_reloaded() override;
     void display_on_map(const std::string& name) override;
@@ -132,7 +133,6 @@ private:
     std::int64_t last_scroll_ = 0, now_ = 0;
     int fixed_width_ = 0;
     int sounds_ = 0;
-    bool sound_warned_ = false;
     bool placing_ = false;
     QFont font_;
     std::unique_ptr<map::MapWindow> map_;
