@@ -61,7 +61,8 @@ HeadlessHost::~HeadlessHost()
 
 std::int64_t HeadlessHost::now() const
 {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const platform::Clock& clock = options_.clock ? *options_.clock : platform::SystemClock::instance();
+    return std::chrono::duration_cast<std::chrono::seconds>(clock.now().time_since_epoch()).count();
 }
 
 void HeadlessHost::log(const std::string& line)
@@ -153,13 +154,17 @@ Status HeadlessHost::start()
     core_->set_tracking(split_tracking(helmo.tracking), *db, t);
     core_->build_schedule(store_, *db, t, schedule_file_);
     search_ = std::make_unique<SearchWorker>(*core_);
-    search_->start(t, std::int64_t(helmo.schedule_days));
+    schedule_days_ = std::int64_t(helmo.schedule_days);
+    search_->start(t, schedule_days_);
     core_->dispatch_now(t);
     log("Helmo started: station " + st.callsign + ", " + std::to_string(core_->schedule_snapshot().size()) +
         " passes loaded, searching " + std::to_string(helmo.schedule_days) + " day(s) ahead");
     // The first table a few seconds in, once the search and the next-event workers have answered.
     last_table_ = t - 57;
-    tick_timer_.start(975);
+    if (options_.timers)
+        tick_timer_id_ = options_.timers->start(std::chrono::seconds(1), [this] { tick(); }, std::chrono::seconds(1));
+    else
+        tick_timer_.start(975);
     return {};
 }
 
@@ -178,13 +183,28 @@ void HeadlessHost::reload_elements()
         for (const auto& s : core_->schedule().satellites())
             core_->schedule().research_satellite(s->track.name, t);
     }
-    search_->start(t, std::int64_t(settings::read_helmo(store_).schedule_days));
+    schedule_days_ = std::int64_t(settings::read_helmo(store_).schedule_days);
+    search_->start(t, schedule_days_);
+}
+
+void HeadlessHost::keep_searching(std::int64_t t)
+{
+    // The worker ends when every satellite has a pass beyond its horizon; a pass leaving the
+    // schedule, or the horizon moving on, puts satellites back on the list for a new worker.
+    // Checked once a minute: a satellite that is never above the horizon would otherwise start
+    // a worker every second.
+    if (!search_ || t - last_search_check_ < 60 || !search_->finished().is_set())
+        return;
+    last_search_check_ = t;
+    if (core_->search_wanted(t))
+        search_->start(t, schedule_days_);
 }
 
 void HeadlessHost::tick()
 {
     std::int64_t t = now();
     core_->tick(t);
+    keep_searching(t);
     drive_pass();
     if (server_) {
         std::optional<TrackReport> report;
@@ -222,8 +242,8 @@ void HeadlessHost::tick()
 
 void HeadlessHost::drive_pass()
 {
-    std::int64_t now_ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const platform::Clock& clock = options_.clock ? *options_.clock : platform::SystemClock::instance();
+    std::int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(clock.now().time_since_epoch()).count();
     std::optional<std::int64_t> next = core_->poll_pass(now_ms, stopping_.load());
     if (next)
         pass_timer_.start(int(std::clamp<std::int64_t>(*next - now_ms, 0, 1000)));
@@ -303,9 +323,17 @@ void HeadlessHost::run_event(const EventEntry& event)
             log("event " + event.name + ": cannot open the store: " + store.error().message);
             return;
         }
-        (void)record_event_start(*store, event, std::uint32_t(now()));
+        std::optional<std::string> key = find_event_key(*store, event.name);
+        if (!key) {
+            log("event " + event.name + ": its key no longer exists; not run");
+            return;
+        }
+        EventEntry found = event;
+        found.key_path = *key;
+        if (Status s = record_event_start(*store, found, std::uint32_t(now())); !s)
+            log("event " + event.name + ": cannot record the start: " + s.error().message);
         HostEventRunner runner(*store, launcher_, messenger_.get(), stop);
-        EventRun run = run_event_once(event, runner);
+        EventRun run = run_event_once(found, runner);
         log("event " + event.name + ": " + run.outcome.message);
         if (Status s = record_event_end(*store, event, run, std::uint32_t(now())); !s)
             log("event " + event.name + ": cannot record the run: " + s.error().message);
@@ -338,6 +366,7 @@ Status HeadlessHost::start_program(const std::string& command, const ProgramSett
     if (!p)
         return p.error();
     program_ = std::move(*p);
+    program_started_ = now();
     return {};
 }
 
@@ -345,9 +374,11 @@ bool HeadlessHost::find_program_window()
 {
     if (!program_ || !program_->running())
         return false;
-    // The engine has a window to find; another program counts as shown while it runs.
-    bool engine = program_->name().find("brek") != std::string::npos;
-    return !engine || messenger_->exists(engine_window());
+    // The pass's window is found by its title; a program that opens none on the bus counts as
+    // shown once it has run a few seconds (the engine's window is up well within that).
+    if (messenger_ && messenger_->exists(engine_window()))
+        return true;
+    return now() - program_started_ >= kWindowlessProgramGrace;
 }
 
 bool HeadlessHost::program_window_is_engine(const std::string& name)
@@ -365,8 +396,15 @@ void HeadlessHost::post_to_engine(std::uint32_t message, std::uint32_t word, std
 
 void HeadlessHost::close_program_window()
 {
-    if (messenger_ && messenger_->exists(engine_window()))
+    if (messenger_ && messenger_->exists(engine_window())) {
         (void)messenger_->post(engine_window(), {kMsgCloseWindow, 0, 0});
+        return;
+    }
+    // A program without a window on the bus gets the desktop's close request as a terminate.
+    if (program_ && program_->running()) {
+        log("pass end: asking " + program_->name() + " to close");
+        program_->terminate();
+    }
 }
 
 void HeadlessHost::forget_program() { program_.reset(); }
@@ -379,6 +417,8 @@ void HeadlessHost::shutdown()
     stopping_ = true;
     tick_timer_.stop();
     pass_timer_.stop();
+    if (options_.timers && tick_timer_id_)
+        options_.timers->cancel(tick_timer_id_);
     if (search_)
         search_->stop(); // joined before anything is freed
     core_->wait_next_events();

@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "common/elements/kep_database.h"
+#include "platform/clock.h"
 #include "platform/data_exchange.h"
 #include "platform/launcher.h"
 #include "platform/messenger.h"
 #include "platform/store/store.h"
+#include "platform/timers.h"
 #include "station/core/search_worker.h"
 #include "station/core/station_core.h"
 
@@ -28,10 +30,16 @@ namespace orva::station {
 // The close request posted to a program's window at the end of a pass (the desktop's own
 // close message number).
 inline constexpr std::uint32_t kMsgCloseWindow = 16;
+// Seconds a started program may take to open the pass's window before it counts as windowless.
+inline constexpr std::int64_t kWindowlessProgramGrace = 5;
 
 struct HeadlessOptions {
     std::filesystem::path log_file; // empty: standard output
     bool table = true;              // print the live table every minute
+    // Station time and the once-a-second loop; none: the system clock and a Qt timer. Tests pass
+    // a manual clock and its timers to run days of station time.
+    const platform::Clock* clock = nullptr;
+    platform::Timers* timers = nullptr;
 };
 
 class HeadlessHost final : public QObject, public StationIo {
@@ -47,6 +55,8 @@ public:
     void shutdown();
 
     StationCore& core() { return *core_; }
+    // Set while no pass search is running.
+    const platform::ManualEvent& search_finished() const { return search_->finished(); }
     std::int64_t now() const;
 
     // StationIo
@@ -73,6 +83,8 @@ private:
     void tick();
     void drive_pass();
     void reload_elements();
+    // Restarts the search worker when satellites wait on the search list.
+    void keep_searching(std::int64_t now);
     platform::WindowAddress engine_window() const { return {"Brek:MAIN", "Brek [" + pass_name_ + "]"}; }
 
     platform::Store store_;
@@ -89,6 +101,10 @@ private:
     std::optional<platform::Process> program_;
     std::string pass_name_;
     QTimer tick_timer_, pass_timer_;
+    platform::TimerId tick_timer_id_ = 0;
+    std::int64_t schedule_days_ = 0;
+    std::int64_t program_started_ = 0;
+    std::int64_t last_search_check_ = 0;
     std::atomic<bool> stopping_{false};
     std::mutex events_mutex_;
     std::vector<std::jthread> event_threads_;
