@@ -12,7 +12,7 @@ if(ORVA_BUILD_APPS)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/app/brek_main.cpp
     DEPS orva_engine_brek_host orva_engine_window)
 
-  orva_test(MODULE engine NAME engine_reception_e2e_test SERIAL TIMEOUT 600
+  orva_test(MODULE engine NAME engine_reception_e2e_test SERIAL SLOW TIMEOUT 900
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_e2e_test.cpp
     DEPS orva_engine_files orva_common_settings)
   if(TARGET engine_reception_e2e_test)

@@ -12,7 +12,7 @@ orva_test(MODULE tools NAME tools_demo_test
 if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
   add_test(NAME tools_demo_end_to_end
     COMMAND dbus-run-session -- $<TARGET_FILE:orva-demo> --quiet)
-  set_tests_properties(tools_demo_end_to_end PROPERTIES LABELS tools TIMEOUT 400)
+  set_tests_properties(tools_demo_end_to_end PROPERTIES LABELS "tools;slow" TIMEOUT 400)
 endif()
 
 if(ORVA_BUILD_APPS)
