@@ -13,6 +13,48 @@ std::string file_number_name(std::uint32_t file_number, std::string_view extensi
     return std::string(buf) + std::string(extension);
 }
 
+namespace {
+std::string_view until_nul(std::string_view s) { return s.substr(0, s.find('\0')); }
+std::string_view until_blank(std::string_view s) { return s.substr(0, s.find(' ')); }
+} // namespace
+
+std::string safe_component(std::string_view name, std::uint32_t file_number)
+{
+    std::string out;
+    for (char c : name) {
+        auto u = static_cast<unsigned char>(c);
+        bool bad = u < 0x20 || u >= 0x7F || c == '/' || c == '\\' || c == ':';
+        out.push_back(bad ? '_' : c);
+    }
+    if (!out.empty() && out[0] == '-')
+        out[0] = '_';
+    if (out == "." || out == "..")
+        out.assign(out.size(), '_');
+    if (out.empty())
+        out = file_number_name(file_number);
+    return out;
+}
+
+std::string header_disk_name(const std::optional<std::string>& user_file_name, const std::optional<std::string>& name,
+                             const std::optional<std::string>& extension, std::uint32_t file_number)
+{
+    std::string text;
+    if (user_file_name) {
+        text = until_nul(*user_file_name);
+    } else {
+        text = until_blank(until_nul(name.value_or("")));
+        std::string_view ext = until_blank(until_nul(extension.value_or("")));
+        if (!ext.empty())
+            text += "." + std::string(ext);
+    }
+    // A name from the air is a name, never a path.
+    if (auto cut = text.find_last_of("\\/:"); cut != std::string::npos)
+        text.erase(0, cut + 1);
+    if (text.size() > 13)
+        text.resize(13);
+    return safe_component(text, file_number);
+}
+
 std::optional<std::uint32_t> parse_file_number_name(std::string_view name)
 {
     std::uint64_t value = 0;

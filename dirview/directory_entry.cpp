@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/file_names.h"
+
 namespace orva::dirview {
 namespace {
 
@@ -64,6 +66,7 @@ DirectoryEntry entry_from_header(const pfh::PfhHeader& header)
     e.title = header.title;
     e.keywords = header.keywords;
     e.file_name = entry_file_name(header);
+    e.disk_name = header_disk_name(header.user_file_name, header.file_name, header.file_ext, header.file_number);
     if (header.ax25_uploader)
         e.uploader = to_nul(std::string_view(*header.ax25_uploader).substr(0, 6));
     e.file_size = static_cast<std::int32_t>(header.file_size.value_or(0));

@@ -19,6 +19,8 @@ struct DirectoryEntry {
     // At most 13 characters, upper-cased: the last component of item 38 (cut at "\" and "/"),
     // else item 2 "." item 3. Empty when the header gives no usable name (".." or ".").
     std::string file_name;
+    // The name the mail processor files it under (header_disk_name); found without regard to case.
+    std::string disk_name;
     std::string uploader; // item 17, at most 6 characters
     std::int32_t file_size = 0;
     std::uint8_t file_type = 0;

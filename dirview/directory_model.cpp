@@ -77,16 +77,17 @@ fs::path replace_extension_part(const fs::path& path, std::string_view ext)
     const auto dot = name.find('.');
     if (dot != std::string::npos)
         name.erase(dot);
-    return path.parent_path() / (name + std::string(ext));
+    return resolve_file_nocase(path.parent_path(), name + std::string(ext));
 }
 
-// `folder`/`name`, only when that stays inside the folder.
+// `folder`/`name`, only when that stays inside the folder; an existing file whose name differs
+// only in case is the one meant.
 std::optional<fs::path> inside(const fs::path& folder, std::string_view name)
 {
     if (folder.empty() || name.empty() || name == "." || name == ".." ||
         name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos)
         return std::nullopt;
-    return folder / std::string(name);
+    return resolve_file_nocase(folder, name);
 }
 
 bool remove_file(const fs::path& path, std::vector<fs::path>& deleted)
@@ -524,6 +525,8 @@ std::size_t DirectoryModel::entry_count() const { return state_->entries.size();
 const DirectoryEntry* DirectoryModel::find(std::uint32_t file_number) const { return state_->find(file_number); }
 
 std::uint8_t DirectoryModel::status_of(std::uint32_t file_number) const { return state_->status_of(file_number); }
+void DirectoryModel::set_mark_never(bool on) { state_->config.mark_never = on; }
+
 bool DirectoryModel::has_status_table() const { return state_->table.has_value(); }
 
 bool DirectoryModel::set_status(std::uint32_t file_number, int code)
@@ -531,8 +534,7 @@ bool DirectoryModel::set_status(std::uint32_t file_number, int code)
     if (!state_->table)
         return false;
     const auto now = std::chrono::duration_cast<std::chrono::seconds>(clock_.now().time_since_epoch()).count();
-    state_->table->set_status(file_number, code, static_cast<std::uint32_t>(now));
-    return true;
+    return state_->table->set_status(file_number, code, static_cast<std::uint32_t>(now));
 }
 
 bool DirectoryModel::mark(std::size_t row, int code)
@@ -630,6 +632,7 @@ std::optional<fs::path> DirectoryModel::entry_path(const DirectoryEntry& e) cons
     const SatelliteFolders& f = c.folders;
     const std::string dlm = file_number_name(e.file_number, ".DLM");
     const std::uint8_t t = e.file_type;
+    const std::string& name = e.disk_name.empty() ? e.file_name : e.disk_name;
     if (contains(e.destination, c.callsign)) {
         if (t == 1 || t == 2) {
             if (c.process_bbs)
@@ -639,21 +642,21 @@ std::optional<fs::path> DirectoryModel::entry_path(const DirectoryEntry& e) cons
         if (t == 0 || t == 8 || t == 9)
             return inside(f.my_message, dlm);
         if (t == 6 || t == 7 || (t >= 12 && t <= 16))
-            return inside(f.my_message, e.file_name);
+            return inside(f.my_message, name);
         return std::nullopt;
     }
     switch (t) {
     case 0: return inside(f.message, dlm);
     case 1: case 2: {
-        auto p = inside(f.bbs, e.file_name);
+        auto p = inside(f.bbs, name);
         if (!p)
             return std::nullopt;
         return replace_extension_part(*p, ".IN");
     }
-    case 6: case 7: case 12: case 13: return inside(f.binary, e.file_name);
+    case 6: case 7: case 12: case 13: return inside(f.binary, name);
     case 8: case 9: return inside(f.keps, dlm);
-    case 14: case 15: case 16: return inside(f.image, e.file_name);
-    default: return inside(f.unknown, e.file_name);
+    case 14: case 15: case 16: return inside(f.image, name);
+    default: return inside(f.unknown, name);
     }
 }
 

@@ -91,6 +91,8 @@ public:
     void close();
     bool is_open() const;
     const DirectoryConfig& config() const;
+    // "Mark Never" changed in the setup: the next delete follows it.
+    void set_mark_never(bool on);
 
     // A raw header the engine advised (no checksum test). A new entry joins the display list
     // at the next select_mode; a replaced one is replaced in it at once.

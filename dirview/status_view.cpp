@@ -27,10 +27,10 @@ std::uint8_t StatusView::status_of(std::uint32_t file_number) const
     return kStatusUnknown;
 }
 
-void StatusView::set_status(std::uint32_t file_number, int code, std::uint32_t now)
+bool StatusView::set_status(std::uint32_t file_number, int code, std::uint32_t now)
 {
     if (file_number == 0)
-        return;
+        return false;
     std::uint8_t byte = std::uint8_t(code & kCodeMask);
     if (byte >= 5 && byte <= 11)
         byte |= kRequestedBit;
@@ -41,17 +41,15 @@ void StatusView::set_status(std::uint32_t file_number, int code, std::uint32_t n
                 return i;
         return std::nullopt;
     };
-    if (auto i = existing()) {
-        file_.store_byte(*i, kStatusField, byte);
-        return;
-    }
-    // Taking a record is a read-then-write; the engine takes records under the same lock.
+    // Finding the record and writing it is one step under the table lock: the engine hands
+    // records to other files under the same lock, and a byte written into a record found before
+    // that would mark the other file.
     auto lock = file_.lock_table();
     if (!lock)
-        return;
+        return false;
     if (auto i = existing()) {
         file_.store_byte(*i, kStatusField, byte);
-        return;
+        return true;
     }
     std::size_t chosen = 0;
     std::optional<std::uint32_t> best;
@@ -70,7 +68,7 @@ void StatusView::set_status(std::uint32_t file_number, int code, std::uint32_t n
         r[kTimeField + k] = std::uint8_t(now >> (8 * k));
     }
     r[kStatusField] = byte;
-    (void)lock->write(chosen, r);
+    return bool(lock->write(chosen, r));
 }
 
 void StatusView::clear_changed()

@@ -33,7 +33,8 @@ public:
     // Codes 5-11 get the requested bit, every code the changed bit. An existing record has its
     // byte replaced; otherwise the record with the smallest time among those whose status byte
     // is below 5 is taken (record 0 when there is none) and stamped with `now`.
-    void set_status(std::uint32_t file_number, int code, std::uint32_t now);
+    // False when the table could not be locked or written (nothing changed).
+    bool set_status(std::uint32_t file_number, int code, std::uint32_t now);
     // Clears the changed bit of every record (closing the directory).
     void clear_changed();
 

@@ -10,7 +10,7 @@
 
 #include "elemupd/reload_notice.h"
 #include "platform/store/store.h"
-#include "station/import/element_import.h"
+#include "common/element_import/element_import.h"
 
 namespace orva::elemupd {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "station/import/element_import.h"
+#include "common/element_import/element_import.h"
 
 inline int fuzz_element_text(const std::uint8_t* data, std::size_t size,
     orva::station::ParsedText (*parse)(std::string_view))

@@ -171,6 +171,19 @@ fs::path DispoRun::folder_of(FolderKind kind) const
     return value->empty() ? fs::path(s.satellite_directory) : fs::path(*value);
 }
 
+std::string DispoRun::filing_name(const fs::path& folder, const std::string& name) const
+{
+    std::error_code ec;
+    if (!is_engine_file_name(name) || !fs::equivalent(folder, config_.satellite.satellite_directory, ec))
+        return name;
+    for (int i = 1; i < 100; ++i) {
+        std::string numbered = name + "." + std::to_string(i);
+        if (!find_file_nocase(folder, numbered))
+            return numbered;
+    }
+    return name + ".100";
+}
+
 std::vector<std::string> DispoRun::matching_downloads() const
 {
     std::vector<std::string> names;
@@ -250,6 +263,28 @@ DownloadReport DispoRun::process(const std::string& download_name)
         return report;
     };
 
+    // The download's last place: "%lX.DLX" in the DLX folder, a numbered name beside it when
+    // that is taken by another file; false when it could not be moved (it is given back).
+    auto move_to_dlx = [&](std::uint32_t number) {
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(*claimed, ec)))
+            return true;
+        const fs::path dlx = config_.satellite.dlx_directory.empty() ? sat_dir : fs::path(config_.satellite.dlx_directory);
+        fs::create_directories(dlx, ec);
+        const fs::path first = dlx / file_number_name(number, ".DLX");
+        Status moved = move_no_replace(*claimed, first);
+        if (!moved && moved.error().code == EEXIST && same_contents(*claimed, first))
+            moved = fs::remove(*claimed, ec) ? Status{} : Status{make_error(ec.message())};
+        for (int i = 1; !moved && moved.error().code == EEXIST && i < 100; ++i)
+            moved = move_no_replace(*claimed, dlx / (file_number_name(number) + "." + std::to_string(i) + ".DLX"));
+        if (!moved) {
+            log("Couldn't move the download to the DLX Directory.");
+            (void)release_claim(*claimed, sat_dir, download_name);
+            return false;
+        }
+        return true;
+    };
+
     // Step A: open and check.
     Fd in(::open(claimed->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!in) {
@@ -289,7 +324,7 @@ DownloadReport DispoRun::process(const std::string& download_name)
         log("Header checksum error.");
 
     // The name's case is settled here, once: the body file and every later step use this one.
-    const std::string body_name = safe_file_name(body_file_name(header), number);
+    const std::string body_name = body_file_name(header, number);
     std::uint8_t type = type_for_name(header.file_type.value_or(0), body_name);
     pause(100ms);
 
@@ -305,7 +340,7 @@ DownloadReport DispoRun::process(const std::string& download_name)
 
     if (route.whole_download_to_bbs) {
         // A gateway file goes on as it came; when the name is taken it ends in the DLX folder.
-        const std::string own = safe_file_name(download_name, number);
+        const std::string own = filing_name(chosen, safe_file_name(download_name, number));
         in.reset();
         (void)move_no_replace(*claimed, chosen / own);
     } else {
@@ -343,8 +378,20 @@ DownloadReport DispoRun::process(const std::string& download_name)
             }
             if (::fsync(out.fd) != 0)
                 return extract_failed("Error encountered while writing to output file.");
-            if (static_cast<std::uint16_t>(sum) != header.body_checksum.value_or(0))
-                return extract_failed("Body Checksum error.");
+            if (static_cast<std::uint16_t>(sum) != header.body_checksum.value_or(0)) {
+                // Nothing of it is filed, but the download goes to the DLX folder like every
+                // other: left in place, every later run would take it and log it again.
+                log("Body Checksum error.");
+                show("Error extracting file");
+                log("Error extracting file.");
+                out.reset();
+                in.reset();
+                remove_working_folder(working);
+                if (!temp_header.empty())
+                    ::unlink(temp_header.c_str());
+                report.end = move_to_dlx(number) ? DownloadEnd::SetAside : DownloadEnd::LeftInPlace;
+                return report;
+            }
         }
         in.reset();
         pause(100ms);
@@ -390,7 +437,8 @@ DownloadReport DispoRun::process(const std::string& download_name)
         }
         if (decompressed) {
             if (type == 0) {
-                if (!move_to_free_name(body, folder_of(FolderKind::Unknown), body_name)) {
+                const fs::path unknown = folder_of(FolderKind::Unknown);
+                if (!move_to_free_name(body, unknown, filing_name(unknown, body_name))) {
                     log("Couldn't move the archive to the Unknown Directory.");
                     return leave_in_place();
                 }
@@ -408,28 +456,30 @@ DownloadReport DispoRun::process(const std::string& download_name)
             const fs::path f = files.front();
             const std::string f_name = safe_file_name(f.filename().string(), number);
             type = type_for_name(type, f_name);
+            const std::string filed = filing_name(chosen, f_name);
             bool as_message = false;
             if (type == 0) {
                 keep_header = true;
                 as_message = true;
             } else if (type == 1 || type == 2) {
-                (void)move_replacing(f, chosen / f_name);
+                (void)move_replacing(f, chosen / filed);
             } else if (is_keps_type(type) && config_.options.process_keps) {
                 const fs::path keps = folder_of(FolderKind::Keps);
                 fs::create_directories(keps, ec);
-                if (move_replacing(f, keps / f_name)
-                    && keps_name_allows_update(config_.options.update_keps, f_name)
+                const std::string keps_name = filing_name(keps, f_name);
+                if (move_replacing(f, keps / keps_name)
+                    && keps_name_allows_update(config_.options.update_keps, keps_name)
                     && keps_source_allows_update(config_.options.update_callsign, config_.options.update_spacecraft,
                         header.source, config_.satellite.name)) {
-                    (void)host_.runner.start(elemix_command(keps, f_name, type), keps);
+                    (void)host_.runner.start(elemix_command(keps, keps_name, type), keps);
                 }
             } else if (is_keps_type(type)) {
                 as_message = true;
             } else if (type == 20) {
-                const std::string html = contains_ignoring_case(f_name, ".HTM") ? f_name : f_name + ".HTML";
+                const std::string html = contains_ignoring_case(filed, ".HTM") ? filed : filed + ".HTML";
                 (void)move_no_replace(f, chosen / html); // a name that is taken stays in the working folder
             } else {
-                (void)move_no_replace(f, chosen / f_name);
+                (void)move_no_replace(f, chosen / filed);
             }
             if (as_message) {
                 // Written beside and renamed over the old one: a reader never sees half a message,
@@ -489,23 +539,8 @@ DownloadReport DispoRun::process(const std::string& download_name)
     if (show_own_mail)
         (void)host_.runner.start(lectel_command(chosen / file_number_name(number, ".DLM")), chosen);
 
-    report.end = DownloadEnd::Filed;
-    if (fs::exists(fs::symlink_status(*claimed, ec))) {
-        const fs::path dlx = config_.satellite.dlx_directory.empty() ? sat_dir : fs::path(config_.satellite.dlx_directory);
-        fs::create_directories(dlx, ec);
-        const fs::path first = dlx / file_number_name(number, ".DLX");
-        Status moved = move_no_replace(*claimed, first);
-        if (!moved && moved.error().code == EEXIST && same_contents(*claimed, first))
-            moved = fs::remove(*claimed, ec) ? Status{} : Status{make_error(ec.message())};
-        for (int i = 1; !moved && moved.error().code == EEXIST && i < 100; ++i)
-            moved = move_no_replace(*claimed, dlx / (file_number_name(number) + "." + std::to_string(i) + ".DLX"));
-        if (!moved) {
-            // What was filed stays filed; the download waits for a later run.
-            log("Couldn't move the download to the DLX Directory.");
-            (void)release_claim(*claimed, sat_dir, download_name);
-            report.end = DownloadEnd::LeftInPlace;
-        }
-    }
+    // What was filed stays filed; a download that cannot be moved waits for a later run.
+    report.end = move_to_dlx(number) ? DownloadEnd::Filed : DownloadEnd::LeftInPlace;
     return report;
 }
 

@@ -52,7 +52,9 @@ struct DispoHost {
     std::function<bool()> stop_requested = {};
 };
 
-enum class DownloadEnd { Filed, LeftInPlace, Skipped };
+// SetAside: moved to the DLX folder unprocessed (its body is damaged: a later run would only
+// fail on it again).
+enum class DownloadEnd { Filed, LeftInPlace, Skipped, SetAside };
 
 struct DownloadReport {
     std::string download;
@@ -73,6 +75,10 @@ public:
 
 private:
     std::filesystem::path folder_of(FolderKind kind) const;
+    // The name to file `name` under in `folder`: itself, except that in the satellite folder a
+    // name of the engine's own files becomes "name.1" .. "name.99" (the first free one), so that a
+    // received file never replaces, or poses as, one of the engine's.
+    std::string filing_name(const std::filesystem::path& folder, const std::string& name) const;
     std::vector<std::string> matching_downloads() const;
 
     DispoConfig config_;

@@ -8,12 +8,6 @@ namespace {
 
 char upper_char(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-std::string until_blank(std::string_view s)
-{
-    auto blank = s.find(' ');
-    return std::string(s.substr(0, blank));
-}
-
 } // namespace
 
 std::string to_upper(std::string_view text)
@@ -24,46 +18,34 @@ std::string to_upper(std::string_view text)
     return out;
 }
 
+bool is_engine_file_name(std::string_view name)
+{
+    const std::string up = to_upper(name);
+    if (up.rfind("BREK", 0) == 0)
+        return true;
+    const auto dot = up.rfind('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string_view ext = std::string_view(up).substr(dot);
+    for (std::string_view e : {".DL", ".HOL", ".ACT", ".DLX", ".PFH", ".OUT", ".UL"})
+        if (ext == e)
+            return true;
+    return false;
+}
+
 bool contains_ignoring_case(std::string_view text, std::string_view part)
 {
     return to_upper(text).find(to_upper(part)) != std::string::npos;
 }
 
-std::string body_file_name(const DownloadHeader& h)
+std::string body_file_name(const DownloadHeader& h, std::uint32_t file_number)
 {
-    std::string name;
-    if (h.user_file_name) {
-        name = *h.user_file_name;
-    } else {
-        name = until_blank(h.name.value_or(""));
-        std::string ext = until_blank(h.extension.value_or(""));
-        if (!ext.empty())
-            name += "." + ext;
-    }
-    if (auto slash = name.rfind('\\'); slash != std::string::npos)
-        name.erase(0, slash + 1);
-    if (auto colon = name.find(':'); colon != std::string::npos)
-        name.erase(0, colon + 1);
-    if (name.size() > 13)
-        name.resize(13);
-    return name;
+    return header_disk_name(h.user_file_name, h.name, h.extension, file_number);
 }
 
 std::string safe_file_name(std::string_view name, std::uint32_t file_number)
 {
-    std::string out;
-    for (char c : name) {
-        auto u = static_cast<unsigned char>(c);
-        bool bad = u < 0x20 || u >= 0x7F || c == '/' || c == '\\' || c == ':';
-        out.push_back(bad ? '_' : c);
-    }
-    if (!out.empty() && out[0] == '-')
-        out[0] = '_';
-    if (out == "." || out == "..")
-        out.assign(out.size(), '_');
-    if (out.empty())
-        out = file_number_name(file_number);
-    return out;
+    return safe_component(name, file_number);
 }
 
 std::uint8_t type_for_name(std::uint8_t type, std::string_view name)

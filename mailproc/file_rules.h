@@ -11,14 +11,18 @@
 
 namespace orva::mailproc {
 
-// Item 38, else item 2 "." item 3 (blanks end each), reduced to the last path component and at
-// most 13 characters. Not yet safe to use as a file name: see safe_file_name.
-std::string body_file_name(const DownloadHeader& header);
+// The body's file name on disk: the one rule the directory viewer finds it by (header_disk_name).
+std::string body_file_name(const DownloadHeader& header, std::uint32_t file_number);
 
 // A single, harmless component for a name that came from the satellite or an archive: no "/",
 // "\\", ":", control or non-ASCII bytes (each becomes "_"), no leading "-", never "." or "..",
 // never empty (the file number names it then).
 std::string safe_file_name(std::string_view name, std::uint32_t file_number);
+
+// A name the engine keeps in the satellite folder for its own work: "Brek..." files, downloads
+// and their hole lists (".DL", ".HOL", ".ACT", ".DLX", ".PFH") and the upload queue (".OUT",
+// ".UL"), in any case.
+bool is_engine_file_name(std::string_view name);
 
 bool contains_ignoring_case(std::string_view text, std::string_view part);
 std::string to_upper(std::string_view text);

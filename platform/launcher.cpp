@@ -360,6 +360,12 @@ Result<int> Process::wait_or_kill(std::chrono::milliseconds limit)
     return make_error(name_ + " did not finish within " + std::to_string(limit.count()) + " ms and was stopped", ETIMEDOUT);
 }
 
+void Process::terminate()
+{
+    if (pid_ > 0 && !result_)
+        ::kill(pid_, SIGTERM);
+}
+
 void Process::kill()
 {
     if (pid_ > 0 && !result_)

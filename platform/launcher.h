@@ -71,6 +71,8 @@ public:
     // Waits up to `limit`, then kills it: a program that overran is an error.
     Result<int> wait_or_kill(std::chrono::milliseconds limit);
     void kill();
+    // Asks it to end (SIGTERM), as a desktop asks a window to close.
+    void terminate();
 
 private:
     friend class Launcher;

@@ -22,6 +22,6 @@ if(ORVA_BUILD_APPS)
 endif()
 if(TARGET tools_station_commands_test)
   target_compile_definitions(tools_station_commands_test PRIVATE
-    ORVA_PASSES="$<TARGET_FILE:orva-passes>" ORVA_HELMO="$<TARGET_FILE:helmo>")
-  add_dependencies(tools_station_commands_test orva-passes helmo)
+    ORVA_PASSES="$<TARGET_FILE:orva-passes>" ORVA_HELMO="$<TARGET_FILE:helmo>" ORVA_SETUP="$<TARGET_FILE:orva-setup>")
+  add_dependencies(tools_station_commands_test orva-passes helmo orva-setup)
 endif()

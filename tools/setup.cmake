@@ -1,4 +1,13 @@
-orva_library(NAME orva_tools_setup SOURCES setup/demo_station.cpp DEPS orva_common_settings)
+# The demo station's element sets are compiled in, so `orva setup --demo` works from any folder.
+set(ORVA_DEMO_ELEMENTS_NAME demo-elements-2026-342.txt)
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/setup/data/${ORVA_DEMO_ELEMENTS_NAME} ORVA_DEMO_ELEMENTS_TEXT)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/setup/data/${ORVA_DEMO_ELEMENTS_NAME})
+configure_file(setup/demo_elements.cpp.in ${CMAKE_CURRENT_BINARY_DIR}/demo_elements.cpp @ONLY)
+
+orva_library(NAME orva_tools_setup
+  SOURCES setup/demo_station.cpp ${CMAKE_CURRENT_BINARY_DIR}/demo_elements.cpp
+  DEPS orva_common_settings orva_common_elements orva_common_element_import)
 orva_program(NAME orva-setup SOURCES setup/main.cpp DEPS orva_tools_setup)
 
 orva_test(MODULE tools NAME tools_setup_test

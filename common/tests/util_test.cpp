@@ -129,6 +129,27 @@ TEST(FileNames, NumbersAreUpperCaseHexAndFoundInAnyCase)
     EXPECT_FALSE(find_file_nocase(dir.path / "absent", "x"));
 }
 
+// The one rule both the mail processor (filing) and the directory viewer (finding) use for a
+// header's file on disk.
+TEST(FileNames, HeaderDiskNameIsOneHarmlessComponent)
+{
+    using S = std::optional<std::string>;
+    auto disk = [](S user, S name, S ext) { return header_disk_name(user, name, ext, 0x1A2B); };
+    EXPECT_EQ(disk(std::nullopt, "KEPS    ", "   "), "KEPS");
+    EXPECT_EQ(disk(std::nullopt, "MY FILE ", "TXT"), "MY.TXT");
+    EXPECT_EQ(disk("photo.jpg", "PHOTO   ", "JPG"), "photo.jpg"); // item 38 wins, its case kept
+    EXPECT_EQ(disk("C:\\DOS\\DIR\\ORBS123A.ELE", std::nullopt, std::nullopt), "ORBS123A.ELE");
+    EXPECT_EQ(disk("A:VERYLONGFILENAME.TEXT", std::nullopt, std::nullopt), "VERYLONGFILEN");
+    EXPECT_EQ(disk("../../etc/passwd", std::nullopt, std::nullopt), "passwd");
+    EXPECT_EQ(disk("a/b\\..", std::nullopt, std::nullopt), "__");
+    EXPECT_EQ(disk("-rf", std::nullopt, std::nullopt), "_rf");
+    EXPECT_EQ(disk(std::string("bad\x01\xff name"), std::nullopt, std::nullopt), "bad__ name");
+    EXPECT_EQ(disk(std::string("cut\0rest", 8), std::nullopt, std::nullopt), "cut");
+    EXPECT_EQ(disk(std::nullopt, std::string("AB/C\0\0\0\0", 8), "T:X"), "X"); // the last component only
+    EXPECT_EQ(disk(std::nullopt, std::nullopt, std::nullopt), "1A2B");
+    EXPECT_EQ(disk("dir/", std::nullopt, std::nullopt), "1A2B");
+}
+
 TEST(StationTime, DiskAndTextForms)
 {
     StationTime t = from_disk32(-1);

@@ -778,7 +778,13 @@ void TesselWindow::open_setup()
     SetupBox box(settings_, this);
     if (box.exec() != QDialog::Accepted)
         return;
-    settings_ = box.result(settings_);
+    apply_setup(box.result(settings_));
+}
+
+void TesselWindow::apply_setup(const settings::TesselSettings& chosen)
+{
+    settings_ = chosen;
+    model_.set_mark_never(settings_.mark_never != 0);
     if (options_.store)
         for (const char* name : {"Maximum PFH Files", "Maximum Messages", "Load BBS", "Mark Never", "Strings on Toolbar"})
             (void)settings::write_one(*options_.store, settings::keys::tessel, settings::tessel_fields(), settings_, name);

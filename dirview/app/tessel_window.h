@@ -78,6 +78,8 @@ public:
     void custom_search(const SearchFields& fields);
     void open_custom_search(); // the "File Search" box
     void open_setup();
+    // The setup box's values: stored, and in effect at once for the open satellite.
+    void apply_setup(const settings::TesselSettings& chosen);
     void choose_font();
     void print_directory();
     bool print_to(QPrinter& printer); // the whole display list

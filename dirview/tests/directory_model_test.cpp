@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "common/file_names.h"
+
 #include <sys/wait.h>
+#include <future>
 #include <unistd.h>
 
 namespace orva::dirview {
@@ -257,6 +260,34 @@ TEST(StatusView, TakesTheOldestPlainRecordElseRecordZero)
     view->set_status(5002, 3, 1'800'000'002);
     EXPECT_EQ(view->status_of(1), kStatusUnknown);
     EXPECT_EQ(view->status_of(5002), 0x83);
+}
+
+// The engine hands a record to another file under the table lock. A mark must not find the
+// record before that and write it after: it waits for the lock, then finds its file gone and takes
+// a record of its own, and the other file keeps its status.
+TEST(StatusView, MarkingWaitsWhileTheEngineHandsARecordOver)
+{
+    TempDir dir;
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> records;
+    for (std::uint32_t i = 0; i < 1000; ++i)
+        records.push_back({i + 1, std::uint8_t(i == 10 ? 0x04 : 0x0A)});
+    write_status_table(dir.path(), records);
+    auto view = StatusView::open(dir.path());
+    ASSERT_TRUE(view);
+    // The engine's own opening of the table (its own lock owner).
+    auto engine = platform::SharedRecordFile::open(dir.path() / kStatusFileName, kStatusRecordSize, kStatusRecords);
+    ASSERT_TRUE(engine);
+    auto lock = engine->lock_table();
+    ASSERT_TRUE(lock);
+    auto marking = std::async(std::launch::async, [&] { return view->set_status(11, 9, 1'800'000'000); });
+    // Not done while the engine holds the table (a fixed wait: this checks that nothing happens).
+    EXPECT_EQ(marking.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    std::uint8_t r[kStatusRecordSize] = {0x88, 0x13, 0, 0, 0, 0, 0, 0, 0x0A, 0, 0, 0}; // record 10 -> file 5000
+    ASSERT_TRUE(lock->write(10, r));
+    { auto released = std::move(*lock); }
+    EXPECT_TRUE(marking.get());
+    EXPECT_EQ(view->status_of(5000), 0x0A);
+    EXPECT_EQ(view->status_of(11), 0x99);
 }
 
 TEST(DirectoryModel, DuplicatesLaterUploadWinsWhicheverIsReadFirst)
@@ -510,6 +541,42 @@ TEST(DirectoryModel, EntryPathsStayInsideTheSatelliteFolders)
     c.process_bbs = true;
     ASSERT_TRUE(m.open(c).loaded);
     EXPECT_FALSE(path(1));
+}
+
+// Files as the mail processor names them (the sender's case, odd bytes made harmless) are found
+// by View and Delete: both programs take the name from header_disk_name, and Tessel looks it up
+// without regard to case.
+TEST(DirectoryModel, FindsFilesUnderTheNamesTheMailProcessorGives)
+{
+    TempDir root;
+    DirectoryConfig c = make_config(root.path());
+    pfh::PfhHeader photo = header(0x38);
+    photo.file_type = 16;
+    photo.user_file_name = "photo.jpg";
+    pfh::PfhHeader odd = header(0x39);
+    odd.file_type = 99;
+    odd.user_file_name = std::string("a:b\x01" "c.txt");
+    write_directory(c.folders.satellite, {photo, odd});
+    const std::string photo_name = header_disk_name(photo.user_file_name, photo.file_name, photo.file_ext, 0x38);
+    const std::string odd_name = header_disk_name(odd.user_file_name, odd.file_name, odd.file_ext, 0x39);
+    ASSERT_EQ(photo_name, "photo.jpg");
+    ASSERT_EQ(odd_name, "b_c.txt");
+    write_file(c.folders.image / photo_name, {1});
+    write_file(c.folders.image / "photo.PFH", {1});
+    write_file(c.folders.unknown / odd_name, {1});
+    platform::ManualClock clock;
+    DirectoryModel m(clock);
+    ASSERT_TRUE(m.open(c).loaded);
+    ASSERT_TRUE(m.select_mode(kModeAll));
+    EXPECT_EQ(m.find(0x38)->file_name, "PHOTO.JPG"); // shown upper-cased as before
+    EXPECT_EQ(m.entry_path(*m.find(0x38)), c.folders.image / "photo.jpg");
+    EXPECT_EQ(m.entry_path(*m.find(0x39)), c.folders.unknown / "b_c.txt");
+    DeleteResult d = m.delete_files(*m.row_of(0x38));
+    EXPECT_EQ(d.deleted.size(), 2u);
+    EXPECT_FALSE(fs::exists(c.folders.image / "photo.jpg"));
+    EXPECT_FALSE(fs::exists(c.folders.image / "photo.PFH"));
+    d = m.delete_files(*m.row_of(0x39));
+    EXPECT_FALSE(fs::exists(c.folders.unknown / "b_c.txt"));
 }
 
 TEST(DirectoryModel, DeleteRemovesOnlyTheEntrysPieces)

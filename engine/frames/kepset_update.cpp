@@ -1,7 +1,7 @@
 #include "engine/frames/kepset_update.h"
 
 #include "common/elements/kep_database.h"
-#include "station/import/element_import.h"
+#include "common/element_import/element_import.h"
 
 namespace orva::engine {
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 #include <algorithm>
 #include <fstream>
 
@@ -196,6 +199,24 @@ struct RefusalCase {
     int reason; // -1: no log entry
 };
 
+// Printed in test listings and failures: the case itself, never its bytes (pointers included).
+void PrintTo(const RefusalCase& c, std::ostream* os)
+{
+    *os << (c.after_data_end ? "after data end" : "before data") << ", code " << c.code << " -> " << c.ends_as;
+}
+
+std::string refusal_name(const ::testing::TestParamInfo<RefusalCase>& info)
+{
+    return std::string(info.param.after_data_end ? "AfterDataEnd" : "BeforeData") + "Code" + std::to_string(info.param.code);
+}
+
+TEST(RefusalCases, PrintAndNameWithoutBytes)
+{
+    const RefusalCase c{true, 14, "The file has a corrupt header.", "ABC.ULX", 2};
+    EXPECT_EQ(::testing::PrintToString(c), "after data end, code 14 -> ABC.ULX");
+    EXPECT_EQ(refusal_name(::testing::TestParamInfo<RefusalCase>(c, 3)), "AfterDataEndCode14");
+}
+
 class RefusalTest : public ClientTest, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(RefusalTest, TextRenameAndLogAsTheTableSays) {
@@ -238,7 +259,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{true, 14, "The file has a corrupt header.", "ABC.ULX", 2},
                       RefusalCase{true, 15, "The file has a corrupt header.", "ABC.ULX", 2},
                       RefusalCase{true, 16, "The file has a corrupt body.", "ABC.ULX", 3},
-                      RefusalCase{true, 99, nullptr, "ABC.PUL", 0}));
+                      RefusalCase{true, 99, nullptr, "ABC.PUL", 0}),
+    refusal_name);
 
 TEST_F(ClientTest, ImpossibleOffsetOrShortGoIsUnexpectedAndKeepsThePul) {
     write_bytes(dir / "ABC.PUL", pattern_bytes(500, 6));

@@ -19,7 +19,12 @@ DispoWindow::DispoWindow(DispoConfig config, QWidget* parent) : QWidget(parent, 
             QString text = QString::fromStdString(line);
             QMetaObject::invokeMethod(this, [this, text] { set_status(text); }, Qt::QueuedConnection);
         },
-        [this] { QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection); },
+        [this] {
+            QMetaObject::invokeMethod(this, [this] {
+                worker_done_ = true;
+                close();
+            }, Qt::QueuedConnection);
+        },
         [] { QMetaObject::invokeMethod(qApp, [] { QApplication::beep(); }, Qt::QueuedConnection); });
 }
 
@@ -48,8 +53,15 @@ void DispoWindow::paintEvent(QPaintEvent*)
 
 void DispoWindow::closeEvent(QCloseEvent* event)
 {
-    // Closing early lets the current download finish; nothing is left half filed.
-    worker_->request_stop();
+    // Closing early lets the current download finish; nothing is left half filed. The window
+    // goes at once and the worker ends on its own thread (an extractor may run for minutes);
+    // its end closes the window again, for good.
+    if (started_ && !worker_done_) {
+        worker_->request_stop();
+        hide();
+        event->ignore();
+        return;
+    }
     worker_.reset();
     event->accept();
     emit finished();

@@ -31,6 +31,7 @@ private:
     QString status_;
     std::unique_ptr<DispoWorker> worker_;
     bool started_ = false;
+    bool worker_done_ = false;
 };
 
 } // namespace orva::mailproc

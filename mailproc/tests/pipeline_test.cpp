@@ -230,6 +230,31 @@ TEST_F(Pipeline, GatewayFileMovesWholeIntoBbs)
     EXPECT_TRUE(poster.posts.empty());
 }
 
+// With the folders left empty everything is filed in the satellite folder itself: a received
+// file named like one of the engine's own never replaces it (nor poses as one), it gets a
+// numbered name.
+TEST_F(Pipeline, FilesNamedLikeTheEnginesOwnGetNumberedNamesInTheSatelliteFolder)
+{
+    for (const char* value : {"BBS Directory", "Unknown Directory", "Binary Directory"})
+        ASSERT_TRUE(store->write_string("SOFTWARE\\Orva\\Satellites\\AO-16", value, ""));
+    std::ofstream(sat_dir / "Brek0003.PFH") << "engine directory";
+    std::ofstream(sat_dir / "1A2B.HOL") << "engine holes";
+    put_download(header(0x7101, "BREK0003", "PFH", 2), "bulletin");   // a bulletin, replaced by design elsewhere
+    put_download(header(0x7102, "1A2B", "HOL", 12), "binary");        // a binary
+    put_download(header(0x7103, "QUEUED", "OUT", 3), "not for upload"); // would join the upload queue
+    put_download(header(0x7104, "GATE", "TXT", 18), "gateway");        // moved whole as 7104.DL
+    auto reports = run_dispo();
+    ASSERT_EQ(reports.size(), 4u);
+    EXPECT_EQ(read(sat_dir / "Brek0003.PFH"), "engine directory");
+    EXPECT_EQ(read(sat_dir / "1A2B.HOL"), "engine holes");
+    EXPECT_EQ(read(sat_dir / "BREK0003.PFH.1"), "bulletin");
+    EXPECT_EQ(read(sat_dir / "1A2B.HOL.1"), "binary");
+    EXPECT_EQ(read(sat_dir / "QUEUED.OUT.1"), "not for upload");
+    EXPECT_FALSE(fs::exists(sat_dir / "QUEUED.OUT"));
+    EXPECT_TRUE(fs::exists(sat_dir / "7104.DL.1"));
+    EXPECT_FALSE(fs::exists(sat_dir / "7104.DL"));
+}
+
 TEST_F(Pipeline, LeftOverWorkingFolderGivesTheNextName)
 {
     fs::create_directories(folder("Image Directory") / "7003");
@@ -253,7 +278,9 @@ TEST_F(Pipeline, HeaderChecksumErrorIsLoggedAndTheFileStillFiled)
     EXPECT_TRUE(fs::exists(folder("DLX Directory") / "8000.DLX"));
 }
 
-TEST_F(Pipeline, BodyChecksumErrorIsLoggedAndTheDownloadLeftAlone)
+// A damaged body files nothing, but the download goes to the DLX folder unchanged: left in
+// place, every later run would take it and log it again.
+TEST_F(Pipeline, BodyChecksumErrorIsLoggedAndTheDownloadSetAsideInDlx)
 {
     auto file = pfh::build_pfh_file(header(0x8001, "NOTE", "TXT", 0), bytes("some text"));
     file.back() ^= 0x01;
@@ -261,13 +288,21 @@ TEST_F(Pipeline, BodyChecksumErrorIsLoggedAndTheDownloadLeftAlone)
     const auto before = tree(root);
     auto reports = run_dispo();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].end, DownloadEnd::LeftInPlace);
+    EXPECT_EQ(reports[0].end, DownloadEnd::SetAside);
     EXPECT_EQ(error_log(), "AO-16            8001  Body Checksum error.\n"
                            "AO-16            8001  Error extracting file.\n");
+    EXPECT_FALSE(fs::exists(dl));
+    EXPECT_EQ(read(folder("DLX Directory") / "8001.DLX"), as_string(file));
     auto after = tree(root);
     after.erase("orva/" + std::string(error_log_name));
-    EXPECT_EQ(after, before);
-    EXPECT_EQ(read(dl), as_string(file));
+    after.erase(fs::relative(folder("DLX Directory") / "8001.DLX", root).string());
+    auto expected = before;
+    expected.erase(fs::relative(dl, root).string());
+    EXPECT_EQ(after, expected);
+    // A second run finds nothing to take and logs nothing more.
+    EXPECT_TRUE(run_dispo().empty());
+    EXPECT_EQ(error_log(), "AO-16            8001  Body Checksum error.\n"
+                           "AO-16            8001  Error extracting file.\n");
     bool shown = false;
     for (const auto& l : status_lines)
         shown = shown || l == "[*.DL<>8001.DL>] Error extracting file";
@@ -283,18 +318,18 @@ TEST_F(Pipeline, TruncatedAndGarbageDownloadsAreLoggedAndLeftAlone)
     auto whole = pfh::build_pfh_file(header(0x8004, "NOTE", "TXT", 0), bytes("x"));
     whole.resize(20); // cut inside the header
     put_download(0x8004, whole);
-    const auto before = tree(root);
     auto reports = run_dispo();
     ASSERT_EQ(reports.size(), 3u);
     for (const auto& r : reports)
-        EXPECT_EQ(r.end, DownloadEnd::LeftInPlace) << r.download;
+        EXPECT_EQ(r.end, r.file_number == 0x8002 ? DownloadEnd::SetAside : DownloadEnd::LeftInPlace) << r.download;
     EXPECT_EQ(error_log(), "AO-16            8002  Body Checksum error.\n"
                            "AO-16            8002  Error extracting file.\n"
                            "AO-16            8003  The PFH is invalid\n"
                            "AO-16            8004  The PFH is invalid\n");
-    auto after = tree(root);
-    after.erase("orva/" + std::string(error_log_name));
-    EXPECT_EQ(after, before);
+    EXPECT_TRUE(fs::exists(folder("DLX Directory") / "8002.DLX"));
+    EXPECT_EQ(names_in(sat_dir).count("8002.DL"), 0u);
+    EXPECT_EQ(names_in(sat_dir).count("8003.DL"), 1u);
+    EXPECT_EQ(names_in(sat_dir).count("8004.DL"), 1u);
     EXPECT_TRUE(poster.posts.empty());
 }
 

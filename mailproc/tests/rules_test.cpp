@@ -80,15 +80,15 @@ TEST(BodyFileName, FromItem38OrNameAndExtension)
     DownloadHeader d;
     d.name = "KEPS    ";
     d.extension = "   ";
-    EXPECT_EQ(body_file_name(d), "KEPS");
+    EXPECT_EQ(body_file_name(d, 1), "KEPS");
     d.extension = "TXT";
-    EXPECT_EQ(body_file_name(d), "KEPS.TXT");
+    EXPECT_EQ(body_file_name(d, 1), "KEPS.TXT");
     d.name = "MY FILE ";
-    EXPECT_EQ(body_file_name(d), "MY.TXT");
+    EXPECT_EQ(body_file_name(d, 1), "MY.TXT");
     d.user_file_name = "C:\\DOS\\DIR\\ORBS123A.ELE";
-    EXPECT_EQ(body_file_name(d), "ORBS123A.ELE");
+    EXPECT_EQ(body_file_name(d, 1), "ORBS123A.ELE");
     d.user_file_name = "A:VERYLONGFILENAME.TEXT";
-    EXPECT_EQ(body_file_name(d), "VERYLONGFILEN");
+    EXPECT_EQ(body_file_name(d, 1), "VERYLONGFILEN");
 }
 
 TEST(SafeFileName, EveryHostileNameBecomesOneHarmlessComponent)

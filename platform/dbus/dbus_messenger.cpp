@@ -307,13 +307,21 @@ private:
         QDBusConnectionInterface* bus = connection_.interface();
         if (bus == nullptr || to.window_class.empty())
             return std::nullopt;
+        const QString prefix = qs(window_bus_prefix(to.window_class));
         if (!to.title.empty()) {
             std::string name = window_bus_name(to.window_class, to.title);
             if (bus->isServiceRegistered(qs(name)).value())
                 return name;
+            // Titles match without regard to case, as the desktop's window search does: the
+            // encoded letters stand for themselves, so the encoded names compare case-blind.
+            QStringList names = bus->registeredServiceNames().value().filter(prefix);
+            names.sort();
+            const QString wanted = qs(name);
+            for (const QString& n : names)
+                if (n.compare(wanted, Qt::CaseInsensitive) == 0)
+                    return ss(n);
             return std::nullopt;
         }
-        const QString prefix = qs(window_bus_prefix(to.window_class));
         QStringList names = bus->registeredServiceNames().value().filter(prefix);
         names.sort();
         for (const QString& name : names)

@@ -211,6 +211,27 @@ TEST_F(BusTest, OwnWindowOnTheSameThreadAnswersDirectlyAndFollowsItsTitle)
     EXPECT_TRUE(messenger->create_window("Brek:MAIN", "Brek", {}, true)); // the class is free again
 }
 
+// A title is found whatever its case (a satellite's stored name may differ in case from the
+// title the window registered), but only that title.
+TEST_F(BusTest, TitlesMatchWithoutRegardToCase)
+{
+    std::vector<WindowMessage> got;
+    WindowHandlers handlers;
+    handlers.on_message = [&](const WindowMessage& m) {
+        got.push_back(m);
+        return 0;
+    };
+    auto window = messenger->create_window("Tessel", "Tessel [AO-16]", handlers);
+    ASSERT_TRUE(window) << window.error().message;
+    EXPECT_TRUE(messenger->exists({"Tessel", "Tessel [ao-16]"}));
+    EXPECT_TRUE(messenger->exists({"Tessel", "TESSEL [AO-16]"}));
+    EXPECT_FALSE(messenger->exists({"Tessel", "Tessel [AO-17]"}));
+    EXPECT_FALSE(messenger->exists({"tessel", "Tessel [AO-16]"})); // classes stay exact
+    ASSERT_TRUE(messenger->post({"Tessel", "Tessel [ao-16]"}, {2028, 0, 0x1A2B}));
+    ASSERT_TRUE(spin_until([&] { return got.size() == 1; }));
+    EXPECT_EQ(got.back(), (WindowMessage{2028, 0, 0x1A2B}));
+}
+
 Bytes change(std::uint32_t k)
 {
     Bytes data(4 + k % 300, static_cast<std::uint8_t>(k));

@@ -196,6 +196,19 @@ void StationHost::restart_search(std::int64_t t)
     search_->start(t, days);
 }
 
+void StationHost::keep_searching(std::int64_t t)
+{
+    // The worker ends when every satellite has a pass beyond its horizon; a pass leaving the
+    // schedule, or the horizon moving on, puts satellites back on the list for a new worker.
+    // Checked once a minute: a satellite that is never above the horizon would otherwise start
+    // a worker every second.
+    if (!search_ || t - last_search_check_ < 60 || (!manual() && !search_->finished().is_set()))
+        return;
+    last_search_check_ = t;
+    if (core_->search_wanted(t))
+        restart_search(t);
+}
+
 Result<elements::KepDatabase> StationHost::load_database() const
 {
     return elements::KepDatabase::load(elements::kep_database_path(suite_dir_));
@@ -237,6 +250,7 @@ void StationHost::step()
         }
     }
     core_->tick(t);
+    keep_searching(t);
     rig_minute(t);
     drive_pass();
     if (server_) {
@@ -346,9 +360,18 @@ void StationHost::run_event(const EventEntry& event)
             log("event " + event.name + ": cannot open the store: " + store.error().message);
             return;
         }
-        (void)record_event_start(*store, event, std::uint32_t(now()));
+        // Found again by its name: the operator may have deleted or renamed the key since.
+        std::optional<std::string> key = find_event_key(*store, event.name);
+        if (!key) {
+            log("event " + event.name + ": its key no longer exists; not run");
+            return;
+        }
+        EventEntry found = event;
+        found.key_path = *key;
+        if (Status s = record_event_start(*store, found, std::uint32_t(now())); !s)
+            log("event " + event.name + ": cannot record the start: " + s.error().message);
         HostEventRunner runner(*store, launcher_, messenger_.get(), stop, now(), [this](const std::string& l) { log(l); });
-        EventRun run = run_event_once(event, runner);
+        EventRun run = run_event_once(found, runner);
         log("event " + event.name + ": " + run.outcome.message);
         if (Status s = record_event_end(*store, event, run, std::uint32_t(now())); !s)
             log("event " + event.name + ": cannot record the run: " + s.error().message);
@@ -425,6 +448,7 @@ Status StationHost::start_program(const std::string& command, const ProgramSetti
     if (!p)
         return p.error();
     program_ = std::move(*p);
+    program_started_ = now();
     return {};
 }
 
@@ -432,9 +456,11 @@ bool StationHost::find_program_window()
 {
     if (!program_ || !program_->running())
         return false;
-    // The engine has a window to find; another program counts as shown while it runs.
-    bool engine = program_->name().find("brek") != std::string::npos;
-    return !engine || messenger_->exists(engine_window());
+    // The pass's window is found by its title; a program that opens none on the bus counts as
+    // shown once it has run a few seconds (the engine's window is up well within that).
+    if (messenger_ && messenger_->exists(engine_window()))
+        return true;
+    return now() - program_started_ >= kWindowlessProgramGrace;
 }
 
 bool StationHost::program_window_is_engine(const std::string& name)
@@ -452,8 +478,15 @@ void StationHost::post_to_engine(std::uint32_t message, std::uint32_t word, std:
 
 void StationHost::close_program_window()
 {
-    if (messenger_ && messenger_->exists(engine_window()))
+    if (messenger_ && messenger_->exists(engine_window())) {
         (void)messenger_->post(engine_window(), {kMsgCloseWindow, 0, 0});
+        return;
+    }
+    // A program without a window on the bus gets the desktop's close request as a terminate.
+    if (program_ && program_->running()) {
+        log("pass end: asking " + program_->name() + " to close");
+        program_->terminate();
+    }
 }
 
 void StationHost::forget_program() { program_.reset(); }

@@ -33,6 +33,8 @@ namespace orva::station {
 // The close request posted to a program's window at the end of a pass (the desktop's own
 // close message number).
 inline constexpr std::uint32_t kMsgCloseWindow = 16;
+// Seconds a started program may take to open the pass's window before it counts as windowless.
+inline constexpr std::int64_t kWindowlessProgramGrace = 5;
 
 struct HostOptions {
     // A clock the test moves: no timers run and the search runs to its end at once; step()
@@ -136,6 +138,11 @@ private:
     std::vector<std::jthread> event_threads_;
     std::function<void(const std::string&)> tap_;
     bool shut_down_ = false;
+
+    // Restarts the search worker when satellites wait on the search list.
+    void keep_searching(std::int64_t now);
+    std::int64_t last_search_check_ = 0;
+    std::int64_t program_started_ = 0;
 
     // Rotator, radio and DSP modem.
     void start_rig(const elements::ObserverSite& home);

@@ -1,5 +1,7 @@
 #include "station/core/event_run.h"
 
+#include "common/settings/keys.h"
+
 namespace orva::station {
 
 EventRun run_event_once(const EventEntry& event, EventRunner& runner)
@@ -46,19 +48,51 @@ EventRun run_event_once(const EventEntry& event, EventRunner& runner)
     return r;
 }
 
+std::optional<std::string> find_event_key(const platform::Store& store, const std::string& name)
+{
+    std::vector<std::string> subkeys = store.subkeys(settings::keys::helmo_events);
+    if (subkeys.size() > kEventKeysSearched)
+        subkeys.resize(kEventKeysSearched);
+    for (const std::string& sub : subkeys) {
+        std::string path = platform::join_key_path(settings::keys::helmo_events, sub);
+        if (store.read_string(path, "Name", 260).value_or("") == name)
+            return path;
+    }
+    return std::nullopt;
+}
+
+namespace {
+// The key is looked up again for every write: the operator may have deleted or renamed the
+// event while it ran, and a write by the old path would bring back a key holding only these
+// values.
+Result<std::string> event_key(const platform::Store& store, const EventEntry& event)
+{
+    std::optional<std::string> key = find_event_key(store, event.name);
+    if (!key)
+        return make_error("the event \"" + event.name + "\" no longer exists; its run is not recorded");
+    return *key;
+}
+} // namespace
+
 Status record_event_start(platform::Store& store, const EventEntry& event, std::uint32_t now)
 {
-    return store.write_integer(event.key_path, "Last Run Time", now);
+    Result<std::string> key = event_key(store, event);
+    if (!key)
+        return key.error();
+    return store.write_integer(*key, "Last Run Time", now);
 }
 
 Status record_event_end(platform::Store& store, const EventEntry& event, const EventRun& run, std::uint32_t now)
 {
     if (!run.finished || run.skipped)
         return {};
+    Result<std::string> key = event_key(store, event);
+    if (!key)
+        return key.error();
     if (run.outcome.success)
-        if (Status s = store.write_integer(event.key_path, "Last Success Time", now); !s)
+        if (Status s = store.write_integer(*key, "Last Success Time", now); !s)
             return s;
-    return store.write_integer(event.key_path, "Last Return", run.outcome.result);
+    return store.write_integer(*key, "Last Return", run.outcome.result);
 }
 
 } // namespace orva::station

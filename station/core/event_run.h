@@ -40,6 +40,12 @@ struct EventRun {
 
 EventRun run_event_once(const EventEntry& event, EventRunner& runner);
 
+// The event's key, found by its "Name" among the first keys under the events key; none when the
+// event was deleted.
+inline constexpr std::size_t kEventKeysSearched = 100;
+std::optional<std::string> find_event_key(const platform::Store& store, const std::string& name);
+
+// Written into the key found by the event's name (an error, and nothing written, when it is gone):
 // "Last Run Time" when the run starts; at its end "Last Success Time" only for a success (a
 // failure leaves the last success as it was) and "Last Return" for any finished run.
 Status record_event_start(platform::Store& store, const EventEntry& event, std::uint32_t now);

@@ -149,8 +149,19 @@ void StationCore::build_schedule(const platform::Store& store, const elements::K
     LoadedSchedule loaded = load_schedule_file(schedule_file);
     if (loaded.warning)
         io_.warn(*loaded.warning, "Helmo");
-    for (const std::string& gone : schedule_.load_entries(loaded.entries, now))
-        io_.warn(not_in_database_text(gone), "Helmo");
+    // Saved passes of a satellite no longer scheduled are dropped; the notice says why.
+    for (const std::string& gone : schedule_.load_entries(loaded.entries, now)) {
+        Result<settings::SatelliteRecord> rec = settings::read_satellite(store, gone, settings::Program::Helmo);
+        if (rec && rec->state > 1)
+            io_.log("saved passes of " + gone + " dropped: its State is " + std::to_string(rec->state) +
+                    (rec->state == 2 ? " (Disable)" : "") + ", so it is not scheduled");
+        else if (!rec)
+            io_.log("saved passes of " + gone + " dropped: it is not a satellite of this station");
+        else if (db.find_by_name(gone) < 0)
+            io_.warn(not_in_database_text(gone), "Helmo");
+        else
+            io_.log("saved passes of " + gone + " dropped: its elements could not be used");
+    }
     for (const auto& s : schedule_.satellites())
         if (s->search_time < now + schedule_.config().schedule_days * 86400)
             schedule_.join_search_list(*s);
@@ -217,6 +228,14 @@ bool StationCore::search_sweep(std::int64_t now, std::int64_t horizon_end)
         return false;
     if (schedule_.search_sweep(now, horizon_end) > 0)
         dispatch_locked(now);
+    return schedule_.search_list_size() > 0;
+}
+
+bool StationCore::search_wanted(std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    for (const auto& s : schedule_.satellites())
+        schedule_.research_satellite(s->track.name, now);
     return schedule_.search_list_size() > 0;
 }
 
@@ -498,8 +517,11 @@ bool StationCore::station_ended()
 void StationCore::mark_never_again()
 {
     std::lock_guard lock(mutex_);
-    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos))
-        e->never_again = true;
+    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos)) {
+        e->last_run_end = kNeverRunsAgain;
+        e->ended_by_station = 0;
+        e->run_now = 0;
+    }
     state_.running = RunningPass{};
     state_.next_wake = 0;
 }

@@ -73,6 +73,9 @@ public:
     // calls it until false or told to stop.
     bool search_sweep(std::int64_t now, std::int64_t horizon_end);
     void run_search(std::int64_t now);
+    // Satellites whose search has fallen inside the horizon again join the search list; true when
+    // the list is not empty (a search worker is wanted).
+    bool search_wanted(std::int64_t now);
     void redo_schedule(std::int64_t now, const std::filesystem::path& schedule_file);
 
     // One round of the tracking loop. A satellite whose next AOS or LOS has passed gets a

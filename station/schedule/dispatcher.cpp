@@ -59,11 +59,12 @@ std::vector<DispatchAction> dispatch(Schedule& schedule, DispatcherState& st, Di
             continue;
         }
         std::int32_t eff = e.priority;
-        if (e.run_now) {
-            eff = 0;
-        } else if (e.never_again) {
+        if (e.last_run_end >= kNeverRunsAgain) { // even a "Run Now" cannot start it
             e.effective_priority = kCannotRun;
             continue;
+        }
+        if (e.run_now) {
+            eff = 0;
         } else if (e.last_run_end != 0) {
             if (e.ended_by_station) {
                 eff += 75;

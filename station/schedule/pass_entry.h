@@ -13,6 +13,10 @@ namespace orva::station {
 inline constexpr std::size_t kPassEntrySize = 108;
 inline constexpr std::int32_t kCannotRun = 1000; // effective priority of an entry that cannot run
 
+// The largest station time as a pass's last run end: its satellite's settings could not be read,
+// and the mark is kept in the schedule file so that a restart does not run it either.
+inline constexpr std::int64_t kNeverRunsAgain = 0x7FFFFFFF;
+
 struct PassEntry {
     std::string name; // at most 11 characters on disk
     std::int64_t aos = 0, los = 0;          // as shown (radio-horizon times with "Display Horizon")
@@ -24,11 +28,10 @@ struct PassEntry {
     std::int32_t effective_priority = 0;
     std::int32_t dont_run = 0, flip = 0, listen_only = 0, elevation_ok = 0;
     std::int32_t ignore_pass_checking = 0, run_regardless = 0, popup_done = 0;
-    std::int64_t last_run_end = 0; // 0 = never run
+    std::int64_t last_run_end = 0; // 0 = never run; kNeverRunsAgain: never to be started
 
     // In memory only: never on disk.
     std::uint32_t popup_window = 0; // the open pre-pass notice
-    bool never_again = false;       // its satellite's settings could not be read: never start it
     std::int64_t tca = 0;            // time of the highest elevation
     double max_elevation_deg = 0;    // refined highest elevation
     double aos_azimuth_deg = 0, los_azimuth_deg = 0;

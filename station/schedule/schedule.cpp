@@ -190,7 +190,9 @@ std::vector<std::string> Schedule::load_entries(const std::vector<PassEntry>& sa
         s->span_start = s->search_time;
         s->last_los = e.los;
         s->search_state = SearchState::Start;
-        insert_entry(e, now);
+        if (insert_entry(e, now) && e.last_run_end >= kNeverRunsAgain)
+            if (PassEntry* in = find_entry(e.name, e.aos))
+                in->last_run_end = e.last_run_end;
     }
     return unknown;
 }

@@ -166,7 +166,7 @@ TEST(Dispatcher, NeverAgainStaysOff)
     f.sched.insert_entry(pass("A", T0 + 100, 900, 10), T0);
     dispatch(f.sched, f.st, &f.events, T0 + 100);
     ASSERT_TRUE(f.st.running.running);
-    f.sched.entries()[0].never_again = true;
+    f.sched.entries()[0].last_run_end = kNeverRunsAgain;
     f.st.running = RunningPass{};
     f.st.hold_off = 0;
     auto actions = f.run(T0 + 101, T0 + 1000);

@@ -43,6 +43,7 @@ protected:
         store.emplace(std::move(*s));
         event.key_path = "SOFTWARE\\Orva\\Helmo\\Events\\Nightly";
         event.name = "Nightly";
+        ASSERT_TRUE(store->write_string(event.key_path, "Name", "Nightly").ok());
         // An earlier success that a failure must not wipe out.
         ASSERT_TRUE(store->write_integer(event.key_path, "Last Success Time", 1000).ok());
     }
@@ -132,6 +133,26 @@ TEST_F(EventRunTest, HousekeepingSucceedsWithItsResultAndIsSkippedWhileTheSuiteR
     runner.housekeeping_result = make_error("disk full");
     EXPECT_FALSE(run_and_record().outcome.success);
     EXPECT_EQ(value("Last Success Time"), 1000u);
+}
+
+// The key is found by the event's name when the run is written: an event deleted while it ran
+// stays deleted, and one whose key was recreated under another key name gets its values there.
+TEST_F(EventRunTest, ADeletedEventIsNotBroughtBackAndAMovedOneIsFoundByName)
+{
+    ASSERT_TRUE(record_event_start(*store, event, 5000).ok());
+    EventRun r = run_event_once(event, runner);
+    ASSERT_TRUE(store->delete_key(event.key_path).ok());
+    Status gone = record_event_end(*store, event, r, 5060);
+    EXPECT_FALSE(gone);
+    EXPECT_FALSE(store->key_exists(event.key_path));
+    EXPECT_FALSE(record_event_start(*store, event, 5100));
+    EXPECT_FALSE(store->key_exists(event.key_path));
+
+    std::string moved = "SOFTWARE\\Orva\\Helmo\\Events\\Renamed";
+    ASSERT_TRUE(store->write_string(moved, "Name", "Nightly").ok());
+    ASSERT_TRUE(record_event_end(*store, event, r, 5200).ok());
+    EXPECT_EQ(store->read_integer(moved, "Last Success Time").value_or(0), 5200u);
+    EXPECT_FALSE(store->key_exists(event.key_path));
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 #include <map>
 
 #include "station/core/search_worker.h"
+#include "common/settings/satellite_record.h"
 #include "station/core/station_core.h"
+#include "station/schedule/schedule_file.h"
 #include "station/tests/schedule_fixture.h"
 #include "station/tests/station_fake_io.h"
 
@@ -196,6 +198,39 @@ TEST(StationCore, UnreadableSettingsNeverRestartThePass)
     EXPECT_EQ(starts, 1);
 }
 
+// The mark survives the schedule file (a restart must not run the pass again), and a "Run Now"
+// on the marked entry does not start it either.
+TEST(StationCore, NeverRunsAgainSurvivesARestartAndRunNow)
+{
+    Sim sim;
+    sim.io.settings_readable = false;
+    sim.core->add_satellite(reference_records()[0], 10, 0, 25, 0, 0, sim.now);
+    sim.core->run_search(sim.now);
+    PassEntry first = sim.core->schedule_snapshot().front();
+    sim.run_until(first.run_start + 30);
+    ASSERT_EQ(sim.io.started.size(), 0u);
+    fs::path file = fs::temp_directory_path() / ("orva-never-" + std::to_string(::getpid()) + ".DAT");
+    ASSERT_TRUE(sim.core->save_schedule(file));
+
+    Sim again;
+    again.now = sim.now;
+    again.core->add_satellite(reference_records()[0], 10, 0, 25, 0, 0, again.now);
+    {
+        std::lock_guard lock(again.core->schedule_lock());
+        again.core->schedule().load_entries(load_schedule_file(file).entries, again.now);
+        PassEntry* e = again.core->schedule().find_entry(first.name, first.aos);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->last_run_end, kNeverRunsAgain);
+        e->run_now = 1;
+    }
+    fs::remove(file);
+    again.run_until(first.los);
+    int starts = 0;
+    for (const std::string& c : again.io.calls)
+        starts += c.find(" pass ") != std::string::npos;
+    EXPECT_EQ(starts, 0);
+}
+
 TEST(StationCore, WindowNeverFoundGivesUpAfterTwentyFiveTries)
 {
     Sim sim;
@@ -259,6 +294,47 @@ TEST(StationCore, ASatelliteGoneFromTheDatabaseIsDroppedWithTheWarning)
     for (const PassEntry& e : sim.core->schedule_snapshot()) {
         EXPECT_NE(e.name, records[0].name);
     }
+}
+
+// Saved passes of a satellite the operator disabled are dropped with a notice that says so; only
+// a satellite really missing from the database gets the database warning.
+TEST(StationCore, SavedPassesOfADisabledSatelliteAreNotBlamedOnTheDatabase)
+{
+    fs::path dir = fs::temp_directory_path() / ("orva-disabled-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::vector<elements::KepRecord> records = reference_records();
+    auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
+    ASSERT_TRUE(store.ok());
+    for (std::size_t i = 0; i < 2; ++i) {
+        auto key = settings::create_satellite_key(*store, records[i].name);
+        ASSERT_TRUE(key.ok());
+        settings::SatelliteRecord rec = settings::new_satellite(records[i].name, settings::SatelliteType::Analogue, dir.string());
+        rec.state = i == 0 ? 2 : 0;
+        ASSERT_TRUE(settings::write_satellite(*store, *key, rec).ok());
+    }
+    Sim sim;
+    std::vector<PassEntry> saved;
+    for (std::size_t i = 0; i < 2; ++i) {
+        PassEntry e;
+        e.name = records[i].name;
+        e.aos = e.run_start = sim.now + 3600 * std::int64_t(i + 1);
+        e.los = e.run_end = e.aos + 600;
+        e.priority = 10;
+        saved.push_back(e);
+    }
+    ASSERT_TRUE(save_schedule_file(dir / "Orva Schedule.DAT", saved));
+    elements::KepDatabase db;
+    db.add_record(records[0]); // the second is missing from the database
+    sim.core->build_schedule(*store, db, sim.now, dir / "Orva Schedule.DAT");
+    ASSERT_EQ(sim.io.warnings.size(), 2u); // the second at start-up and for its saved pass
+    for (const std::string& w : sim.io.warnings)
+        EXPECT_EQ(w, "Helmo: " + not_in_database_text(records[1].name));
+    bool told = false;
+    for (const std::string& l : sim.io.lines)
+        told |= l == "saved passes of " + records[0].name + " dropped: its State is 2 (Disable), so it is not scheduled";
+    EXPECT_TRUE(told);
+    fs::remove_all(dir);
 }
 
 // A week of station time, ten satellites with overlapping passes and mixed priorities.

@@ -1,5 +1,8 @@
 #include "tools/setup/demo_station.h"
 
+#include "common/element_import/element_import.h"
+#include "common/elements/kep_database.h"
+#include "common/elements/observer_file.h"
 #include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
@@ -58,6 +61,30 @@ Result<std::vector<std::string>> create_demo_station(platform::Store& store, con
             return report.error();
         messages.insert(messages.end(), report->messages.begin(), report->messages.end());
     }
+
+    // Element sets: merged, so a newer set the operator imported is kept.
+    fs::path kep = elements::kep_database_path(suite);
+    elements::KepDatabase db;
+    if (fs::exists(kep)) {
+        auto loaded = elements::KepDatabase::load(kep);
+        if (!loaded)
+            return make_error("cannot add the demo element sets to " + kep.string() + ": " + loaded.error().message);
+        db = std::move(*loaded);
+    }
+    station::ParsedText parsed = station::parse_nasa(demo_elements_text);
+    if (parsed.good() != int(std::size(demo_satellites)))
+        return make_error(std::string("the bundled element file ") + demo_elements_file + " is damaged");
+    station::ImportResult merged = station::merge_sets(db, parsed, station::MergeRules{});
+    if (merged.full > 0)
+        return make_error("the element database " + kep.string() + " is full; the demo satellites were not added");
+    if (merged.changed())
+        if (Status s = db.save(kep); !s)
+            return s.error();
+
+    elements::ObserverFile places(elements::observer_file_path(suite));
+    for (const DemoPlace& p : demo_places)
+        if (auto s = places.store_observer({p.name, p.latitude, p.longitude_east, p.altitude}); !s)
+            return s.error();
     return messages;
 }
 

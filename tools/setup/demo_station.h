@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/store/store.h"
@@ -26,8 +27,27 @@ inline constexpr double demo_latitude = 52.2;   // degrees north
 inline constexpr double demo_longitude = 0.12;  // degrees, west positive
 inline constexpr double demo_altitude = 20.0;   // metres
 
+// The bundled element sets of the demo satellites (NASA two-line text) and their file's name.
+extern const char* const demo_elements_file;
+extern const std::string_view demo_elements_text;
+
+struct DemoPlace {
+    const char* name;
+    double latitude, longitude_east, altitude;
+};
+
+// The observer file's places: the demo station itself and a few others for the map and images.
+inline constexpr DemoPlace demo_places[] = {
+    {"N0CALL", 52.2, -0.12, 20.0},
+    {"Greenwich", 51.4769, -0.0005, 46.0},
+    {"Boulder", 40.015, -105.2705, 1655.0},
+    {"Sydney", -33.8688, 151.2093, 58.0},
+    {"Kourou", 5.1597, -52.6503, 10.0},
+};
+
 // Writes the demo station into the store with `suite_directory` as "Orva Directory"; creates
-// the folders. Messages the operator should see (a folder that could not be made) come back.
+// the folders, merges the bundled element sets into "Orva.KEP" and the places into "ORVA.OBS".
+// Messages the operator should see (a folder that could not be made) come back.
 Result<std::vector<std::string>> create_demo_station(platform::Store& store, const std::filesystem::path& suite_directory);
 
 } // namespace orva::tools

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/elements/kep_database.h"
+#include "common/elements/observer_file.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
 
@@ -60,6 +62,22 @@ TEST(DemoStation, IsCompleteAndRepeatable)
     EXPECT_EQ(ao->bbs_callsign, "PACSAT-12");
     EXPECT_EQ(ao->program, (t.path / "suite" / "BREK.EXE").string() + " %S");
     EXPECT_TRUE(fs::is_directory(t.path / "suite" / "UO-22" / "MyMsgs"));
+
+    // The bundled element sets and the places, once each after two runs.
+    auto db = elements::KepDatabase::load(elements::kep_database_path(t.path / "suite"));
+    ASSERT_TRUE(db.ok()) << db.error().message;
+    for (const auto& [name, catalogue] : {std::pair{"AO-16", 20439}, std::pair{"UO-22", 21575}}) {
+        int slot = db->find_by_name(name);
+        ASSERT_GE(slot, 0) << name;
+        EXPECT_EQ(db->slot(slot).catalogue, catalogue);
+        EXPECT_EQ(db->slot(slot).epoch_year, 26);
+        EXPECT_DOUBLE_EQ(db->slot(slot).epoch_day, 342.5);
+    }
+    auto places = elements::ObserverFile(elements::observer_file_path(t.path / "suite")).read_all();
+    ASSERT_TRUE(places.ok());
+    ASSERT_EQ(places->size(), std::size(tools::demo_places));
+    EXPECT_EQ((*places)[0].name, "N0CALL");
+    EXPECT_DOUBLE_EQ((*places)[0].latitude, 52.2);
 }
 
 // The operator's commands, run as an operator would.

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <regex>
 
 #include "common/atomic_file.h"
@@ -170,6 +171,24 @@ TEST_F(StationCommands, PassesMatchTheStationSearchAndDaysWiden)
     std::vector<std::string> c = objects_of(later);
     ASSERT_FALSE(c.empty());
     EXPECT_EQ(field(c.front(), "aos"), field(b[a.size()], "aos"));
+}
+
+// A new user's first steps: the demo station as `orva setup --demo` leaves it lists passes of
+// both its satellites.
+TEST_F(StationCommands, TheDemoStationAsSetUpListsPassesOfBothSatellites)
+{
+    fs::path fresh = dir / "fresh";
+    env = {"ORVA_STORE=" + (fresh / "store.db").string()};
+    auto [setup_rc, setup_out] = run({ORVA_SETUP, "--demo", (fresh / "station").string()});
+    ASSERT_EQ(setup_rc, 0) << setup_out;
+    auto [rc, out] = run({ORVA_PASSES, "--days", "2", "--json", "--from", "2026-12-09T00:00:00Z"});
+    ASSERT_EQ(rc, 0) << out;
+    std::vector<std::string> passes = objects_of(out);
+    std::map<std::string, int> per_satellite;
+    for (const std::string& p : passes)
+        ++per_satellite[field(p, "satellite")];
+    EXPECT_GE(per_satellite["\"AO-16\""], 2) << out;
+    EXPECT_GE(per_satellite["\"UO-22\""], 2) << out;
 }
 
 TEST_F(StationCommands, PassesRefusesBadArgumentsWithTheirReason)

@@ -301,6 +301,26 @@ TEST_F(TesselWindowTest, DeleteRemovesTheLocalPiecesOnlyWhenConfirmed)
     EXPECT_EQ(window->selected_row(), 1u);
 }
 
+// "Mark Never" changed in the setup applies to the next delete, without reopening the satellite.
+TEST_F(TesselWindowTest, MarkNeverFromTheSetupAppliesAtOnce)
+{
+    write_default_directory();
+    make_window();
+    ASSERT_TRUE(window->open_satellite("AO-16"));
+    host.answer = true;
+    settings::TesselSettings s = window->settings();
+    s.mark_never = 1;
+    window->apply_setup(s);
+    window->select_row(0);
+    window->action("Delete")->trigger();
+    EXPECT_EQ(table_status(0x10B), 1 | 0x80);
+    s.mark_never = 0;
+    window->apply_setup(s);
+    window->select_row(1);
+    window->action("Delete")->trigger();
+    EXPECT_NE(table_status(0x10A) & 0x0F, 1);
+}
+
 TEST_F(TesselWindowTest, FindAndCustomSearch)
 {
     write_default_directory();

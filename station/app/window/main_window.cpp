@@ -35,7 +35,7 @@
 #include "common/settings/suite_settings.h"
 #include "station/app/window/dialogs.h"
 #include "station/core/tracking_list.h"
-#include "station/import/import_file.h"
+#include "common/element_import/import_file.h"
 
 namespace orva::station {
 

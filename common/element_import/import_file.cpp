@@ -1,4 +1,4 @@
-#include "station/import/import_file.h"
+#include "common/element_import/import_file.h"
 
 #include <fstream>
 #include <sstream>

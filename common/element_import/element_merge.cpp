@@ -2,7 +2,7 @@
 #include <string>
 
 #include "common/file_names.h"
-#include "station/import/element_import.h"
+#include "common/element_import/element_import.h"
 
 namespace orva::station {
 

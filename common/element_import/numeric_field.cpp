@@ -1,4 +1,4 @@
-#include "station/import/numeric_field.h"
+#include "common/element_import/numeric_field.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "station/import/element_import.h"
-#include "station/import/text_lines.h"
+#include "common/element_import/element_import.h"
+#include "common/element_import/text_lines.h"
 
 namespace orva::station {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/result.h"
-#include "station/import/element_import.h"
+#include "common/element_import/element_import.h"
 
 namespace orva::station {
 

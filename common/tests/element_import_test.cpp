@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "station/import/element_import.h"
-#include "station/import/import_file.h"
+#include "common/element_import/element_import.h"
+#include "common/element_import/import_file.h"
 
 #include <filesystem>
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "station/import/element_import.h"
-#include "station/import/numeric_field.h"
-#include "station/import/text_lines.h"
+#include "common/element_import/element_import.h"
+#include "common/element_import/numeric_field.h"
+#include "common/element_import/text_lines.h"
 
 namespace orva::station {
 
