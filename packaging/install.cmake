@@ -14,14 +14,25 @@ foreach(data_folder data maps)
 endforeach()
 
 set(pkg ${CMAKE_CURRENT_LIST_DIR})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 install(FILES ${pkg}/applications/org.orva.Helmo.desktop ${pkg}/applications/org.orva.Tessel.desktop
   ${pkg}/applications/org.orva.Pixora.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${pkg}/icons/orva-helmo.svg ${pkg}/icons/orva-tessel.svg ${pkg}/icons/orva-pixora.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# The unit names the installed helmo by its absolute path, so it is written at install time.
-configure_file(${pkg}/systemd/orva-helmo.service.in ${PROJECT_BINARY_DIR}/packaging/orva-helmo.service @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/packaging/orva-helmo.service DESTINATION lib/systemd/user)
+# The unit names the installed helmo by its absolute path, so it is written at install time with
+# the prefix given then (`--prefix`); CPack stages under its own folder for a package that lands in
+# /usr, so there the package's prefix is named instead.
+install(CODE "
+  set(unit_prefix \"\${CMAKE_INSTALL_PREFIX}\")
+  if(unit_prefix MATCHES \"/_CPack_Packages/\")
+    set(unit_prefix \"${CPACK_PACKAGING_INSTALL_PREFIX}\")
+  endif()
+  set(HELMO_PATH \"\${unit_prefix}/${CMAKE_INSTALL_BINDIR}/helmo\")
+  configure_file(\"${pkg}/systemd/orva-helmo.service.in\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/orva-helmo.service\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/orva-helmo.service\")
+")
 
 foreach(page orva helmo brek tessel dispo elemix pixora)
   install(FILES ${pkg}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
