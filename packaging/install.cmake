@@ -38,6 +38,8 @@ foreach(page orva helmo brek tessel dispo elemix pixora)
   install(FILES ${pkg}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 
+# cpack packs the build as it is (CI has built it); it does not start a whole build of its own.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orva)
 set(CPACK_PACKAGE_VENDOR "Orva")
