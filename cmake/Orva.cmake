@@ -1,6 +1,8 @@
 # Build helpers shared by every module. Each module's CMakeLists.txt declares its libraries,
 # programs, tests, fuzzers and benchmarks through these so flags and labels stay in one place.
 
+include(GNUInstallDirs)
+
 set(ORVA_WARNINGS -Wall -Wextra -Werror)
 if(ORVA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
@@ -40,6 +42,8 @@ function(orva_program)
   if(A_QT)
     set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON)
   endif()
+  # Every program is installed beside the others: the launcher finds its siblings in its own folder.
+  install(TARGETS ${A_NAME} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()
 
 # orva_test(MODULE label NAME name SOURCES ... [DEPS ...] [QT] [SERIAL] [SLOW])
