@@ -26,7 +26,8 @@ for f in README.md engine/window/*.cpp engine/session/brek_session.cpp; do
 done
 
 # A message queued for upload, so the picture shows the Upload Status box at work.
-for n in 1 2 3 4 5 6; do cat README.md; done | head -c 40000 >"$work/message.txt"
+for n in $(seq 1 200); do cat README.md; done >"$work/message.txt"
+truncate -s 1000000 "$work/message.txt"
 ORVA_STORE="$work/store.db" "$bin/quillet" S~AO-16 --to ALL --title "Greetings from the Orva demo station" \
     --text "$work/message.txt" >/dev/null
 
