@@ -280,7 +280,15 @@ TEST_F(QuilletProgram, QueuedMessageUploadsToTheSimulatedSatellite)
     ASSERT_EQ(server.counters().uploads_done, 1u);
     auto finished = server.take_finished();
     ASSERT_EQ(finished.size(), 1u);
-    EXPECT_EQ(read_all(finished[0].path), queued);
+    // The satellite holds the message under the number its go answer gave: the header says so
+    // (the station stamps it before sending), the body is the queued one.
+    const auto held_bytes = read_all(finished[0].path);
+    ASSERT_EQ(held_bytes.size(), queued.size());
+    auto held_header = pfh::parse_pfh(held_bytes);
+    ASSERT_TRUE(held_header);
+    EXPECT_EQ(held_header->file_number, finished[0].file_number);
+    EXPECT_TRUE(std::equal(held_bytes.begin() + std::ptrdiff_t(held_header->header_length), held_bytes.end(),
+                           queued.begin() + std::ptrdiff_t(held_header->header_length)));
     EXPECT_TRUE(out_files().empty());
     char ul[16];
     std::snprintf(ul, sizeof ul, "%X.UL", finished[0].file_number);
