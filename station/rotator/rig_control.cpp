@@ -179,6 +179,26 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
     }
 
     // Closes after what is queued has gone out, as a controller needs its last bytes.
+    // The controller hears of a new uplink or downlink: TrakBox takes the digit, SatTrak the
+    // frequency through its prompt dialogue; the others tune through the radio alone.
+    void tell_controller(char digit, int prompt, double hz)
+    {
+        Impl& d = *this;
+        if (d.model.type == RotatorType::TrakBox) {
+            bool was_open = d.port && d.port->is_open();
+            if (was_open || d.open_port()) {
+                d.send(std::string(1, digit));
+                if (!was_open)
+                    d.close_port_later();
+            }
+        } else if (d.model.type == RotatorType::SatTrak && (!d.port || !d.port->is_open()) &&
+                   std::holds_alternative<std::monostate>(d.dialogue)) {
+            if (d.open_port())
+                d.start_dialogue(sattrak::PromptDialogue(prompt, d.name, hz > 0 ? std::optional(hz) : std::nullopt),
+                                 sattrak::kLineEnds, sattrak::PromptDialogue::kOpening, sattrak::kTimeout);
+        }
+    }
+
     void close_port_later()
     {
         std::chrono::milliseconds wait = 100ms;
@@ -630,20 +650,7 @@ void RigControl::select_uplink(char digit)
         return;
     }
     d.log("uplink " + std::string(1, digit) + " selected: " + std::to_string(std::llround(d.freq.uplink_hz)) + " Hz");
-    if (d.model.type == RotatorType::TrakBox) {
-        bool was_open = d.port && d.port->is_open();
-        if (was_open || d.open_port()) {
-            d.send(std::string(1, digit));
-            if (!was_open)
-                d.close_port_later();
-        }
-    } else if (d.model.type == RotatorType::SatTrak && (!d.port || !d.port->is_open()) &&
-               std::holds_alternative<std::monostate>(d.dialogue)) {
-        if (d.open_port())
-            d.start_dialogue(sattrak::PromptDialogue(sattrak::kUplink, d.name,
-                                                     d.freq.uplink_hz > 0 ? std::optional(d.freq.uplink_hz) : std::nullopt),
-                             sattrak::kLineEnds, sattrak::PromptDialogue::kOpening, sattrak::kTimeout);
-    }
+    d.tell_controller(digit, sattrak::kUplink, d.freq.uplink_hz);
 }
 
 void RigControl::select_downlink(char digit)
@@ -655,21 +662,7 @@ void RigControl::select_downlink(char digit)
         return;
     }
     d.log("downlink " + std::string(1, digit) + " selected: " + std::to_string(std::llround(d.freq.downlink_hz)) + " Hz");
-    if (d.model.type == RotatorType::TrakBox) {
-        bool was_open = d.port && d.port->is_open();
-        if (was_open || d.open_port()) {
-            d.send(std::string(1, digit));
-            if (!was_open)
-                d.close_port_later();
-        }
-    } else if (d.model.type == RotatorType::SatTrak && (!d.port || !d.port->is_open()) &&
-               std::holds_alternative<std::monostate>(d.dialogue)) {
-        if (d.open_port())
-            d.start_dialogue(
-                sattrak::PromptDialogue(sattrak::kDownlink, d.name,
-                                        d.freq.downlink_hz > 0 ? std::optional(d.freq.downlink_hz) : std::nullopt),
-                sattrak::kLineEnds, sattrak::PromptDialogue::kOpening, sattrak::kTimeout);
-    }
+    d.tell_controller(digit, sattrak::kDownlink, d.freq.downlink_hz);
 }
 
 void RigControl::set_downlink_offset(std::int32_t hz)
