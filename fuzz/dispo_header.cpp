@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DownloadHeader h = read_download_header(std::span(data, size));
     if (h.length > size)
         std::abort();
-    std::string name = safe_file_name(body_file_name(h), h.file_number.value_or(0));
+    const std::uint32_t number = h.file_number.value_or(0);
+    std::string name = safe_file_name(body_file_name(h, number), number);
     if (name.empty() || name == "." || name == ".." || name[0] == '-')
         std::abort();
     for (char c : name)
