@@ -6,7 +6,7 @@ set(ORVA_DATA_DIR ${CMAKE_INSTALL_DATADIR}/orva)
 
 # The user guide, the pictures it shows and any data folder a module adds later.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${ORVA_DATA_DIR}
-  FILES_MATCHING PATTERN "*.html" PATTERN "*.png" PATTERN "*.css" PATTERN "*.jpg")
+  FILES_MATCHING PATTERN "*.html" PATTERN "*.md" PATTERN "*.png" PATTERN "*.css" PATTERN "*.jpg")
 foreach(data_folder data maps)
   if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/${data_folder})
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${data_folder}/ DESTINATION ${ORVA_DATA_DIR}/${data_folder})
