@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 
 #include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
@@ -15,6 +16,7 @@
 #include "station/app/setup/satellite_wizard.h"
 #include "station/app/setup/satellites_dialog.h"
 #include "station/app/setup/station_sheet.h"
+#include "station/app/hamlib_setup_dialog.h"
 #include "station/tests/setup_temp.h"
 
 using namespace orva;
@@ -260,6 +262,22 @@ TEST_F(SetupDialogs, SheetKeepsTypedValuesWhenRefusedAndWritesOnOk)
     auto key = settings::find_satellite_key(*store, "UO-22", settings::CaseRule::Exact);
     EXPECT_EQ(store->read_integer(*key, "Retries").value_or(0), 9u);
     EXPECT_EQ(store->read_integer(*key, "State").value_or(9), 1u);
+}
+
+TEST_F(SetupDialogs, StationSheetsRotatorPageOpensTheHamlibChooser)
+{
+    StationSheet sheet(*store);
+    auto* button = sheet.findChild<QPushButton*>("HamlibSetup");
+    ASSERT_NE(button, nullptr);
+    bool chooser = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<HamlibSetupDialog*>(QApplication::activeModalWidget());
+        chooser = box != nullptr;
+        if (auto* any = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            any->reject();
+    });
+    button->click();
+    EXPECT_TRUE(chooser);
 }
 
 TEST_F(SetupDialogs, StationSheetWritesPositionAndWarnsOfHours)

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "common/settings/keys.h"
+#include "station/app/hamlib_setup_dialog.h"
 #include "common/settings/subkey_records.h"
 
 namespace orva::station::app {
@@ -86,6 +87,22 @@ StationSheet::StationSheet(platform::Store& store, std::function<void()> saved, 
         auto* form = new FormWidget(field_specs(setup::station_form(), p), tabs_);
         load_form(*form, setup::station_form(), values_);
         pages_[p] = form;
+        if (p == setup::kPageRotator) {
+            // Hamlib's model, device and speed for a "Level1" rotator and the radio.
+            auto* page = new QWidget(tabs_);
+            auto* column = new QVBoxLayout(page);
+            column->addWidget(form);
+            auto* hamlib = new QPushButton("Setup", page);
+            hamlib->setObjectName("HamlibSetup");
+            hamlib->setToolTip("Choose the Hamlib rotator and radio models and their devices");
+            connect(hamlib, &QPushButton::clicked, this, [this] {
+                HamlibSetupDialog box(store_, this);
+                box.exec();
+            });
+            column->addWidget(hamlib, 0, Qt::AlignLeft);
+            tabs_->addTab(page, QString::fromStdString(p));
+            continue;
+        }
         tabs_->addTab(form, QString::fromStdString(p));
     }
     // The rotator type decides which controls apply.
