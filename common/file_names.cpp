@@ -43,7 +43,8 @@ std::string header_disk_name(const std::optional<std::string>& user_file_name, c
         text = until_nul(*user_file_name);
     } else {
         text = until_blank(until_nul(name.value_or("")));
-        std::string_view ext = until_blank(until_nul(extension.value_or("")));
+        const std::string ext_text = extension.value_or(""); // the view below reads into it
+        std::string_view ext = until_blank(until_nul(ext_text));
         if (!ext.empty())
             text += "." + std::string(ext);
     }
