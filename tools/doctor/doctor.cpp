@@ -1,5 +1,6 @@
 #include "tools/doctor/doctor.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
@@ -308,6 +309,23 @@ std::vector<CheckLine> run_doctor(const platform::Store& store, const DoctorOpti
         else if (target->kind == platform::PortKind::Tcp)
             lines.push_back(address_check(name, target->address, options.connect_timeout,
                                           "start the KISS server or correct the port mapping"));
+        else
+            lines.push_back(serial_check(name, target->address));
+    }
+
+    // A rotator controller on a serial port (TrakBox, SatTrak, EasyComm, GS-232, TrakBox Host).
+    const settings::RotatorSettings rotator = settings::read_rotator(store);
+    static constexpr std::uint32_t serial_rotators[] = {1, 3, 4, 5, 7, 9};
+    if (std::find(std::begin(serial_rotators), std::end(serial_rotators), rotator.rotator_type) !=
+        std::end(serial_rotators)) {
+        std::string com = platform::com_port_name(int(rotator.port));
+        auto target = platform::resolve_port_name(com, lookup);
+        std::string name = "rotator port " + com;
+        if (!target)
+            lines.push_back(fault(name, target.error().message));
+        else if (target->kind == platform::PortKind::Tcp)
+            lines.push_back(address_check(name, target->address, options.connect_timeout,
+                                          "start the controller's server or correct the port mapping"));
         else
             lines.push_back(serial_check(name, target->address));
     }

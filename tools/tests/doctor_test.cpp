@@ -12,6 +12,7 @@
 
 #include "common/elements/kep_database.h"
 #include "common/settings/satellite_record.h"
+#include "common/settings/suite_settings.h"
 #include "platform/port_names.h"
 #include "tools/doctor/doctor.h"
 #include "tools/setup/demo_station.h"
@@ -167,6 +168,23 @@ TEST_F(DoctorTest, EachBrokenPieceHasItsLine)
         ASSERT_NE(l, nullptr) << dump(lines);
         EXPECT_EQ(l->state, tools::CheckState::Fault);
         EXPECT_NE(l->detail.find("does not exist"), std::string::npos) << l->detail;
+        SetUp();
+    }
+    {
+        SCOPED_TRACE("a GS-232 rotator on a port that does not exist");
+        const settings::RotatorSettings was = settings::read_rotator(*store);
+        settings::RotatorSettings r = was;
+        r.rotator_type = 7;
+        r.port = 3;
+        ASSERT_TRUE(settings::write_rotator(*store, r));
+        ASSERT_TRUE(store->write_string(platform::serial_ports_key, "COM3", (root / "no-rotator-tty").string()));
+        auto lines = tools::run_doctor(*store, options);
+        EXPECT_FALSE(tools::all_well(lines));
+        const auto* l = line(lines, "rotator port COM3");
+        ASSERT_NE(l, nullptr) << dump(lines);
+        EXPECT_EQ(l->state, tools::CheckState::Fault);
+        EXPECT_NE(l->detail.find("does not exist"), std::string::npos) << l->detail;
+        ASSERT_TRUE(settings::write_rotator(*store, was));
         SetUp();
     }
     {
