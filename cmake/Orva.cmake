@@ -46,6 +46,16 @@ function(orva_program)
   install(TARGETS ${A_NAME} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()
 
+# The checkout and build folders that tests read, built once per build folder (see the header).
+function(orva_test_paths_library)
+  if(TARGET orva_test_paths)
+    return()
+  endif()
+  add_library(orva_test_paths STATIC ${PROJECT_SOURCE_DIR}/cmake/test/orva_test_paths.cpp)
+  target_compile_definitions(orva_test_paths PRIVATE
+    ORVA_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ORVA_TEST_BIN_DIR="${PROJECT_BINARY_DIR}/bin")
+endfunction()
+
 # orva_test(MODULE label NAME name SOURCES ... [DEPS ...] [QT] [SERIAL] [SLOW])
 # Registers every GoogleTest case with CTest under the module's label, so `ctest -L engine` runs one module.
 # SLOW marks whole-program runs on the real clock: the sanitizer preset leaves them to the default
@@ -60,8 +70,9 @@ function(orva_test)
   target_include_directories(${A_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${A_NAME} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${A_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests)
-  target_compile_definitions(${A_NAME} PRIVATE
-    ORVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ORVA_BIN_DIR="${PROJECT_BINARY_DIR}/bin")
+  orva_test_paths_library()
+  target_compile_options(${A_NAME} PRIVATE -include ${PROJECT_SOURCE_DIR}/cmake/test/orva_test_paths.h)
+  target_link_libraries(${A_NAME} PRIVATE orva_test_paths)
   if(A_QT)
     set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON)
   endif()
