@@ -14,4 +14,4 @@ grep -qxF "ExecStart=$prefix/bin/helmo --headless" "$prefix/lib/systemd/user/orv
   || { echo "the unit does not start the installed helmo" >&2; exit 1; }
 # Nothing of the build tree on the way: the demo runs only what the prefix holds.
 cd "$prefix"
-env -u ORVA_STORE PATH="/usr/bin:/bin" dbus-run-session -- "$prefix/bin/orva" demo --quiet
+env -u ORVA_STORE PATH="/usr/bin:/bin" dbus-run-session -- "$prefix/bin/orva" demo --quiet --pass 35
