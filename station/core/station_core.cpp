@@ -1,6 +1,8 @@
 #include "station/core/station_core.h"
 
 #include <chrono>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -24,7 +26,40 @@ std::string time_text(std::int64_t t)
                   int(ymd.year()) % 100, int(s / 3600), int(s / 60 % 60), int(s % 60));
     return buf;
 }
+
+bool same_name(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// Whether the satellite is above the radio horizon at any second of [from, to].
+bool clears_radio_horizon(const SatTrack& track, const SiteFrame& site, const std::array<std::int32_t, 12>& horizon,
+                          std::int64_t from, std::int64_t to)
+{
+    for (std::int64_t t = from; t <= to; ++t) {
+        LookPoint p = look_at(track, site, t);
+        if (p.elevation >= 0 && above_radio_horizon(p.azimuth * kRadToDeg, p.elevation * kRadToDeg, horizon))
+            return true;
+    }
+    return false;
+}
 } // namespace
+
+SatelliteSchedule satellite_schedule(const settings::SatelliteRecord& r)
+{
+    SatelliteSchedule s;
+    s.name = r.name;
+    s.priority = std::int32_t(r.priority);
+    if (s.priority <= 0 || s.priority > 100)
+        s.priority = 10;
+    s.sat_state = r.state > 2 ? 3 : std::int32_t(r.state);
+    s.start_lead = std::int32_t(r.start_time);
+    s.min_elevation = std::int32_t(r.min_elevation);
+    s.min_pass_time = std::int32_t(r.min_pass_time) * 60;
+    return s;
+}
 
 std::string not_in_database_text(const std::string& name)
 {
@@ -133,7 +168,12 @@ void StationCore::build_schedule(const platform::Store& store, const elements::K
     std::lock_guard lock(mutex_);
     for (const std::string& name : names) {
         Result<settings::SatelliteRecord> rec = settings::read_satellite(store, name, settings::Program::Helmo);
-        if (!rec || rec->state > 1)
+        if (!rec)
+            continue;
+        SatelliteSchedule seen = satellite_schedule(*rec);
+        seen.name = name;
+        seen_.push_back(seen);
+        if (rec->state > 1)
             continue;
         int slot = db.find_by_name(name);
         if (slot < 0) {
@@ -219,6 +259,177 @@ void StationCore::reload_elements(const elements::KepDatabase& db, std::int64_t 
         }
     }
     std::erase_if(tracking_, [&](const TrackedSatellite& t) { return db.find_by_name(t.track.name) < 0; });
+}
+
+bool StationCore::is_running(const PassEntry& e) const
+{
+    return state_.running.running && e.name == state_.running.name && e.aos == state_.running.aos;
+}
+
+void StationCore::retire_satellite_locked(const std::string& name)
+{
+    ScheduledSatellite* s = schedule_.find_satellite(name);
+    if (!s)
+        return;
+    if (!(state_.running.running && same_name(state_.running.name, s->track.name))) {
+        schedule_.remove_satellite(name);
+        return;
+    }
+    // Its pass runs on; the satellite goes once it has ended (drop_retired_locked).
+    s->sat_state = std::max<std::int32_t>(s->sat_state, 2);
+    schedule_.leave_search_list(*s);
+    std::string exact = s->track.name;
+    std::erase_if(schedule_.entries(), [&](const PassEntry& e) { return e.name == exact && !is_running(e); });
+}
+
+void StationCore::drop_retired_locked()
+{
+    std::vector<std::string> retired;
+    for (const auto& s : schedule_.satellites())
+        if (s->sat_state >= 2 && !(state_.running.running && same_name(state_.running.name, s->track.name)))
+            retired.push_back(s->track.name);
+    for (const std::string& name : retired) {
+        io_.log(name + " leaves the schedule: its pass has ended");
+        schedule_.remove_satellite(name);
+    }
+}
+
+bool StationCore::set_satellite_schedule(const SatelliteSchedule& settings, const elements::KepDatabase& db,
+                                         std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    std::erase_if(seen_, [&](const SatelliteSchedule& s) { return same_name(s.name, settings.name); });
+    seen_.push_back(settings);
+    bool wanted = set_satellite_schedule_locked(settings, db, now, true);
+    dispatch_locked(now);
+    return wanted;
+}
+
+bool StationCore::set_satellite_schedule_locked(const SatelliteSchedule& c, const elements::KepDatabase& db,
+                                                std::int64_t now, bool warn_missing)
+{
+    ScheduledSatellite* sat = schedule_.find_satellite(c.name);
+    if (c.sat_state >= 2 || c.sat_state < 0) {
+        if (sat) {
+            io_.log(c.name + " is no longer scheduled (State " + std::to_string(c.sat_state) + ")");
+            retire_satellite_locked(sat->track.name);
+        }
+        return false;
+    }
+    if (!sat) {
+        int slot = db.find_by_name(c.name);
+        if (slot < 0) {
+            if (warn_missing)
+                io_.warn(not_in_database_text(c.name), "Helmo");
+            return false;
+        }
+        add_satellite_locked(db.slot(slot), c.priority, c.sat_state, c.start_lead, c.min_elevation, c.min_pass_time, now);
+        sat = schedule_.find_satellite(c.name);
+        if (!sat)
+            return false;
+        io_.log(c.name + " joins the schedule");
+        schedule_.join_search_list(*sat);
+        return true;
+    }
+    const ScheduledSatellite before = *sat;
+    bool was_retired = sat->sat_state >= 2;
+    sat->priority = c.priority;
+    sat->sat_state = c.sat_state;
+    sat->start_lead = c.start_lead;
+    sat->min_elevation = c.min_elevation;
+    sat->min_pass_time = c.min_pass_time;
+    bool state_changed = was_retired || before.sat_state != c.sat_state;
+    bool checks_changed = before.min_elevation != c.min_elevation || before.min_pass_time != c.min_pass_time;
+    const ScheduleConfig& cfg = schedule_.config();
+    // Its passes to come were made with the old values: they take the new ones. The running
+    // pass goes on as it started; manual passes keep what the operator chose.
+    int updated = 0;
+    for (PassEntry& e : schedule_.entries()) {
+        if (e.name != sat->track.name || e.manual() || is_running(e))
+            continue;
+        PassEntry old = e;
+        if (before.priority != c.priority)
+            e.priority = c.priority;
+        e.start_lead = c.start_lead;
+        e.min_pass_time = c.min_pass_time;
+        if (state_changed)
+            e.dont_run = (c.sat_state != 0 || schedule_.outside_operating_hours(e.aos)) ? 1 : 0;
+        if (checks_changed) {
+            bool ok = e.max_elevation >= c.min_elevation && e.run_end - e.run_start >= c.min_pass_time;
+            if (ok && cfg.search.use_horizon) {
+                if (!e.radio_horizon_missed)
+                    e.radio_horizon_missed =
+                        !clears_radio_horizon(sat->track, schedule_.site(), cfg.search.horizon, e.aos, e.los);
+                ok = !*e.radio_horizon_missed;
+            }
+            e.elevation_ok = ok ? 1 : 0;
+        }
+        if (!(old == e))
+            ++updated;
+    }
+    if (!(before.priority == c.priority && before.sat_state == c.sat_state && before.start_lead == c.start_lead &&
+          before.min_elevation == c.min_elevation && before.min_pass_time == c.min_pass_time))
+        io_.log(c.name + ": new schedule settings, " + std::to_string(updated) + " pass(es) updated");
+    if (was_retired) {
+        // Switched off during its pass and on again: its later passes are found anew.
+        reset_search(*sat, now);
+        schedule_.join_search_list(*sat);
+        return true;
+    }
+    return false;
+}
+
+bool StationCore::sync_satellites(const std::vector<SatelliteSchedule>& configured, const elements::KepDatabase& db,
+                                  std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> gone;
+    for (const auto& s : schedule_.satellites())
+        if (std::none_of(configured.begin(), configured.end(),
+                         [&](const SatelliteSchedule& c) { return same_name(c.name, s->track.name); })) {
+            gone.push_back(s->track.name);
+        }
+    for (const std::string& name : gone) {
+        io_.log(name + " is no longer a satellite of this station");
+        retire_satellite_locked(name);
+    }
+    bool wanted = false;
+    for (const SatelliteSchedule& c : configured) {
+        auto prev = std::find_if(seen_.begin(), seen_.end(), [&](const SatelliteSchedule& s) { return same_name(s.name, c.name); });
+        bool changed = prev == seen_.end() || !(*prev == c);
+        if (schedule_.find_satellite(c.name) || c.sat_state < 2)
+            wanted = set_satellite_schedule_locked(c, db, now, changed) || wanted;
+    }
+    seen_ = configured;
+    drop_retired_locked();
+    dispatch_locked(now);
+    return wanted;
+}
+
+bool StationCore::set_home(const elements::ObserverSite& home, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    schedule_.set_home(home);
+    // Passes to come were found from the old site. The running pass and those already run stay
+    // (a pass that ended by itself is not run again within the hour); the search finds the
+    // others again, and a pass it finds beside one that stayed is not added twice.
+    std::erase_if(schedule_.entries(),
+                  [&](const PassEntry& e) { return !e.manual() && !is_running(e) && e.last_run_end == 0; });
+    bool wanted = false;
+    for (const auto& s : schedule_.satellites()) {
+        if (s->sat_state >= 2)
+            continue;
+        reset_search(*s, now);
+        schedule_.join_search_list(*s);
+        wanted = true;
+    }
+    for (TrackedSatellite& t : tracking_) {
+        t.next_event_time = 1; // searched again from the new site on the next round
+        t.generation = next_generation_++;
+    }
+    io_.log("station position changed: passes searched again from the new site");
+    dispatch_locked(now);
+    return wanted;
 }
 
 bool StationCore::search_sweep(std::int64_t now, std::int64_t horizon_end)
@@ -324,6 +535,7 @@ void StationCore::dispatch_locked(std::int64_t now)
 void StationCore::tick(std::int64_t now)
 {
     std::lock_guard lock(mutex_);
+    drop_retired_locked();
     if (now >= state_.next_wake)
         dispatch_locked(now);
     bool resort = false;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/elements/kep_database.h"
+#include "common/settings/satellite_record.h"
 #include "platform/store/store.h"
 #include "station/core/events.h"
 #include "station/core/pass_execution.h"
@@ -38,6 +39,19 @@ inline constexpr const char* kNotInDatabase =
 
 // The schedule settings of the store.
 ScheduleConfig read_schedule_config(const platform::Store& store);
+
+// What the schedule keeps of one satellite's setup.
+struct SatelliteSchedule {
+    std::string name;
+    std::int32_t priority = 100;     // 1-100
+    std::int32_t sat_state = 0;      // 0 run, 1 list only, 2 and above not scheduled
+    std::int32_t start_lead = 25;    // seconds
+    std::int32_t min_elevation = 0;  // whole degrees
+    std::int32_t min_pass_time = 0;  // seconds
+    bool operator==(const SatelliteSchedule&) const = default;
+};
+// From a stored record: a priority outside 1-100 becomes 10, the minimum pass time seconds.
+SatelliteSchedule satellite_schedule(const settings::SatelliteRecord& record);
 std::string not_in_database_text(const std::string& name);
 
 struct LiveView {
@@ -68,6 +82,22 @@ public:
     // Message 2037: tracks rebuilt from the new database; the running pass is left alone.
     // A scheduled satellite no longer in it is dropped with the warning.
     void reload_elements(const elements::KepDatabase& db, std::int64_t now);
+
+    // A satellite's setup was saved. A scheduled one takes the new values, and so do its passes
+    // still to come (the running pass is left as it is); State 2 and above takes it out of the
+    // schedule, after its running pass if it has one. One not yet scheduled is looked up in the
+    // database (the warning when absent) and joins the search. True when a search is wanted.
+    bool set_satellite_schedule(const SatelliteSchedule& settings, const elements::KepDatabase& db,
+                                std::int64_t now);
+    // Every satellite of the store at once (message 2037 names none): changed ones go through
+    // set_satellite_schedule, scheduled ones no longer configured leave. A satellite missing from
+    // the database is warned about only when its settings changed since they were last seen.
+    bool sync_satellites(const std::vector<SatelliteSchedule>& configured, const elements::KepDatabase& db,
+                         std::int64_t now);
+    // The station moved: passes still to come are searched again from the new site and the
+    // tracking list follows it. The running pass and passes already run are kept.
+    bool set_home(const elements::ObserverSite& home, std::int64_t now);
+    const SiteFrame& site() { return schedule_.site(); } // under the lock
 
     // The search: one sweep under the lock; false when the search list is empty. The worker
     // calls it until false or told to stop.
@@ -133,6 +163,12 @@ private:
     void clear_running() override;
 
     void dispatch_locked(std::int64_t now);
+    bool set_satellite_schedule_locked(const SatelliteSchedule& settings, const elements::KepDatabase& db,
+                                       std::int64_t now, bool warn_missing);
+    void retire_satellite_locked(const std::string& name);
+    void drop_retired_locked();
+    bool is_running(const PassEntry& e) const;
+    std::vector<SatelliteSchedule> seen_; // the settings last applied, scheduled or not
     void add_satellite_locked(const elements::KepRecord& record, std::int32_t priority, std::int32_t sat_state,
                               std::int32_t start_lead, std::int32_t min_elevation_deg, std::int32_t min_pass_time_s,
                               std::int64_t now);

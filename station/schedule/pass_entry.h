@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -35,6 +36,9 @@ struct PassEntry {
     std::int64_t tca = 0;            // time of the highest elevation
     double max_elevation_deg = 0;    // refined highest elevation
     double aos_azimuth_deg = 0, los_azimuth_deg = 0;
+    // With "Use Horizon": whether the pass never cleared the radio horizon; unknown for a pass
+    // read back from the schedule file.
+    std::optional<bool> radio_horizon_missed;
 
     bool manual() const { return priority == 0; }
     bool operator==(const PassEntry&) const = default;

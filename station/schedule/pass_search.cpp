@@ -76,6 +76,7 @@ PassEntry make_entry(const ScheduledSatellite& s, const SiteFrame& site, const S
             e.los = s.horizon_los;
         }
     }
+    e.radio_horizon_missed = rules.use_horizon && !horizon_found;
     if (rules.use_horizon && !horizon_found) {
         e.elevation_ok = 0;
     } else {

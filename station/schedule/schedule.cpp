@@ -79,10 +79,17 @@ void Schedule::join_search_list(ScheduledSatellite& sat)
     search_list_.push_back(&sat);
 }
 
+void Schedule::leave_search_list(ScheduledSatellite& sat)
+{
+    sat.in_search_list = false;
+    std::erase(search_list_, &sat);
+}
+
 bool Schedule::research_satellite(std::string_view name, std::int64_t now)
 {
     ScheduledSatellite* s = find_satellite(name);
-    if (!s || s->in_search_list || s->search_time >= now + config_.schedule_days * 86400)
+    // A satellite switched off during its running pass stays only until that pass ends.
+    if (!s || s->in_search_list || s->sat_state >= 2 || s->search_time >= now + config_.schedule_days * 86400)
         return false;
     s->search_state = SearchState::Start;
     join_search_list(*s);
@@ -124,12 +131,17 @@ int Schedule::run_search(std::int64_t now)
     return inserted;
 }
 
+bool Schedule::outside_operating_hours(std::int64_t aos) const
+{
+    return config_.hours.limit_hours && !hour_in_window(utc_hour(aos), config_.hours.start_hour, config_.hours.stop_hour);
+}
+
 bool Schedule::insert_entry(PassEntry e, std::int64_t now)
 {
     std::uint32_t hour = utc_hour(e.aos);
     if (config_.hours.listen_hours && hour_in_window(hour, config_.hours.listen_start, config_.hours.listen_stop))
         e.listen_only = 1;
-    if (config_.hours.limit_hours && !hour_in_window(hour, config_.hours.start_hour, config_.hours.stop_hour))
+    if (outside_operating_hours(e.aos))
         e.dont_run = 1;
     e.popup_done = e.aos <= now + 10 ? 1 : 0;
     e.last_run_end = 0;

@@ -52,6 +52,7 @@ public:
     // The search list: satellites whose search has not reached the horizon.
     std::size_t search_list_size() const;
     void join_search_list(ScheduledSatellite& sat);
+    void leave_search_list(ScheduledSatellite& sat);
     // When one of its passes leaves the schedule: back into the search if it still has time.
     bool research_satellite(std::string_view name, std::int64_t now);
     // Redo: every search starts again at `now`, every satellite in the search list.
@@ -62,6 +63,9 @@ public:
     int search_sweep(std::int64_t now, std::int64_t horizon_end);
     // Sweeps until the search list is empty.
     int run_search(std::int64_t now);
+
+    // "Limit Hours": a pass starting at `aos` falls outside the station's operating hours.
+    bool outside_operating_hours(std::int64_t aos) const;
 
     // Inserts by AOS after the entries of an equal AOS, with the hour rules; false for a
     // duplicate (same satellite, AOS within 60 s, not a manual pass).
