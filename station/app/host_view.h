@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/elements/observer_file.h"
 #include "station/schedule/pass_entry.h"
 
 namespace orva::station {
@@ -23,6 +24,8 @@ public:
     virtual void time_changed() {}
     // The element database was read again (2037, an edit): the map finds its satellite again.
     virtual void elements_reloaded() {}
+    // The station's position changed (the map draws from there).
+    virtual void station_moved(const elements::ObserverSite& /*home*/) {}
     // A pass began for a satellite whose run shows it on the map ("Map Display").
     virtual void display_on_map(const std::string& /*name*/) {}
 };

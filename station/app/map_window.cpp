@@ -241,6 +241,13 @@ StationSeconds MapWindow::now() const
     return std::chrono::duration_cast<std::chrono::seconds>(clock_.now().time_since_epoch()).count();
 }
 
+void MapWindow::set_home(const elements::ObserverSite& home)
+{
+    view_->set_home(home);
+    refresh_panel();
+    canvas_->update();
+}
+
 void MapWindow::load_elements()
 {
     const std::filesystem::path dir(suite_dir_);

@@ -76,6 +76,8 @@ public:
     // The element database was rewritten: read it again and find the shown satellite by its
     // catalogue number.
     void reload_elements();
+    // The station moved: the home observer and its circle follow.
+    void set_home(const elements::ObserverSite& home);
     // One update round; the timer calls it.
     void update_round();
     // The wait after a round: 2 + 975 ms in normal mode, 2 ms in fast mode.

@@ -107,6 +107,7 @@ Status StationHost::start()
     if (!suite_dir_.empty())
         std::filesystem::current_path(suite_dir_, ec);
     settings::StationSettings st = settings::read_station(store_, settings::Program::Helmo);
+    station_ = st;
     settings::HelmoSettings helmo = settings::read_helmo(store_);
     core_ = std::make_unique<StationCore>(read_schedule_config(store_),
         elements::ObserverSite::from_station(st.callsign, st.latitude, st.longitude, st.altitude), *this);
@@ -116,8 +117,9 @@ Status StationHost::start()
     platform::WindowHandlers handlers;
     handlers.on_message = [this](const platform::WindowMessage& m) -> std::int32_t {
         if (m.number == kMsgReloadElements) {
-            log("message 2037: element database changed");
+            log("message 2037: element database or setup changed");
             reload_elements();
+            sync_with_store();
         } else if (m.number == kMsgDispatch) {
             core_->dispatch_now(now());
         } else if (m.number == kMsgPrePassNotice) {
@@ -231,6 +233,76 @@ void StationHost::reload_elements()
             core_->schedule().research_satellite(s->track.name, t);
     }
     restart_search(t);
+}
+
+std::vector<SatelliteSchedule> StationHost::configured_satellites() const
+{
+    std::vector<SatelliteSchedule> out;
+    for (const std::string& name : settings::list_satellites(store_)) {
+        Result<settings::SatelliteRecord> rec = settings::read_satellite(store_, name, settings::Program::Helmo);
+        if (!rec)
+            continue;
+        SatelliteSchedule s = satellite_schedule(*rec);
+        s.name = name;
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+void StationHost::research(std::int64_t t)
+{
+    if (!search_)
+        return;
+    search_->stop();
+    restart_search(t);
+}
+
+void StationHost::satellite_saved(const settings::SatelliteRecord& record)
+{
+    auto db = load_database();
+    if (!db) {
+        warn(db.error().message, "Helmo");
+        return;
+    }
+    std::int64_t t = now();
+    bool wanted = core_->set_satellite_schedule(satellite_schedule(record), *db, t);
+    wanted = core_->sync_satellites(configured_satellites(), *db, t) || wanted;
+    if (wanted)
+        research(t);
+    view_.refresh(t);
+}
+
+void StationHost::sync_with_store()
+{
+    std::int64_t t = now();
+    follow_station(t);
+    auto db = load_database();
+    if (!db) {
+        warn(db.error().message, "Helmo");
+        return;
+    }
+    if (core_->sync_satellites(configured_satellites(), *db, t))
+        research(t);
+    view_.refresh(t);
+}
+
+void StationHost::follow_station(std::int64_t t)
+{
+    settings::StationSettings st = settings::read_station(store_, settings::Program::Helmo);
+    core_->set_config(read_schedule_config(store_));
+    bool moved = st.latitude != station_.latitude || st.longitude != station_.longitude ||
+                 st.altitude != station_.altitude || st.callsign != station_.callsign;
+    station_ = st;
+    if (!moved)
+        return;
+    elements::ObserverSite home = elements::ObserverSite::from_station(st.callsign, st.latitude, st.longitude, st.altitude);
+    log("station " + st.callsign + " now at " + std::to_string(st.latitude) + ", " + std::to_string(st.longitude) +
+        ", " + std::to_string(st.altitude) + " m");
+    if (rig_)
+        rig_->set_home(home);
+    if (core_->set_home(home, t))
+        research(t);
+    view_.station_moved(home);
 }
 
 void StationHost::step()

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "common/elements/kep_database.h"
+#include "common/settings/satellite_record.h"
+#include "common/settings/suite_settings.h"
 #include "platform/clock.h"
 #include "platform/data_exchange.h"
 #include "platform/launcher.h"
@@ -70,6 +72,11 @@ public:
 
     // Operator commands shared by the views.
     void reload_elements();                       // 2037
+    // A satellite saved by the setup: set_satellite_schedule with its values, then the rest of
+    // the store (a rename leaves the old name behind).
+    void satellite_saved(const settings::SatelliteRecord& record);
+    // The satellites and the station as stored now (2037, a deletion, the Station sheet).
+    void sync_with_store();
     Result<elements::KepDatabase> load_database() const;
     void redo_schedule();
     void set_scheduling(bool on);
@@ -113,6 +120,12 @@ public:
 private:
     void drive_pass();
     void restart_search(std::int64_t t);
+    // Stops the search worker and starts a new one (the satellites' searches changed).
+    void research(std::int64_t t);
+    // The station's position from the store; the schedule, tracking and rotator follow a change.
+    void follow_station(std::int64_t t);
+    std::vector<SatelliteSchedule> configured_satellites() const;
+    settings::StationSettings station_;
     platform::WindowAddress engine_window() const { return {"Brek:MAIN", "Brek [" + pass_name_ + "]"}; }
     bool manual() const { return options_.clock != nullptr; }
 

@@ -88,6 +88,11 @@ void StationRig::configure_modem(const std::string& name)
     modem_->configure(name);
 }
 
+void StationRig::set_home(const elements::ObserverSite& home)
+{
+    control_->set_home(home);
+}
+
 bool StationRig::modem_ready() const
 {
     return modem_->ready();

@@ -47,6 +47,8 @@ public:
     // A scheduled pass (radio too) or rotator only; an empty name stops.
     void track(const std::string& name, bool rotator_only);
     void configure_modem(const std::string& name);
+    // The station moved (Station sheet, `orva station set`): tracking aims from the new site.
+    void set_home(const elements::ObserverSite& home);
     bool modem_ready() const;
     // 2031, 2032, 2039, 2040; false for any other message.
     bool handle_message(const platform::WindowMessage& message, const std::string& text_param = {});

@@ -432,6 +432,12 @@ bool StationCore::set_home(const elements::ObserverSite& home, std::int64_t now)
     return wanted;
 }
 
+void StationCore::set_config(const ScheduleConfig& config)
+{
+    std::lock_guard lock(mutex_);
+    schedule_.set_config(config);
+}
+
 bool StationCore::search_sweep(std::int64_t now, std::int64_t horizon_end)
 {
     std::lock_guard lock(mutex_);

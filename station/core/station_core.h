@@ -98,6 +98,9 @@ public:
     // tracking list follows it. The running pass and passes already run are kept.
     bool set_home(const elements::ObserverSite& home, std::int64_t now);
     const SiteFrame& site() { return schedule_.site(); } // under the lock
+    // Hours, radio horizon, flip and the General Setup values read again; passes already found
+    // keep theirs until the schedule is redone.
+    void set_config(const ScheduleConfig& config);
 
     // The search: one sweep under the lock; false when the search list is empty. The worker
     // calls it until false or told to stop.

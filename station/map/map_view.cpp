@@ -95,6 +95,14 @@ void MapView::show_sun(StationSeconds now)
     refresh();
 }
 
+void MapView::set_home(elements::ObserverSite home)
+{
+    frames_.front() = SiteFrame::from(home);
+    observers_.front() = std::move(home);
+    if (has_subject())
+        compute();
+}
+
 void MapView::set_extra_observers(std::vector<elements::ObserverSite> extra)
 {
     if (extra.size() > kMaxObservers - 1)

@@ -82,6 +82,8 @@ public:
     const std::string& subject_name() const { return name_; }
     std::uint16_t subject_catalogue() const { return track_.catalogue; }
 
+    // The station moved: the home observer is replaced.
+    void set_home(elements::ObserverSite home);
     // The observers after the home station; at most four are kept.
     void set_extra_observers(std::vector<elements::ObserverSite> extra);
     const std::vector<elements::ObserverSite>& observers() const { return observers_; }

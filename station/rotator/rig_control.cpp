@@ -447,6 +447,12 @@ RigControl::~RigControl()
     shutdown();
 }
 
+void RigControl::set_home(elements::ObserverSite home)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->home = std::move(home);
+}
+
 void RigControl::open_at_start()
 {
     Impl& d = *impl_;

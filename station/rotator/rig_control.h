@@ -65,6 +65,8 @@ public:
     void select_uplink(char digit);
     void select_downlink(char digit);
     void set_downlink_offset(std::int32_t hz);
+    // The station moved: the next tick aims from the new site.
+    void set_home(elements::ObserverSite home);
     // Sends the antenna to "Park Az", "Park El" now, whatever "Park" says (a hardware check
     // ends with the antenna parked). Types without position commands do nothing.
     void park_now();

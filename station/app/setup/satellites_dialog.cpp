@@ -73,8 +73,11 @@ void SatellitesDialog::delete_selected()
     auto* item = list_->currentItem();
     if (!item)
         return;
-    if (Status s = settings::delete_satellite(store_, item->text().toStdString()); !s)
+    std::string name = item->text().toStdString();
+    if (Status s = settings::delete_satellite(store_, name); !s)
         show_message(this, "Helmo", QString::fromStdString(s.error().message));
+    else if (on_deleted_)
+        on_deleted_(name);
     refill();
 }
 

@@ -16,6 +16,8 @@ public:
     SatellitesDialog(platform::Store& store, SatelliteSaved saved = {}, QWidget* parent = nullptr);
 
     QListWidget* list() const { return list_; }
+    // Runs after a satellite was deleted (the station drops its passes).
+    void set_deleted_hook(std::function<void(const std::string&)> hook) { on_deleted_ = std::move(hook); }
     void refill();
     void new_satellite();
     void edit_selected();
@@ -24,6 +26,7 @@ public:
 private:
     platform::Store& store_;
     SatelliteSaved on_saved_;
+    std::function<void(const std::string&)> on_deleted_;
     QListWidget* list_;
     QPushButton *edit_, *delete_;
 };

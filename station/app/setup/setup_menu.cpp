@@ -72,13 +72,17 @@ void wire_setup_menu(MainWindow& window, StationHost& host)
     QWidget* parent = &window;
     auto now = [&host] { return host.now(); };
     auto refresh = [&window, &host] { window.refresh(host.now()); };
-    // A satellite saved: its passes are searched again from the new values.
-    SatelliteSaved satellite_saved = [&host](const settings::SatelliteRecord&) { host.reload_elements(); };
+    // A satellite saved: the schedule takes its new values at once.
+    SatelliteSaved satellite_saved = [&host](const settings::SatelliteRecord& r) { host.satellite_saved(r); };
 
     window.set_command(101, [&store, parent, &host] {
-        run_dialog<StationSheet>(store, [&host] { host.reload_elements(); }, parent);
+        run_dialog<StationSheet>(store, [&host] { host.sync_with_store(); }, parent);
     });
-    window.set_command(109, [&store, parent, satellite_saved] { run_dialog<SatellitesDialog>(store, satellite_saved, parent); });
+    window.set_command(109, [&store, parent, &host, satellite_saved] {
+        SatellitesDialog d(store, satellite_saved, parent);
+        d.set_deleted_hook([&host](const std::string&) { host.sync_with_store(); });
+        d.exec();
+    });
     window.set_command(110, [&store, parent, refresh] {
         run_dialog<OptionDialog>(store, setup::general_setup_form(), refresh, parent);
     });

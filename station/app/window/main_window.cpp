@@ -690,6 +690,12 @@ void MainWindow::elements_reloaded()
     }, Qt::QueuedConnection);
 }
 
+void MainWindow::station_moved(const elements::ObserverSite& home)
+{
+    if (map_)
+        map_->set_home(home);
+}
+
 void MainWindow::select_map_font()
 {
     if (map_) {

@@ -51,6 +51,7 @@ public:
     void time_changed() override;
     void elements_reloaded() override;
     void display_on_map(const std::string& name) override;
+    void station_moved(const elements::ObserverSite& home) override;
 
     // The map window (Graphic Track), created on first use; null until then.
     map::MapWindow* map_window() const { return map_.get(); }
