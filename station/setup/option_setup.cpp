@@ -122,9 +122,11 @@ const OptionForm& dispo_setup_form()
     OptionField spacecraft = text(keys::dispo, "Spacecraft", "Update Spacecraft", 19);
     spacecraft.field.show = [](const V& v) {
         const std::string& s = v.texts.at("Update Spacecraft");
-        return s.empty() ? std::string("[All]") : s;
+        return s.empty() ? std::string(kAllSpacecraft) : s;
     };
-    spacecraft.field.store = [](V& v, const std::string& t) { v.texts["Update Spacecraft"] = t == "[All]" ? "" : t; };
+    spacecraft.field.store = [](V& v, const std::string& t) {
+        v.texts["Update Spacecraft"] = same_text_ignoring_case(t, kAllSpacecraft) ? "" : t;
+    };
     static const OptionForm f{"Dispo Setup",
                               {
                                   flag(keys::dispo, "Decompress binary files", "Decompress Binaries", 0),
@@ -140,6 +142,42 @@ const OptionForm& dispo_setup_form()
                                   text(keys::dispo, "Source Callsign", "Update Callsign", 9),
                                   spacecraft,
                               }};
+    return f;
+}
+
+std::vector<std::string> spacecraft_choices(const platform::Store& store)
+{
+    std::vector<std::string> names{kAllSpacecraft};
+    for (const auto& sub : store.subkeys(keys::satellites)) {
+        settings::SatelliteRecord r = settings::read_satellite_key(store, platform::join_key_path(keys::satellites, sub));
+        if (r.type() == settings::SatelliteType::PacSat && !r.name.empty() && !choice_index(names, r.name))
+            names.push_back(r.name);
+    }
+    // A stored name that is no PacSat satellite of this station (deleted, retyped, or set by
+    // hand) stays a choice, so that OK writes it back instead of losing it.
+    std::string stored = store.read_string(keys::dispo, "Update Spacecraft", 20).value_or("");
+    if (!stored.empty() && !choice_index(names, stored))
+        names.push_back(stored);
+    return names;
+}
+
+OptionForm dispo_setup_form(const platform::Store& store)
+{
+    OptionForm f = dispo_setup_form();
+    for (OptionField& o : f.fields) {
+        if (std::string_view(o.field.value) != "Update Spacecraft")
+            continue;
+        std::vector<std::string> names = spacecraft_choices(store);
+        o.field.input = Input::Choice;
+        o.field.choices = names;
+        o.field.show = [names](const V& v) {
+            const std::string& s = v.texts.at("Update Spacecraft");
+            if (s.empty())
+                return std::string(kAllSpacecraft);
+            auto i = choice_index(names, s);
+            return i ? names[*i] : s;
+        };
+    }
     return f;
 }
 

@@ -41,7 +41,13 @@ struct OptionForm {
 const OptionForm& general_setup_form();
 const OptionForm& quillet_setup_form();
 const OptionForm& brek_setup_form();
+inline constexpr const char* kAllSpacecraft = "[All]"; // stored as an empty "Update Spacecraft"
 const OptionForm& dispo_setup_form(); // "Spacecraft": any name, "[All]" stored as empty
+// "[All]", then the PacSat satellites of the store in its order, then the stored name when it
+// is none of them.
+std::vector<std::string> spacecraft_choices(const platform::Store& store);
+// The dialog's form: "Spacecraft" is a choice of spacecraft_choices().
+OptionForm dispo_setup_form(const platform::Store& store);
 const OptionForm& tessel_setup_form();
 const OptionForm& sounds_setup_form();
 

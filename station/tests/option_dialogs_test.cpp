@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPrinter>
 
@@ -86,6 +87,60 @@ TEST_F(OptionDialogs, GeneralSetupStoresMinutesAsSecondsAndCancelWritesNothing)
     EXPECT_TRUE(redrawn);
     EXPECT_EQ(store->read_integer(keys::helmo, "Pop Up Time").value_or(0), 300u);
     EXPECT_EQ(store->read_integer(keys::helmo, "Schedule Days").value_or(0), 1u);
+}
+
+// "Spacecraft" is a list of the station's PacSat satellites behind "[All]"; an analogue satellite
+// is not offered, and a stored name that is no longer a PacSat satellite stays shown and kept.
+TEST_F(OptionDialogs, DispoSpacecraftIsAChoiceOfThePacSatSatellites)
+{
+    {
+        auto r = settings::new_satellite("AO-7", settings::SatelliteType::Analogue, (scratch.dir / "suite").string());
+        auto key = settings::create_satellite_key(*store, "AO-7");
+        ASSERT_TRUE(key);
+        ASSERT_TRUE(settings::write_satellite(*store, *key, r));
+    }
+    auto choices = [](QComboBox* c) {
+        std::vector<std::string> out;
+        for (int i = 0; i < c->count(); ++i)
+            out.push_back(c->itemText(i).toStdString());
+        return out;
+    };
+    {
+        std::unique_ptr<OptionDialog> d(make_dispo_setup(*store));
+        auto* list = qobject_cast<QComboBox*>(d->form()->editor("Spacecraft"));
+        ASSERT_NE(list, nullptr) << "a free text field";
+        EXPECT_EQ(choices(list), (std::vector<std::string>{"[All]", "AO-16", "UO-22"}));
+        EXPECT_EQ(list->currentText(), "[All]");
+        list->setCurrentIndex(2);
+        d->accept();
+        EXPECT_EQ(store->read_string(keys::dispo, "Update Spacecraft", 20).value_or("?"), "UO-22");
+    }
+    {
+        // Stored in another case: the satellite's own spelling is chosen.
+        ASSERT_TRUE(store->write_string(keys::dispo, "Update Spacecraft", "ao-16"));
+        std::unique_ptr<OptionDialog> d(make_dispo_setup(*store));
+        auto* list = qobject_cast<QComboBox*>(d->form()->editor("Spacecraft"));
+        EXPECT_EQ(choices(list).size(), 3u);
+        EXPECT_EQ(list->currentText(), "AO-16");
+    }
+    {
+        // UO-22 gone from the station while Dispo still names it.
+        ASSERT_TRUE(store->write_string(keys::dispo, "Update Spacecraft", "UO-22"));
+        ASSERT_TRUE(settings::delete_satellite(*store, "UO-22"));
+        std::unique_ptr<OptionDialog> d(make_dispo_setup(*store));
+        auto* list = qobject_cast<QComboBox*>(d->form()->editor("Spacecraft"));
+        EXPECT_EQ(choices(list), (std::vector<std::string>{"[All]", "AO-16", "UO-22"}));
+        EXPECT_EQ(list->currentText(), "UO-22");
+        d->accept();
+        EXPECT_EQ(store->read_string(keys::dispo, "Update Spacecraft", 20).value_or("?"), "UO-22");
+    }
+    {
+        std::unique_ptr<OptionDialog> d(make_dispo_setup(*store));
+        auto* list = qobject_cast<QComboBox*>(d->form()->editor("Spacecraft"));
+        list->setCurrentIndex(0);
+        d->accept();
+        EXPECT_EQ(store->read_string(keys::dispo, "Update Spacecraft", 20).value_or("?"), "");
+    }
 }
 
 TEST_F(OptionDialogs, AFailedWriteKeepsTheDialogOpenWithWhatWasTyped)

@@ -8,12 +8,13 @@
 
 namespace orva::station::app {
 
-OptionDialog::OptionDialog(platform::Store& store, const setup::OptionForm& form, std::function<void()> saved,
+OptionDialog::OptionDialog(platform::Store& store, setup::OptionForm form, std::function<void()> saved,
                            QWidget* parent)
-    : QDialog(parent), store_(store), form_(form), on_saved_(std::move(saved)), values_(setup::read_options(store, form))
+    : QDialog(parent), store_(store), form_(std::move(form)), on_saved_(std::move(saved)),
+      values_(setup::read_options(store, form_))
 {
-    setWindowTitle(QString::fromStdString(form.title));
-    auto rows = form.form();
+    setWindowTitle(QString::fromStdString(form_.title));
+    auto rows = form_.form();
     widget_ = new FormWidget(field_specs(rows, ""), this);
     load_form(*widget_, rows, values_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -48,17 +49,7 @@ void OptionDialog::accept()
 
 OptionDialog* make_dispo_setup(platform::Store& store, QWidget* parent)
 {
-    auto* d = new OptionDialog(store, setup::dispo_setup_form(), {}, parent);
-    // The names the spacecraft field takes: the PacSat satellites, or "[All]".
-    QStringList names{"[All]"};
-    for (const auto& sub : store.subkeys(settings::keys::satellites)) {
-        auto r = settings::read_satellite_key(store, platform::join_key_path(settings::keys::satellites, sub));
-        if (r.type() == settings::SatelliteType::PacSat)
-            names << QString::fromStdString(r.name);
-    }
-    if (QWidget* e = d->form()->editor("Spacecraft"))
-        e->setToolTip(names.join(", "));
-    return d;
+    return new OptionDialog(store, setup::dispo_setup_form(store), {}, parent);
 }
 
 } // namespace orva::station::app

@@ -17,20 +17,20 @@ class OptionDialog : public QDialog {
     Q_OBJECT
 public:
     // `saved` runs after OK wrote (General Setup: the main window redraws).
-    OptionDialog(platform::Store& store, const setup::OptionForm& form, std::function<void()> saved = {},
+    OptionDialog(platform::Store& store, setup::OptionForm form, std::function<void()> saved = {},
                  QWidget* parent = nullptr);
     FormWidget* form() const { return widget_; }
     void accept() override;
 
 private:
     platform::Store& store_;
-    const setup::OptionForm& form_;
+    const setup::OptionForm form_;
     std::function<void()> on_saved_;
     setup::OptionValues values_;
     FormWidget* widget_;
 };
 
-// "Dispo Setup" lists the PacSat satellites and "[All]" for its "Spacecraft".
+// "Dispo Setup": its "Spacecraft" is a choice of "[All]" and the PacSat satellites.
 OptionDialog* make_dispo_setup(platform::Store& store, QWidget* parent = nullptr);
 
 } // namespace orva::station::app
