@@ -230,3 +230,42 @@ TEST_F(RigFixture, SatelliteMissingFromTheElementDatabase)
     EXPECT_TRUE(warned("An error was encountered while trying to install the rotor driver. The rotator will not be moved.",
                        "Rotor Error"));
 }
+
+namespace orva::station::testing {
+
+// The station moved while a pass is tracked: the next tick aims from the new site.
+TEST_F(RigFixture, NewStationPositionIsUsedFromTheNextTick)
+{
+    auto at = time_at_elevation(20.0);
+    ASSERT_TRUE(at);
+    start_clock_at(*at);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(7));
+    control->start_tracking("AO-7", true);
+    clock->advance(std::chrono::milliseconds(0));
+    auto expected_at = [&](const elements::ObserverSite& site) {
+        SatTrack t;
+        EXPECT_TRUE(init_track(rig_satellite(), t, *at));
+        t.compute_time = std::chrono::duration_cast<std::chrono::seconds>(clock->now().time_since_epoch()).count();
+        EXPECT_TRUE(compute_position(t, site));
+        return std::pair{t.azimuth * 57.29577951308232, t.elevation * 57.29577951308232};
+    };
+    auto here = expected_at(rig_site());
+    ASSERT_TRUE(control->report());
+    EXPECT_NEAR(control->report()->azimuth_deg, here.first, 0.01);
+    EXPECT_NEAR(control->report()->elevation_deg, here.second, 0.01);
+
+    elements::ObserverSite moved = elements::ObserverSite::from_station("N0CALL", rig_site().latitude_rad * 57.29577951308232 + 3,
+                                                                        -rig_site().longitude_east_rad * 57.29577951308232 - 4, 0);
+    control->set_home(moved);
+    clock->advance(std::chrono::milliseconds(2000));
+    auto there = expected_at(moved);
+    ASSERT_TRUE(control->report());
+    EXPECT_NEAR(control->report()->azimuth_deg, there.first, 0.01);
+    EXPECT_NEAR(control->report()->elevation_deg, there.second, 0.01);
+    EXPECT_GT(std::abs(there.second - expected_at(rig_site()).second), 1.0);
+    control->stop_tracking();
+}
+
+} // namespace orva::station::testing
