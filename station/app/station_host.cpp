@@ -235,13 +235,17 @@ void StationHost::reload_elements()
     restart_search(t);
 }
 
-std::vector<SatelliteSchedule> StationHost::configured_satellites() const
+std::optional<std::vector<SatelliteSchedule>> StationHost::configured_satellites() const
 {
+    // A store that cannot be read must not look like one whose satellites were all deleted:
+    // the sync would take every satellite off the schedule.
+    if (!store_.key_exists(settings::keys::satellites))
+        return std::nullopt;
     std::vector<SatelliteSchedule> out;
     for (const std::string& name : settings::list_satellites(store_)) {
         Result<settings::SatelliteRecord> rec = settings::read_satellite(store_, name, settings::Program::Helmo);
         if (!rec)
-            continue;
+            return std::nullopt;
         SatelliteSchedule s = satellite_schedule(*rec);
         s.name = name;
         out.push_back(std::move(s));
@@ -266,7 +270,8 @@ void StationHost::satellite_saved(const settings::SatelliteRecord& record)
     }
     std::int64_t t = now();
     bool wanted = core_->set_satellite_schedule(satellite_schedule(record), *db, t);
-    wanted = core_->sync_satellites(configured_satellites(), *db, t) || wanted;
+    if (auto configured = configured_satellites())
+        wanted = core_->sync_satellites(*configured, *db, t) || wanted;
     if (wanted)
         research(t);
     view_.refresh(t);
@@ -281,7 +286,12 @@ void StationHost::sync_with_store()
         warn(db.error().message, "Helmo");
         return;
     }
-    if (core_->sync_satellites(configured_satellites(), *db, t))
+    auto configured = configured_satellites();
+    if (!configured) {
+        log("the satellites could not be read from the store; the schedule is left as it is");
+        return;
+    }
+    if (core_->sync_satellites(*configured, *db, t))
         research(t);
     view_.refresh(t);
 }

@@ -124,7 +124,7 @@ private:
     void research(std::int64_t t);
     // The station's position from the store; the schedule, tracking and rotator follow a change.
     void follow_station(std::int64_t t);
-    std::vector<SatelliteSchedule> configured_satellites() const;
+    std::optional<std::vector<SatelliteSchedule>> configured_satellites() const;
     settings::StationSettings station_;
     platform::WindowAddress engine_window() const { return {"Brek:MAIN", "Brek [" + pass_name_ + "]"}; }
     bool manual() const { return options_.clock != nullptr; }
