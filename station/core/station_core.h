@@ -37,6 +37,27 @@ inline constexpr const char* kManualPassRefused =
 inline constexpr const char* kNotInDatabase =
     "Helmo cannot find satellite %s in the keplerian database.  No passes of this satellite will be scheduled.";
 
+inline constexpr const char* kPriorityOutOfRange =
+    "You must ensure that the PRIORITY for this pass is set between 1 and 100.";
+inline constexpr const char* kPassIsRunning =
+    "This pass is running now.  End it with \"End this pass now\" before you change it.";
+inline constexpr const char* kLosBeforeAos = "The LOS of this pass must come after its AOS.";
+inline constexpr const char* kPassAlreadyOver = "The LOS of this pass has already passed.";
+inline constexpr const char* kPassGone = "This pass is no longer in the schedule.";
+
+// What the Edit Schedule dialog sets on a pass (times are station times, UTC).
+struct PassEdit {
+    std::int64_t aos = 0, los = 0;
+    std::int32_t priority = 0; // outside 1-100 only with dont_run (then stored as 0)
+    bool dont_run = false;
+    bool run_regardless = false;
+    bool ignore_pass_checking = false;
+};
+
+// Checks an edit and settles its priority: outside 1-100 it becomes 0 when the pass is not to run,
+// otherwise the edit is refused with the dialog's warning.
+Status check_pass_edit(PassEdit& edit, std::int64_t now);
+
 // The schedule settings of the store.
 ScheduleConfig read_schedule_config(const platform::Store& store);
 
@@ -127,6 +148,14 @@ public:
     void set_scheduling(bool on, std::int64_t now);
     // Run Pass: a manual pass of 900 s from now at the head of the schedule.
     Status manual_pass(const std::string& name, std::int64_t now);
+
+    // Edit Schedule's OK on the entry of that name and AOS: taken out, given the edit, put back
+    // by AOS, and the dispatcher runs. The running pass is refused: its times drive the pass.
+    Status edit_pass(const std::string& name, std::int64_t aos, PassEdit edit, std::int64_t now);
+    // Edit Schedule's Delete: the entry stays listed but is never started.
+    Status delete_pass(const std::string& name, std::int64_t aos, std::int64_t now);
+    // Add Pass: a new entry of that satellite with the edit's times and choices.
+    Status add_pass(const std::string& name, PassEdit edit, std::int64_t now);
 
     Status save_schedule(const std::filesystem::path& schedule_file);
 

@@ -157,6 +157,12 @@ bool Schedule::insert_entry(PassEntry e, std::int64_t now)
 
 void Schedule::insert_manual(PassEntry entry) { entries_.insert(entries_.begin(), std::move(entry)); }
 
+void Schedule::insert_edited(PassEntry entry)
+{
+    auto at = std::find_if(entries_.begin(), entries_.end(), [&](const PassEntry& x) { return x.aos > entry.aos; });
+    entries_.insert(at, std::move(entry));
+}
+
 PassEntry* Schedule::find_entry(std::string_view name, std::int64_t aos)
 {
     for (PassEntry& e : entries_)

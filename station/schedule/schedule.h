@@ -72,6 +72,9 @@ public:
     bool insert_entry(PassEntry entry, std::int64_t now);
     // A manual pass goes to the head.
     void insert_manual(PassEntry entry);
+    // An entry edited by hand goes back by AOS after the entries of an equal AOS, as it is:
+    // the hour rules and the duplicate check were the search's, the operator's word now holds.
+    void insert_edited(PassEntry entry);
     std::vector<PassEntry>& entries() { return entries_; }
     const std::vector<PassEntry>& entries() const { return entries_; }
     PassEntry* find_entry(std::string_view name, std::int64_t aos);

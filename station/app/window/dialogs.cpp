@@ -141,6 +141,110 @@ PrePassNotice::PrePassNotice(const PassEntry& e, QWidget* parent) : QDialog(pare
     form->addRow(row);
 }
 
+// ---- Edit Schedule ----
+
+EditScheduleDialog::EditScheduleDialog(const PassEntry& e, bool utc, std::int64_t local_offset,
+                                       std::function<Status(const PassEdit&)> store, std::function<Status()> remove,
+                                       QWidget* parent)
+    : QDialog(parent), utc_(utc), offset_(local_offset), store_(std::move(store)), remove_(std::move(remove))
+{
+    setWindowTitle(QString::asprintf("Edit pass of %s", e.name.c_str()));
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    const char* heads[] = {"Hour", "Min", "Sec", "Day", "Month", "Year"};
+    for (int i = 0; i < 6; ++i)
+        grid->addWidget(new QLabel(heads[i], this), 0, i + 1);
+    const TimeFields af = time_fields(e.aos, utc, local_offset), lf = time_fields(e.los, utc, local_offset);
+    grid->addWidget(new QLabel("AOS", this), 1, 0);
+    grid->addWidget(new QLabel("LOS", this), 2, 0);
+    for (int i = 0; i < 6; ++i) {
+        aos_fields[std::size_t(i)] = new QLineEdit(q(af[std::size_t(i)]), this);
+        los_fields[std::size_t(i)] = new QLineEdit(q(lf[std::size_t(i)]), this);
+        for (QLineEdit* f : {aos_fields[std::size_t(i)], los_fields[std::size_t(i)]}) {
+            f->setMaxLength(2);
+            f->setMaximumWidth(40);
+        }
+        grid->addWidget(aos_fields[std::size_t(i)], 1, i + 1);
+        grid->addWidget(los_fields[std::size_t(i)], 2, i + 1);
+    }
+    layout->addLayout(grid);
+    auto* form = new QFormLayout;
+    // Three characters, not two: a pass of priority 100 (the default) must not read back as 10.
+    priority = new QLineEdit(QString::asprintf("%d", int(e.priority)), this);
+    priority->setMaxLength(3);
+    form->addRow("Priority", priority);
+    status = new QComboBox(this);
+    status->addItems({"Run this pass", "Do not run this pass"});
+    status->setCurrentIndex(e.dont_run ? 1 : 0);
+    form->addRow("Status", status);
+    run_regardless = new QCheckBox("Run regardless of elevation", this);
+    run_regardless->setChecked(e.run_regardless != 0);
+    ignore_checking = new QCheckBox("Ignore pass checking", this);
+    ignore_checking->setChecked(e.ignore_pass_checking != 0);
+    form->addRow(run_regardless);
+    form->addRow(ignore_checking);
+    visible = new QLabel(q(visible_time_text(e.run_start, utc, local_offset) + "  to  " +
+                           visible_time_text(e.run_end, utc, local_offset)),
+                         this);
+    form->addRow("Visible from", visible);
+    layout->addLayout(form);
+    auto* row = new QHBoxLayout;
+    ok = new QPushButton("OK", this);
+    del = new QPushButton("Delete", this);
+    cancel = new QPushButton("Cancel", this);
+    del->setVisible(bool(remove_));
+    row->addWidget(ok);
+    row->addWidget(del);
+    row->addWidget(cancel);
+    layout->addLayout(row);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, [this] { press_ok(); });
+    connect(del, &QPushButton::clicked, this, [this] { press_delete(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool EditScheduleDialog::press_ok()
+{
+    TimeFields a, l;
+    for (std::size_t i = 0; i < 6; ++i) {
+        a[i] = s(aos_fields[i]->text());
+        l[i] = s(los_fields[i]->text());
+    }
+    std::optional<std::int64_t> aos = fields_time(a, utc_, offset_), los = fields_time(l, utc_, offset_);
+    if (!aos || !los) {
+        show_message(this, !aos ? kBadAosFields : kBadLosFields, "Helmo");
+        return false;
+    }
+    PassEdit edit;
+    edit.aos = *aos;
+    edit.los = *los;
+    bool number = false;
+    edit.priority = priority->text().trimmed().toInt(&number);
+    if (!number)
+        edit.priority = -1; // blank or not a number: outside 1-100
+    edit.dont_run = status->currentIndex() == 1;
+    edit.run_regardless = run_regardless->isChecked();
+    edit.ignore_pass_checking = ignore_checking->isChecked();
+    if (Status st = store_(edit); !st) {
+        show_message(this, q(st.error().message), "Helmo");
+        return false;
+    }
+    accept();
+    return true;
+}
+
+bool EditScheduleDialog::press_delete()
+{
+    if (!remove_)
+        return false;
+    if (Status st = remove_(); !st) {
+        show_message(this, q(st.error().message), "Helmo");
+        return false;
+    }
+    accept();
+    return true;
+}
+
 // ---- Edit Satellite Data ----
 
 KepEditDialog::KepEditDialog(std::filesystem::path database, std::function<void()> reloaded, QWidget* parent)

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -18,6 +19,8 @@
 #include "common/elements/kep_database.h"
 #include "common/elements/observer_file.h"
 #include "platform/store/store.h"
+#include "station/app/window/view_texts.h"
+#include "station/core/station_core.h"
 #include "station/schedule/pass_entry.h"
 
 namespace orva::station {
@@ -56,6 +59,31 @@ public:
     std::string name;
     std::int64_t aos;
     QPushButton *ok, *run, *cancel;
+};
+
+// Edit Schedule ("Edit pass of %s"): the AOS and LOS fields, priority, status and the two check
+// boxes. OK hands the edit to `store` and Delete calls `remove`; a refusal is shown and the dialog
+// stays. Without `remove` (a pass being added) there is no Delete.
+class EditScheduleDialog final : public QDialog {
+    Q_OBJECT
+public:
+    EditScheduleDialog(const PassEntry& entry, bool utc, std::int64_t local_offset,
+                       std::function<Status(const PassEdit&)> store, std::function<Status()> remove,
+                       QWidget* parent = nullptr);
+    std::array<QLineEdit*, 6> aos_fields{}, los_fields{}; // hour, minute, second, day, month, year
+    QLineEdit* priority;
+    QComboBox* status; // 0: the pass runs; 1: it does not
+    QCheckBox *run_regardless, *ignore_checking;
+    QLabel* visible;
+    QPushButton *ok, *del, *cancel;
+    bool press_ok();     // true when stored (the dialog is accepted)
+    bool press_delete(); // true when done
+
+private:
+    bool utc_;
+    std::int64_t offset_;
+    std::function<Status(const PassEdit&)> store_;
+    std::function<Status()> remove_;
 };
 
 // Edit Satellite Data over the database file.

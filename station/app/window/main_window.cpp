@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -213,8 +215,8 @@ void MainWindow::wire_commands()
         settings::QuilletSettings qs = settings::read_quillet(host_->store());
         start_program({"NOTEPAD.EXE", (suite / qs.signature).string()});
     });
-    set_command(901, [this] { help(); });
-    set_command(905, [this] { help(); });
+    set_command(901, [this] { help(kHelpIndexSection); });
+    set_command(905, [this] { help(kUsingHelpSection); });
     set_command(999, [this] { about(); });
 }
 
@@ -296,6 +298,10 @@ void MainWindow::refresh(std::int64_t now)
     if (!host_)
         return;
     now_ = now;
+    if (placement_changed_ != 0 && now - placement_changed_ >= 1) {
+        placement_changed_ = 0;
+        store_placement();
+    }
     if (last_scroll_ != 0 && now - last_scroll_ >= 120) {
         schedule_->scrollToTop();
         last_scroll_ = 0;
@@ -414,11 +420,28 @@ void MainWindow::store_placement()
     if (!host_ || placing_ || isMinimized() || isMaximized() || !isVisible())
         return;
     platform::Store& st = host_->store();
-    QRect g = geometry();
-    (void)st.write_integer(settings::keys::helmo, "xLeft", std::uint32_t(g.x()));
-    (void)st.write_integer(settings::keys::helmo, "yTop", std::uint32_t(g.y()));
+    // The frame's corner, which move() takes back at the next start: the client area's corner
+    // would walk the window by the frame's width at each restart.
+    const QPoint p = pos();
+    (void)st.write_integer(settings::keys::helmo, "xLeft", std::uint32_t(p.x()));
+    (void)st.write_integer(settings::keys::helmo, "yTop", std::uint32_t(p.y()));
     (void)st.write_integer(settings::keys::helmo, "cxWidth", std::uint32_t(width()));
     (void)st.write_integer(settings::keys::helmo, "cyHeight", std::uint32_t(height()));
+    ++placements_stored_;
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (host_ && !placing_ && isVisible())
+        placement_changed_ = std::max<std::int64_t>(host_->now(), 1);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (host_ && !placing_ && isVisible())
+        placement_changed_ = std::max<std::int64_t>(host_->now(), 1);
 }
 
 void MainWindow::changeEvent(QEvent* event)
@@ -455,11 +478,12 @@ void MainWindow::on_schedule_menu(const QPoint& pos)
         return;
     QMenu menu(this);
     QAction* edit = menu.addAction("Edit Scheduling");
-    edit->setEnabled(false); // the Edit Schedule dialog comes with the setup dialogs
     QAction* run = menu.addAction("Run this pass now");
     QAction* listen = menu.addAction("Listen only");
     QAction* chosen = menu.exec(schedule_->viewport()->mapToGlobal(pos));
-    if (chosen == run)
+    if (chosen == edit)
+        schedule_row_command(kEditScheduling, row);
+    else if (chosen == run)
         schedule_row_command(kRunThisPassNow, row);
     else if (chosen == listen)
         schedule_row_command(kListenOnly, row);
@@ -470,7 +494,9 @@ void MainWindow::schedule_row_command(int id, int row)
     if (row < 0 || row >= int(rows_.size()))
         return;
     const ScheduleRow& r = rows_[std::size_t(row)];
-    if (id == kRunThisPassNow)
+    if (id == kEditScheduling)
+        edit_scheduling(row);
+    else if (id == kRunThisPassNow)
         host_->run_entry_now(r.name, r.aos);
     else if (id == kListenOnly)
         host_->listen_only(r.name, r.aos);
@@ -567,15 +593,65 @@ void MainWindow::run_pass()
         show_message(this, q(s.error().message), "Helmo");
 }
 
+int MainWindow::run_dialog(QDialog& dialog)
+{
+    if (dialog_driver_) {
+        dialog_driver_(dialog);
+        return dialog.result();
+    }
+    return dialog.exec();
+}
+
 void MainWindow::add_pass()
 {
     ChooseDialog d("Add Pass", settings::list_satellites(host_->store()), this);
-    if (d.exec() != QDialog::Accepted || d.chosen().empty())
+    if (run_dialog(d) != QDialog::Accepted || d.chosen().empty())
         return;
-    // A pass added by hand is a manual pass of that satellite (the Edit Schedule dialog that
-    // would refine it comes with the setup dialogs).
-    if (Status s = host_->manual_pass(d.chosen()); !s)
-        show_message(this, q(s.error().message), "Helmo");
+    add_pass_of(d.chosen());
+}
+
+void MainWindow::add_pass_of(const std::string& name)
+{
+    // A new pass starts as a window of 15 minutes from the next whole minute after five from now,
+    // at its satellite's priority; the operator sets the times in the dialog. Nothing is stored
+    // unless OK takes it.
+    std::int64_t t = host_->now();
+    PassEntry e;
+    e.name = name;
+    e.aos = e.run_start = (t + 300 + 59) / 60 * 60;
+    e.los = e.run_end = e.aos + 900;
+    e.priority = 100;
+    {
+        std::lock_guard lock(host_->core().schedule_lock());
+        if (ScheduledSatellite* s = host_->core().schedule().find_satellite(name))
+            e.priority = s->priority;
+    }
+    EditScheduleDialog d(e, utc_, offset(),
+                         [this, name](const PassEdit& edit) { return host_->core().add_pass(name, edit, host_->now()); },
+                         {}, this);
+    d.setWindowTitle(q("Add pass of " + name));
+    run_dialog(d);
+    refresh(host_->now());
+}
+
+void MainWindow::edit_scheduling(int row)
+{
+    if (row < 0 || row >= int(rows_.size()) || rows_[std::size_t(row)].name.empty())
+        return;
+    const std::string name = rows_[std::size_t(row)].name;
+    const std::int64_t aos = rows_[std::size_t(row)].aos;
+    std::optional<PassEntry> entry;
+    for (const PassEntry& e : host_->core().schedule_snapshot())
+        if (e.name == name && e.aos == aos)
+            entry = e;
+    if (!entry)
+        return; // the row was drawn before its entry left
+    EditScheduleDialog d(
+        *entry, utc_, offset(),
+        [this, name, aos](const PassEdit& edit) { return host_->core().edit_pass(name, aos, edit, host_->now()); },
+        [this, name, aos] { return host_->core().delete_pass(name, aos, host_->now()); }, this);
+    run_dialog(d);
+    refresh(host_->now());
 }
 
 QStringList MainWindow::printed_schedule_lines() const
@@ -762,9 +838,10 @@ void MainWindow::start_program(std::vector<std::string> words, const std::filesy
         show_status(q("Cannot start " + shown + ": " + s.error().message));
 }
 
-void MainWindow::help()
+void MainWindow::help(const std::string& section)
 {
-    if (Status s = platform::open_user_guide("helmo"); !s)
+    Status s = guide_opener_ ? guide_opener_(section) : platform::open_user_guide(section);
+    if (!s)
         show_status(q(s.error().message));
 }
 

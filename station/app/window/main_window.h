@@ -72,6 +72,17 @@ public:
     void set_local_offset(std::int64_t offset) { offset_override_ = offset; has_offset_override_ = true; }
     int fixed_width() const { return fixed_width_; }
     int sounds_played() const { return sounds_; }
+    int placements_stored() const { return placements_stored_; }
+
+    // Opens the user guide at a section (the desktop's browser unless a test sets its own).
+    void set_guide_opener(std::function<Status(std::string_view)> opener) { guide_opener_ = std::move(opener); }
+
+    // Dialogs the window would run modally go to this instead when set (tests press their buttons).
+    void set_dialog_driver(std::function<void(QDialog&)> driver) { dialog_driver_ = std::move(driver); }
+    // Edit Schedule over the entry of a schedule row, and over a new pass of a satellite (Add Pass
+    // after its choice).
+    void edit_scheduling(int row);
+    void add_pass_of(const std::string& name);
 
     // Row menus for a row (tests call the commands directly).
     void schedule_row_command(int id, int row);
@@ -92,6 +103,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void build_menus();
@@ -103,6 +116,7 @@ private:
     void on_tracking_menu(const QPoint& pos);
     void open_notice(const PassEntry& entry);
     void update_fixed_width();
+    int run_dialog(QDialog& dialog);
 
     // Commands.
     void track_dialog();
@@ -118,7 +132,7 @@ private:
     void update_database();
     void schedule_events();
     void start_program(std::vector<std::string> words, const std::filesystem::path& dir = {});
-    void help();
+    void help(const std::string& section);
     void about();
 
     StationHost* host_ = nullptr;
@@ -134,7 +148,13 @@ private:
     std::int64_t last_scroll_ = 0, now_ = 0;
     int fixed_width_ = 0;
     int sounds_ = 0;
+    int placements_stored_ = 0;
     bool placing_ = false;
+    std::function<void(QDialog&)> dialog_driver_;
+    std::function<Status(std::string_view)> guide_opener_;
+    // Station time of the last move or resize not yet stored (0: none). The loop's next round a
+    // second or more later stores it, so a drag writes once, and a crash keeps the last place.
+    std::int64_t placement_changed_ = 0;
     QFont font_;
     std::unique_ptr<map::MapWindow> map_;
     map::RotorDisplay* rotor_ = nullptr;

@@ -25,4 +25,8 @@ inline constexpr int kEditScheduling = 40003, kRunThisPassNow = 40004, kListenOn
 inline constexpr int kRunPassOfSatellite = 40006, kDisplayOnMap = 40007, kDisplayOnMapAndRotator = 40008,
                      kRemoveFromTracking = 40009;
 
+// Where Help Index and Using Help open the user guide.
+inline constexpr const char* kHelpIndexSection = "contents";
+inline constexpr const char* kUsingHelpSection = "using-help";
+
 } // namespace orva::station

@@ -19,6 +19,77 @@ std::string schedule_time_text(std::int64_t t, bool utc, std::int64_t local_offs
     return buf;
 }
 
+namespace {
+struct Civil {
+    int hour, minute, second;
+    unsigned day, month;
+    int year;
+};
+
+Civil civil(std::int64_t t, bool utc, std::int64_t local_offset)
+{
+    if (!utc)
+        t -= local_offset;
+    std::int64_t days = t >= 0 ? t / 86400 : (t - 86399) / 86400;
+    std::int64_t s = t - days * 86400;
+    using namespace std::chrono;
+    year_month_day ymd{sys_days(std::chrono::days(days))};
+    return {int(s / 3600), int(s / 60 % 60), int(s % 60), unsigned(ymd.day()), unsigned(ymd.month()), int(ymd.year())};
+}
+
+std::optional<int> field_number(const std::string& text, int low, int high)
+{
+    std::size_t a = text.find_first_not_of(' ');
+    std::size_t b = text.find_last_not_of(' ');
+    if (a == std::string::npos || b - a + 1 > 4)
+        return std::nullopt;
+    int v = 0;
+    for (std::size_t i = a; i <= b; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
+        v = v * 10 + (text[i] - '0');
+    }
+    if (v < low || v > high)
+        return std::nullopt;
+    return v;
+}
+} // namespace
+
+TimeFields time_fields(std::int64_t t, bool utc, std::int64_t local_offset)
+{
+    Civil c = civil(t, utc, local_offset);
+    TimeFields f;
+    int values[6] = {c.hour, c.minute, c.second, int(c.day), int(c.month), c.year % 100};
+    for (int i = 0; i < 6; ++i) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%02d", values[i]);
+        f[std::size_t(i)] = buf;
+    }
+    return f;
+}
+
+std::optional<std::int64_t> fields_time(const TimeFields& f, bool utc, std::int64_t local_offset)
+{
+    auto h = field_number(f[0], 0, 23), mi = field_number(f[1], 0, 59), s = field_number(f[2], 0, 59);
+    auto d = field_number(f[3], 1, 31), mo = field_number(f[4], 1, 12), y = field_number(f[5], 0, 99);
+    if (!h || !mi || !s || !d || !mo || !y)
+        return std::nullopt;
+    using namespace std::chrono;
+    year_month_day ymd{year(*y >= 70 ? 1900 + *y : 2000 + *y), month(unsigned(*mo)), day(unsigned(*d))};
+    if (!ymd.ok())
+        return std::nullopt; // 31 April, 29 February of a common year
+    std::int64_t t = std::int64_t(sys_days(ymd).time_since_epoch().count()) * 86400 + *h * 3600 + *mi * 60 + *s;
+    return utc ? t : t + local_offset;
+}
+
+std::string visible_time_text(std::int64_t t, bool utc, std::int64_t local_offset)
+{
+    Civil c = civil(t, utc, local_offset);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d %u/%u/%d", c.hour, c.minute, c.second, c.day, c.month, c.year % 100);
+    return buf;
+}
+
 std::vector<ScheduleRow> schedule_rows(const std::vector<PassEntry>& entries, std::int64_t now, bool utc,
                                        std::int64_t local_offset)
 {

@@ -2,6 +2,7 @@
 // the stored placement check, the title while minimised. The window draws what these return.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +27,17 @@ std::string schedule_time_text(std::int64_t t, bool utc, std::int64_t local_offs
 // The rows of the entries whose LOS has not passed, in schedule order.
 std::vector<ScheduleRow> schedule_rows(const std::vector<PassEntry>& entries, std::int64_t now, bool utc,
                                        std::int64_t local_offset);
+
+// Edit Schedule's six fields of a time: hour, minute, second, day, month and two-digit year, each "%02d".
+using TimeFields = std::array<std::string, 6>;
+TimeFields time_fields(std::int64_t t, bool utc, std::int64_t local_offset);
+// The station time the fields name (typed in local time when !utc); none when a field is not a
+// number or out of its range (a two-digit year 70-99 is 19xx, else 20xx).
+std::optional<std::int64_t> fields_time(const TimeFields& fields, bool utc, std::int64_t local_offset);
+// "Visible from": "%02d:%02d:%02d %d/%d/%d" (time, then day, month, two-digit year).
+std::string visible_time_text(std::int64_t t, bool utc, std::int64_t local_offset);
+inline constexpr const char* kBadAosFields = "The AOS time or date of this pass is not valid.";
+inline constexpr const char* kBadLosFields = "The LOS time or date of this pass is not valid.";
 
 struct Placement {
     int x = 0, y = 0, width = 580, height = 270;
