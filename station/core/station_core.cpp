@@ -262,9 +262,11 @@ void StationCore::reload_elements(const elements::KepDatabase& db, std::int64_t 
     std::erase_if(tracking_, [&](const TrackedSatellite& t) { return db.find_by_name(t.track.name) < 0; });
 }
 
-bool StationCore::is_running(const PassEntry& e) const
+bool StationCore::is_running(const PassEntry& e) const { return is_running(e.name, e.aos); }
+
+bool StationCore::is_running(const std::string& name, std::int64_t aos) const
 {
-    return state_.running.running && e.name == state_.running.name && e.aos == state_.running.aos;
+    return state_.running.running && name == state_.running.name && aos == state_.running.aos;
 }
 
 void StationCore::retire_satellite_locked(const std::string& name)
@@ -649,11 +651,6 @@ Status check_pass_edit(PassEdit& edit, std::int64_t now)
 }
 
 namespace {
-bool is_running(const DispatcherState& st, const std::string& name, std::int64_t aos)
-{
-    return st.running.running && st.running.name == name && st.running.aos == aos;
-}
-
 // The edit's times and choices on an entry. A typed time that differs from the shown one becomes
 // the usable pass's bound too, so the dispatcher works the pass the operator asked for; an
 // unchanged one keeps the radio-horizon bound the search found.
@@ -684,7 +681,7 @@ Status StationCore::edit_pass(const std::string& name, std::int64_t aos, PassEdi
     if (Status s = check_pass_edit(edit, now); !s)
         return s;
     std::lock_guard lock(mutex_);
-    if (is_running(state_, name, aos))
+    if (is_running(name, aos))
         return make_error(kPassIsRunning);
     std::optional<PassEntry> e = schedule_.take_entry(name, aos);
     if (!e)
@@ -699,7 +696,7 @@ Status StationCore::edit_pass(const std::string& name, std::int64_t aos, PassEdi
 Status StationCore::delete_pass(const std::string& name, std::int64_t aos, std::int64_t now)
 {
     std::lock_guard lock(mutex_);
-    if (is_running(state_, name, aos))
+    if (is_running(name, aos))
         return make_error(kPassIsRunning);
     PassEntry* e = schedule_.find_entry(name, aos);
     if (!e)

@@ -200,6 +200,7 @@ private:
     void retire_satellite_locked(const std::string& name);
     void drop_retired_locked();
     bool is_running(const PassEntry& e) const;
+    bool is_running(const std::string& name, std::int64_t aos) const;
     std::vector<SatelliteSchedule> seen_; // the settings last applied, scheduled or not
     void add_satellite_locked(const elements::KepRecord& record, std::int32_t priority, std::int32_t sat_state,
                               std::int32_t start_lead, std::int32_t min_elevation_deg, std::int32_t min_pass_time_s,
