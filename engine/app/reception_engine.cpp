@@ -228,6 +228,19 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
     dispatcher_->on_ax25_frame(frame, std::chrono::sys_seconds(std::chrono::seconds(seconds())));
 }
 
+void ReceptionEngine::receive_overrun(std::uint32_t chunks)
+{
+    overruns_ += chunks;
+    decoder_.drop_frame();
+}
+
+std::optional<std::uint32_t> ReceptionEngine::bad_smack() const
+{
+    if (!decoder_.smack_seen())
+        return std::nullopt;
+    return decoder_.counters().bad_smack;
+}
+
 void ReceptionEngine::write_raw(std::span<const std::uint8_t> bytes) { out_.write_bytes(bytes); }
 
 bool ReceptionEngine::send_kiss_frame(std::span<const std::uint8_t> frame)

@@ -111,6 +111,12 @@ public:
     RequestScheduler& scheduler() { return *scheduler_; }
     const FrameDispatcher& dispatcher() const { return *dispatcher_; }
     const KissCounters& kiss_counters() const { return decoder_.counters(); }
+    // `chunks` of received bytes were lost to a full receive buffer before the next bytes fed.
+    void receive_overrun(std::uint32_t chunks);
+    // Frames lost to a full receive buffer or cut at the longest frame.
+    std::uint32_t overruns() const { return overruns_ + decoder_.counters().oversize; }
+    // The bad SMACK count, once SMACK has been seen.
+    std::optional<std::uint32_t> bad_smack() const;
 
 private:
     // KissSink
@@ -173,6 +179,7 @@ private:
     std::unique_ptr<RequestScheduler> scheduler_;
     std::unique_ptr<FrameDispatcher> dispatcher_;
     KissDecoder decoder_;
+    std::uint32_t overruns_ = 0;
     std::optional<std::uint64_t> request_due_;
     std::uint64_t tick_due_ = 0;
     std::uint64_t checkpoint_due_ = 0;
