@@ -160,6 +160,8 @@ private:
     std::uint32_t below(std::uint32_t n) override;
 
     bool send_ui(std::uint8_t pid, std::span<const std::uint8_t> info);
+    // The file whose broadcast is still coming down (its frames keep arriving), if any.
+    std::uint32_t file_on_air() const;
     void sync_requested();
     std::optional<std::uint64_t> directory_quiet_due() const;
     std::uint64_t seconds() const { return now_ / 1000; }
@@ -191,6 +193,10 @@ private:
     LastRequest last_request_ = LastRequest::None;
     std::optional<std::uint64_t> directory_ok_at_; // ms: the directory fill was answered "OK"
     std::uint64_t last_new_header_ = 0;             // ms
+    // The file whose fragments were heard last, when, and the gap before that one (ms).
+    std::uint32_t on_air_file_ = 0;
+    std::optional<std::uint64_t> on_air_at_;
+    std::uint64_t on_air_gap_ = 0;
 };
 
 } // namespace orva::engine
