@@ -21,7 +21,7 @@ constexpr std::uint64_t kTickMs = 10000;
 // How long a file's broadcast counts as still coming after its last frame heard, at least, and
 // the longest gap between its frames taken as part of one broadcast.
 constexpr std::uint64_t kOnAirMinimumMs = 1500;
-constexpr std::uint64_t kOnAirLongestGapMs = 5000;
+constexpr std::uint64_t kOnAirLongestGapMs = 2500;
 
 Ax25Address address_or_blank(const std::string& text)
 {
@@ -236,12 +236,18 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
     const auto heard = files_->recently_heard(1);
     if (heard.empty())
         return;
-    if (heard[0] == on_air_file_ && on_air_at_)
+    // A longer gap than a frame or two lost in a row is another broadcast of the same file.
+    if (heard[0] == on_air_file_ && on_air_at_ && now_ - *on_air_at_ <= kOnAirLongestGapMs)
         on_air_gap_ = now_ - *on_air_at_;
     else
         on_air_gap_ = 0;
     on_air_file_ = heard[0];
     on_air_at_ = now_;
+}
+
+std::uint64_t ReceptionEngine::on_air_allowance() const
+{
+    return std::max(kOnAirMinimumMs, 3 * on_air_gap_);
 }
 
 std::uint32_t ReceptionEngine::file_on_air() const
@@ -250,8 +256,7 @@ std::uint32_t ReceptionEngine::file_on_air() const
         return 0;
     // A few frames lost in a row do not end a broadcast; how long a frame takes depends on the
     // link, so the gap between this file's frames sets the allowance.
-    const std::uint64_t allowance = std::max<std::uint64_t>(kOnAirMinimumMs, 3 * std::min(on_air_gap_, kOnAirLongestGapMs));
-    return now_ - *on_air_at_ <= allowance ? on_air_file_ : 0;
+    return now_ - *on_air_at_ <= on_air_allowance() ? on_air_file_ : 0;
 }
 
 void ReceptionEngine::receive_overrun(std::uint32_t chunks)
@@ -348,9 +353,9 @@ bool ReceptionEngine::send_ui(std::uint8_t pid, std::span<const std::uint8_t> in
 
 bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
 {
-    if (file_number == file_on_air() && file_number == scheduler_->requested_file() && last_request_ == LastRequest::File) {
+    if (file_number == file_on_air()) {
         // Its broadcast is still coming: ask for what is missing once it ends.
-        request_due_ = *on_air_at_ + 1 + std::max<std::uint64_t>(kOnAirMinimumMs, 3 * std::min(on_air_gap_, kOnAirLongestGapMs));
+        request_due_ = *on_air_at_ + on_air_allowance() + 1;
         return false;
     }
     const auto block = std::uint16_t(config_.dispatch.bdcst_frame);

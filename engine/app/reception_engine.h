@@ -162,6 +162,8 @@ private:
     bool send_ui(std::uint8_t pid, std::span<const std::uint8_t> info);
     // The file whose broadcast is still coming down (its frames keep arriving), if any.
     std::uint32_t file_on_air() const;
+    // How long after its last frame a broadcast still counts as coming (ms).
+    std::uint64_t on_air_allowance() const;
     void sync_requested();
     std::optional<std::uint64_t> directory_quiet_due() const;
     std::uint64_t seconds() const { return now_ / 1000; }
@@ -197,6 +199,7 @@ private:
     std::uint32_t on_air_file_ = 0;
     std::optional<std::uint64_t> on_air_at_;
     std::uint64_t on_air_gap_ = 0;
+
 };
 
 } // namespace orva::engine
