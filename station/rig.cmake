@@ -42,13 +42,13 @@ orva_test(MODULE station NAME test_station_rig_devices
   DEPS orva_station_hamlib orva_platform_serial
   TIMEOUT 120)
 
-# The dummy rotator of rotctld turns in real time: these runs wait for it.
+# The dummy rotator of rotctld turns in real time: these runs mostly wait for it, beside other tests.
 orva_test(MODULE station NAME test_station_rig_hamlib
   SOURCES
     tests/hamlib_driver_test.cpp
     tests/rig_level1_test.cpp
   DEPS orva_station_hamlib orva_platform_serial
-  SERIAL SLOW TIMEOUT 300)
+  SLOW TIMEOUT 300)
 
 # The rotator, radio and modem on real ports and Hamlib, for Helmo's hosts and `orva track`.
 orva_library(NAME orva_station_rig_host

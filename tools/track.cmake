@@ -4,7 +4,7 @@ orva_program(NAME orva-track SOURCES track/main.cpp DEPS orva_station_rig_host)
 orva_program(NAME orva-hamlib SOURCES hamlib/main.cpp DEPS orva_station_hamlib)
 
 if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
-  orva_test(MODULE tools NAME tools_track_test SERIAL SLOW TIMEOUT 240
+  orva_test(MODULE tools NAME tools_track_test SLOW TIMEOUT 240
     SOURCES tests/track_test.cpp
     DEPS orva_tools_demo orva_tools_setup orva_station_hamlib)
   target_compile_definitions(tools_track_test PRIVATE

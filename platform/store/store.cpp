@@ -17,6 +17,18 @@ namespace {
 constexpr const char* format_name = "orva-store";
 constexpr const char* format_version = "1";
 constexpr int busy_timeout_ms = 15000;
+
+// SQLite's own busy wait backs off to 100 ms between looks at the lock; a writer that looks that
+// seldom can wait out its whole timeout while busier programs take the lock again and again. A
+// short, even step keeps it in the running; the count it gets stands in for the time waited.
+int busy_wait(void*, int count)
+{
+    constexpr int step_ms = 2;
+    if (count * step_ms >= busy_timeout_ms)
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(step_ms));
+    return 1;
+}
 constexpr std::int64_t root_id = 1;
 
 const char* schema_sql = R"sql(
@@ -225,7 +237,7 @@ struct Store::Impl {
             db = nullptr;
             return e;
         }
-        sqlite3_busy_timeout(db, busy_timeout_ms);
+        sqlite3_busy_handler(db, busy_wait, nullptr);
         sqlite3_extended_result_codes(db, 1);
         Status s;
         if (access == Access::ReadWrite)

@@ -86,11 +86,11 @@ fs::path program_dir()
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: orva demo [--loss P] [--lead S] [--pass S] [--quiet] [--window] [DIR]\n"
+                 "usage: orva demo [--loss P] [--pass S] [--quiet] [--window] [DIR]\n"
                  "Runs the demo station for one short pass against the simulated satellite and checks\n"
                  "what came down and what went up. DIR (default: a new temporary folder) keeps the\n"
-                 "station, its store and the simulator's folder afterwards. --lead: seconds until the\n"
-                 "satellite rises (default 30); --pass: the shortest pass wanted in seconds (default 60).\n");
+                 "station, its store and the simulator's folder afterwards. --pass: the shortest pass\n"
+                 "wanted, in seconds (default 60).\n");
     return 2;
 }
 
@@ -496,19 +496,15 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "orva demo: --loss takes a share from 0 to 0.5\n");
                 return 2;
             }
-        } else if ((a == "--lead" || a == "--pass") && i + 1 < argc) {
+        } else if (a == "--pass" && i + 1 < argc) {
             char* end = nullptr;
             long v = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || v < 5 || v > 600) {
-                std::fprintf(stderr, "orva demo: %s takes whole seconds from 5 to 600\n", a.c_str());
+            if (*end != '\0' || v < 20 || v > 600) {
+                std::fprintf(stderr, "orva demo: --pass takes whole seconds from 20 to 600\n");
                 return 2;
             }
-            if (a == "--lead") {
-                opt.lead = v;
-            } else {
-                opt.shortest = v;
-                opt.longest = v * 5 / 3;
-            }
+            opt.shortest = v;
+            opt.longest = v * 5 / 3;
         } else if (a == "--quiet") {
             opt.quiet = true;
         } else if (a == "--window") {
