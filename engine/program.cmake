@@ -5,7 +5,7 @@ if(ORVA_BUILD_APPS)
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/app/brek_host.cpp
       ${CMAKE_CURRENT_LIST_DIR}/app/terminal_view.cpp
-    DEPS orva_engine_session orva_common_settings orva_platform_dbus orva_platform_serial
+    DEPS orva_engine_session orva_engine_link_host orva_common_settings orva_platform_dbus orva_platform_serial
          orva_platform_launcher orva_platform_system_time Qt6::Core)
 
   orva_program(NAME brek

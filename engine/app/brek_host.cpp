@@ -228,40 +228,34 @@ Status BrekHost::open_tnc(const settings::SatelliteRecord& rec)
                                             platform::store_port_lookup(stores_->local()));
     if (!stream)
         return stream.error();
-    tnc_ = std::move(*stream);
+    TncPortOptions options;
+    if (rec.rx_buffer)
+        options.rx_buffer = rec.rx_buffer;
+    options.max_queued_write = kMaxQueuedWrite;
+    options.write_timeout = kWriteTimeout;
     const std::uint64_t generation = ++tnc_generation_;
-    // Chunks arrive on the stream's thread; the session runs on ours.
-    auto status = tnc_->start_receiving(
-        [this, generation](std::span<const std::uint8_t> bytes) {
-            std::vector<std::uint8_t> copy(bytes.begin(), bytes.end());
-            QMetaObject::invokeMethod(
-                &context_,
-                [this, generation, copy = std::move(copy)] {
-                    if (generation != tnc_generation_ || !tnc_)
-                        return;
-                    session_->feed_tnc(copy);
-                    pump();
-                },
-                Qt::QueuedConnection);
-        },
-        [this, generation](const Error& error) {
-            QMetaObject::invokeMethod(
-                &context_,
-                [this, generation, text = error.message] {
-                    if (generation != tnc_generation_ || !tnc_)
-                        return;
-                    session_->tnc_lost("The TNC link was lost: " + text);
-                    pump();
-                },
-                Qt::QueuedConnection);
-        });
-    start_writer();
-    if (!status) {
+    drain_posted_ = false;
+    // One queued drain at a time, however many chunks arrive before it runs.
+    tnc_ = std::make_unique<TncPort>(options, [this, generation] {
+        if (drain_posted_.exchange(true))
+            return;
+        QMetaObject::invokeMethod(&context_, [this, generation] { drain_tnc(generation); }, Qt::QueuedConnection);
+    });
+    if (auto status = tnc_->attach(std::move(*stream)); !status) {
         // The port is open and can send; nothing it hears will reach the engine.
         session_->post("ERROR!!! Brek will not receive!!!!", LineColour::Red);
         session_->post(status.error().message, LineColour::Red);
     }
     return {};
+}
+
+void BrekHost::drain_tnc(std::uint64_t generation)
+{
+    drain_posted_ = false;
+    if (generation != tnc_generation_ || !tnc_)
+        return;
+    session_->feed_tnc(tnc_->take());
+    pump();
 }
 
 void BrekHost::write_tnc(std::span<const std::uint8_t> bytes) { (void)try_write_tnc(bytes); }
@@ -270,85 +264,25 @@ bool BrekHost::try_write_tnc(std::span<const std::uint8_t> bytes)
 {
     if (!tnc_)
         return false;
-    std::unique_lock lock(tx_mutex_);
-    if (tx_queued_bytes_ + bytes.size() > kMaxQueuedWrite) {
-        if (!tx_stall_reported_) {
-            tx_stall_reported_ = true;
-            lock.unlock();
-            session_->post("Error writing to the TNC: its port takes no more bytes", LineColour::Red);
-        }
+    switch (tnc_->write(bytes)) {
+    case TncPort::WriteResult::Queued:
+        return true;
+    case TncPort::WriteResult::RefusedFirst:
+        session_->post("Error writing to the TNC: its port takes no more bytes", LineColour::Red);
+        return false;
+    case TncPort::WriteResult::Refused:
         return false;
     }
-    tx_stall_reported_ = false;
-    tx_queue_.emplace_back(bytes.begin(), bytes.end());
-    tx_queued_bytes_ += bytes.size();
-    tx_wake_.notify_one();
-    return true;
+    return false;
 }
 
-void BrekHost::start_writer()
-{
-    {
-        std::lock_guard lock(tx_mutex_);
-        tx_queue_.clear();
-        tx_queued_bytes_ = 0;
-        tx_stop_ = false;
-        tx_stall_reported_ = false;
-    }
-    platform::ByteStream* stream = tnc_.get();
-    const std::uint64_t generation = tnc_generation_;
-    tx_thread_ = std::thread([this, stream, generation] {
-        std::unique_lock lock(tx_mutex_);
-        for (;;) {
-            tx_wake_.wait(lock, [this] { return tx_stop_ || !tx_queue_.empty(); });
-            if (tx_stop_)
-                return;
-            std::vector<std::uint8_t> bytes = std::move(tx_queue_.front());
-            tx_queue_.pop_front();
-            lock.unlock();
-            const Status written = stream->write(bytes, kWriteTimeout);
-            lock.lock();
-            tx_queued_bytes_ -= std::min(tx_queued_bytes_, bytes.size());
-            if (!written) {
-                QMetaObject::invokeMethod(
-                    &context_,
-                    [this, generation, text = written.error().message] {
-                        if (generation == tnc_generation_ && tnc_)
-                            session_->post("Error writing to the TNC: " + text, LineColour::Red);
-                    },
-                    Qt::QueuedConnection);
-            }
-        }
-    });
-}
-
-void BrekHost::stop_writer()
-{
-    {
-        std::lock_guard lock(tx_mutex_);
-        tx_stop_ = true;
-        tx_queue_.clear();
-        tx_queued_bytes_ = 0;
-    }
-    tx_wake_.notify_all();
-}
-
-std::size_t BrekHost::tnc_output_queued()
-{
-    if (!tnc_)
-        return 0;
-    std::lock_guard lock(tx_mutex_);
-    return tx_queued_bytes_ + tnc_->output_queued();
-}
+std::size_t BrekHost::tnc_output_queued() { return tnc_ ? tnc_->output_queued() : 0; }
 
 void BrekHost::close_tnc()
 {
     ++tnc_generation_;
-    stop_writer();
     if (tnc_)
-        tnc_->close(); // a write in progress gives up now
-    if (tx_thread_.joinable())
-        tx_thread_.join();
+        tnc_->close();
     tnc_.reset();
 }
 

@@ -5,6 +5,7 @@
 // the headless program needs no display; the window, when there is one, is another observer.
 #pragma once
 
+#include "engine/link/tnc_port.h"
 #include "engine/log/satellite_clock.h"
 #include "engine/session/brek_session.h"
 #include "engine/session/session_host.h"
@@ -18,12 +19,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <functional>
 #include <map>
 #include <memory>
@@ -123,19 +121,11 @@ private:
     std::unique_ptr<platform::MessageWindow> window_;
     std::unique_ptr<platform::DataServer> data_server_;
     std::map<platform::ConversationId, std::string> conversations_; // and their topics
-    std::unique_ptr<platform::ByteStream> tnc_;
-    // Writes go through a queue to a writer thread: a stalled port never holds up the window
-    // thread, it only fills the queue until frames are refused.
-    void start_writer();
-    void stop_writer();
-    std::mutex tx_mutex_;
-    std::condition_variable tx_wake_;
-    std::deque<std::vector<std::uint8_t>> tx_queue_;
-    std::size_t tx_queued_bytes_ = 0;
-    bool tx_stop_ = false;
-    bool tx_stall_reported_ = false;
-    std::thread tx_thread_;
-    std::uint64_t tnc_generation_ = 0; // chunks of an earlier port are dropped
+    // The port's threads only schedule drain_tnc(); the session runs on this thread.
+    void drain_tnc(std::uint64_t generation);
+    std::unique_ptr<TncPort> tnc_;
+    std::atomic<bool> drain_posted_{false};
+    std::uint64_t tnc_generation_ = 0; // wake-ups of an earlier port are dropped
     platform::Launcher launcher_;
     PlatformClockSetter platform_clock_;
     struct RefusingClock final : SystemClockSetter {

@@ -18,6 +18,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint64_t kTickMs = 10000;
+// How long a file's broadcast counts as still coming after its last frame heard, at least, and
+// the longest gap between its frames taken as part of one broadcast.
+constexpr std::uint64_t kOnAirMinimumMs = 1500;
+constexpr std::uint64_t kOnAirLongestGapMs = 2500;
 
 Ax25Address address_or_blank(const std::string& text)
 {
@@ -225,7 +229,47 @@ void ReceptionEngine::request_tx_switch_on()
 void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint8_t> frame)
 {
     (void)port;
+    const std::uint64_t file_bytes = files_->counters().bytes;
     dispatcher_->on_ax25_frame(frame, std::chrono::sys_seconds(std::chrono::seconds(seconds())));
+    if (files_->counters().bytes == file_bytes)
+        return;
+    const auto heard = files_->recently_heard(1);
+    if (heard.empty())
+        return;
+    // A longer gap than a frame or two lost in a row is another broadcast of the same file.
+    if (heard[0] == on_air_file_ && on_air_at_ && now_ - *on_air_at_ <= kOnAirLongestGapMs)
+        on_air_gap_ = now_ - *on_air_at_;
+    else
+        on_air_gap_ = 0;
+    on_air_file_ = heard[0];
+    on_air_at_ = now_;
+}
+
+std::uint64_t ReceptionEngine::on_air_allowance() const
+{
+    return std::max(kOnAirMinimumMs, 3 * on_air_gap_);
+}
+
+std::uint32_t ReceptionEngine::file_on_air() const
+{
+    if (!on_air_at_)
+        return 0;
+    // A few frames lost in a row do not end a broadcast; how long a frame takes depends on the
+    // link, so the gap between this file's frames sets the allowance.
+    return now_ - *on_air_at_ <= on_air_allowance() ? on_air_file_ : 0;
+}
+
+void ReceptionEngine::receive_overrun(std::uint32_t chunks)
+{
+    overruns_ += chunks;
+    decoder_.drop_frame();
+}
+
+std::optional<std::uint32_t> ReceptionEngine::bad_smack() const
+{
+    if (!decoder_.smack_seen())
+        return std::nullopt;
+    return decoder_.counters().bad_smack;
 }
 
 void ReceptionEngine::write_raw(std::span<const std::uint8_t> bytes) { out_.write_bytes(bytes); }
@@ -276,7 +320,13 @@ std::optional<std::pair<std::uint32_t, int>> ReceptionEngine::most_wanted(bool p
     if (!table)
         return std::nullopt;
     const auto recent = files_->recently_heard(heard);
-    auto w = pick_wanted_file(*table, recent, requested, prefer_heard);
+    // While a file is still coming down, asking for it again would bring the same bytes twice:
+    // the next wanted file is asked for instead, so the server has it queued when this one ends.
+    std::optional<WantedFile> w;
+    if (const std::uint32_t on_air = file_on_air())
+        w = pick_wanted_file(*table, recent, requested, prefer_heard, on_air);
+    if (!w)
+        w = pick_wanted_file(*table, recent, requested, prefer_heard);
     if (!w)
         return std::nullopt;
     return std::pair{w->file_number, w->code};
@@ -303,6 +353,11 @@ bool ReceptionEngine::send_ui(std::uint8_t pid, std::span<const std::uint8_t> in
 
 bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
 {
+    if (file_number == file_on_air()) {
+        // Its broadcast is still coming: ask for what is missing once it ends.
+        request_due_ = *on_air_at_ + on_air_allowance() + 1;
+        return false;
+    }
     const auto block = std::uint16_t(config_.dispatch.bdcst_frame);
     const auto slot = files_->open_slot(file_number);
     char text[96];

@@ -111,6 +111,12 @@ public:
     RequestScheduler& scheduler() { return *scheduler_; }
     const FrameDispatcher& dispatcher() const { return *dispatcher_; }
     const KissCounters& kiss_counters() const { return decoder_.counters(); }
+    // `chunks` of received bytes were lost to a full receive buffer before the next bytes fed.
+    void receive_overrun(std::uint32_t chunks);
+    // Frames lost to a full receive buffer or cut at the longest frame.
+    std::uint32_t overruns() const { return overruns_ + decoder_.counters().oversize; }
+    // The bad SMACK count, once SMACK has been seen.
+    std::optional<std::uint32_t> bad_smack() const;
 
 private:
     // KissSink
@@ -154,6 +160,10 @@ private:
     std::uint32_t below(std::uint32_t n) override;
 
     bool send_ui(std::uint8_t pid, std::span<const std::uint8_t> info);
+    // The file whose broadcast is still coming down (its frames keep arriving), if any.
+    std::uint32_t file_on_air() const;
+    // How long after its last frame a broadcast still counts as coming (ms).
+    std::uint64_t on_air_allowance() const;
     void sync_requested();
     std::optional<std::uint64_t> directory_quiet_due() const;
     std::uint64_t seconds() const { return now_ / 1000; }
@@ -173,6 +183,7 @@ private:
     std::unique_ptr<RequestScheduler> scheduler_;
     std::unique_ptr<FrameDispatcher> dispatcher_;
     KissDecoder decoder_;
+    std::uint32_t overruns_ = 0;
     std::optional<std::uint64_t> request_due_;
     std::uint64_t tick_due_ = 0;
     std::uint64_t checkpoint_due_ = 0;
@@ -184,6 +195,11 @@ private:
     LastRequest last_request_ = LastRequest::None;
     std::optional<std::uint64_t> directory_ok_at_; // ms: the directory fill was answered "OK"
     std::uint64_t last_new_header_ = 0;             // ms
+    // The file whose fragments were heard last, when, and the gap before that one (ms).
+    std::uint32_t on_air_file_ = 0;
+    std::optional<std::uint64_t> on_air_at_;
+    std::uint64_t on_air_gap_ = 0;
+
 };
 
 } // namespace orva::engine

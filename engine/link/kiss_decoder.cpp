@@ -34,6 +34,12 @@ void KissDecoder::feed(std::span<const std::uint8_t> bytes, KissSink& sink) {
     }
 }
 
+void KissDecoder::drop_frame() {
+    length_ = 0;
+    escaped_ = false;
+    discarding_ = true;
+}
+
 void KissDecoder::end_frame(KissSink& sink) {
     const std::size_t n = length_;
     length_ = 0;

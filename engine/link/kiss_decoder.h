@@ -43,6 +43,9 @@ public:
     void reset_counters() { counters_ = {}; }
     bool smack_seen() const { return smack_seen_; }
     void clear_smack_seen() { smack_seen_ = false; }
+    // Bytes were lost before the next ones fed: the frame being gathered is dropped, and so is
+    // whatever follows up to the next FEND, so that no frame is spliced from two.
+    void drop_frame();
 
 private:
     void store(std::uint8_t b);

@@ -7,14 +7,14 @@
 namespace orva::engine {
 
 std::optional<WantedFile> pick_wanted_file(const StatusTable& table, std::span<const std::uint32_t> recently_heard,
-                                           std::uint32_t requested, bool prefer_heard)
+                                           std::uint32_t requested, bool prefer_heard, std::uint32_t skip)
 {
     std::optional<WantedFile> best;
     std::uint32_t best_created = 0;
     for (std::size_t i = 0; i < kStatusRecords; ++i) {
         const StatusRecord r = table.record(i);
         const int code = r.status & kCodeMask;
-        if (r.file_number == 0 || code <= kCodeGrab || code > kCodeMine)
+        if (r.file_number == 0 || r.file_number == skip || code <= kCodeGrab || code > kCodeMine)
             continue;
         bool take = false;
         if (!best || code > best->code) {

@@ -15,7 +15,8 @@ struct WantedFile {
     int code = 0;
 };
 
+// `skip`, when not 0, is passed over.
 std::optional<WantedFile> pick_wanted_file(const StatusTable& table, std::span<const std::uint32_t> recently_heard,
-                                           std::uint32_t requested, bool prefer_heard);
+                                           std::uint32_t requested, bool prefer_heard, std::uint32_t skip = 0);
 
 } // namespace orva::engine

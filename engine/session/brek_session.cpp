@@ -703,6 +703,27 @@ void BrekSession::feed_tnc(std::span<const std::uint8_t> bytes)
         request_close();
 }
 
+void BrekSession::feed_tnc(const TncInbox& inbox)
+{
+    for (const auto& item : inbox.items) {
+        if (item.bytes.empty())
+            tnc_overrun(item.overruns);
+        else
+            feed_tnc(item.bytes);
+    }
+    for (const auto& e : inbox.write_errors)
+        post("Error writing to the TNC: " + e, LineColour::Red);
+    if (inbox.lost && impl_->tnc_open)
+        tnc_lost("The TNC link was lost: " + *inbox.lost);
+}
+
+void BrekSession::tnc_overrun(std::uint32_t chunks)
+{
+    auto& s = *impl_;
+    if (s.engine)
+        s.engine->receive_overrun(chunks);
+}
+
 void BrekSession::tnc_lost(const std::string& reason)
 {
     auto& s = *impl_;
@@ -1158,6 +1179,8 @@ InformationFigures BrekSession::information() const
         return f;
     f.crc_errors = s.engine->dispatcher().counters().crc_errors;
     f.total_bytes = s.engine->kiss_counters().bytes;
+    f.overruns = s.engine->overruns();
+    f.bad_smack = s.engine->bad_smack();
     f.file_bytes = s.engine->files().counters().bytes;
     f.file_bytes_used = s.engine->files().counters().useful_bytes;
     f.directory_bytes = s.engine->directory().counters().bytes;

@@ -7,6 +7,7 @@
 
 #include "common/settings/suite_settings.h"
 #include "engine/directory/status_codes.h"
+#include "engine/link/tnc_inbox.h"
 #include "engine/session/session_host.h"
 #include "engine/session/session_view.h"
 
@@ -141,8 +142,12 @@ public:
 
     // Bytes read from the TNC.
     void feed_tnc(std::span<const std::uint8_t> bytes);
+    // What the port's threads left: bytes, overruns, write errors and a lost port, in order.
+    void feed_tnc(const TncInbox& inbox);
     // The TNC port was lost.
     void tnc_lost(const std::string& reason);
+    // `chunks` read from the TNC were lost to a full receive buffer before the next ones.
+    void tnc_overrun(std::uint32_t chunks);
     void poll();
     // Station milliseconds of the next poll() that has work; none when nothing is timed.
     std::optional<std::uint64_t> next_deadline() const;
