@@ -80,8 +80,9 @@ function(orva_test)
     set(A_TIMEOUT 300)
   endif()
   if(A_SLOW)
-    # One CTest test for the whole program run, so it can carry the second label.
-    add_test(NAME ${A_NAME} COMMAND ${A_NAME})
+    # One CTest test for the whole program run, so it can carry the second label. Its own session
+    # bus: a program that another test started and is still closing cannot hold its names.
+    add_test(NAME ${A_NAME} COMMAND dbus-run-session -- $<TARGET_FILE:${A_NAME}>)
     set_tests_properties(${A_NAME} PROPERTIES LABELS "${A_MODULE};slow" TIMEOUT ${A_TIMEOUT})
     if(A_SERIAL)
       set_tests_properties(${A_NAME} PROPERTIES RUN_SERIAL TRUE)
