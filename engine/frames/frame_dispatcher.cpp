@@ -53,6 +53,7 @@ std::string_view FrameDispatcher::text_of(const Ax25Frame& f) {
 void FrameDispatcher::on_ax25_frame(std::span<const std::uint8_t> bytes, std::chrono::sys_seconds now) {
     ++counters_.frames;
     last_heard_ = now;
+    if (!first_heard_) first_heard_ = now;
     if (armed_) {
         armed_ = false;
         if (rx_.log) rx_.log->on_session_start(now);

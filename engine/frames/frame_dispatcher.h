@@ -60,6 +60,7 @@ public:
     void set_settings(const DispatchSettings& settings) { settings_ = settings; }
     const DispatchCounters& counters() const { return counters_; }
     std::optional<std::chrono::sys_seconds> last_heard() const { return last_heard_; }
+    std::optional<std::chrono::sys_seconds> first_heard() const { return first_heard_; }
 
 private:
     void broadcast(const Ax25Frame& f);
@@ -76,6 +77,7 @@ private:
     bool armed_ = false;
     bool kepset_examined_ = false;
     std::optional<std::chrono::sys_seconds> last_heard_;
+    std::optional<std::chrono::sys_seconds> first_heard_;
     std::optional<Ax25Address> unrelated_source_;
     int unrelated_count_ = 0;
 };

@@ -63,6 +63,11 @@ void SessionRecorder::on_session_start(std::chrono::sys_seconds now) {
     session_start_ = now;
 }
 
+void SessionRecorder::start_if_unset(std::chrono::sys_seconds first_heard) {
+    std::lock_guard lock(mutex_);
+    if (!session_start_) session_start_ = first_heard;
+}
+
 void SessionRecorder::on_server_status(std::string_view, std::optional<std::uint64_t> bytes_broadcast) {
     if (!bytes_broadcast) return;
     std::lock_guard lock(mutex_);

@@ -50,6 +50,9 @@ public:
     std::optional<unsigned> line_efficiency() const;
 
     // Pass end: writes the block and closes the captures.
+    // A session whose frames all came before it was armed (while the TNC was still being set up)
+    // starts at the first of them, so that it is still logged.
+    void start_if_unset(std::chrono::sys_seconds first_heard);
     Status close(std::chrono::sys_seconds last_heard, std::uint64_t total_bytes, std::vector<UploadLogEntry> uploads);
 
 private:

@@ -494,6 +494,7 @@ void BrekSession::Impl::close_pass(bool end_program)
     if (recorder && engine) {
         recorder->set_station_bytes(engine->dispatcher().counters().broadcast_bytes);
         if (const auto heard = engine->dispatcher().last_heard()) {
+            recorder->start_if_unset(*engine->dispatcher().first_heard());
             if (auto s = recorder->close(*heard, engine->kiss_counters().bytes, std::move(uploads)); !s)
                 add_line(s.error().message, LineColour::Red);
         }
