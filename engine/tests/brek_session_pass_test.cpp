@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include <fcntl.h>
@@ -140,6 +142,34 @@ TEST_F(SessionPassTest, EfficiencyInTheLogFollowsTheShareOfBroadcastHeard)
     // 30% of the downlink is lost; the count includes what the lost frames carried.
     EXPECT_GE(figure, 55) << figure;
     EXPECT_LE(figure, 85) << figure;
+}
+
+// The TNC is in KISS mode at once but the session is armed five seconds later: a pass closed
+// before that, with frames heard, is still logged. One PB frame only: a status line would start
+// the session clock by itself.
+TEST_F(SessionPassTest, APassClosedBeforeTheTncSetupEndsIsStillLogged)
+{
+    serve(1, 3000);
+    open();
+    const auto is_pb = [](const Bytes& f) {
+        return std::string(f.begin(), f.end()).find("PB: ") != std::string::npos;
+    };
+    ASSERT_TRUE(host.run_until(*session, [&] { return std::any_of(host.received.begin(), host.received.end(), is_pb); },
+                               30'000));
+    const Bytes pb = *std::find_if(host.received.begin(), host.received.end(), is_pb);
+    session.reset();
+    host.satellite.reset();
+    fs::remove(sat_dir / "Brek.LOG");
+
+    open();
+    session->feed_tnc(encode_kiss_frame(pb, 0, false));
+    host.run(*session, 1000);
+    session->request_close();
+    ASSERT_TRUE(host.run_until(*session, [&] { return session->finished(); }, 20'000));
+    std::ifstream in(sat_dir / "Brek.LOG");
+    ASSERT_TRUE(in) << "no session log";
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("TOTAL bytes received"), std::string::npos) << text;
 }
 
 TEST_F(SessionPassTest, ACompletedDownloadPlaysTheNewDownloadSoundOfTheSuiteSettings)
