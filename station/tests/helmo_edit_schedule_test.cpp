@@ -18,7 +18,7 @@
 #include "station/app/window/dialogs.h"
 #include "station/app/window/main_window.h"
 #include "station/schedule/schedule_file.h"
-#include "station/tests/schedule_fixture.h"
+#include "station/tests/helmo_test_station.h"
 
 namespace orva::station {
 namespace {
@@ -26,15 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::kReferenceStart;
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "helmo_edit_schedule_test";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
-}
+QApplication& app() { return testing::offscreen_application("helmo_edit_schedule_test"); }
 
 struct Messages {
     std::vector<std::string> seen;
@@ -59,37 +51,7 @@ struct Station {
     {
         fs::remove_all(dir);
         fs::create_directories(dir);
-        {
-            auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
-            EXPECT_TRUE(store.ok());
-            settings::GeneralSettings g;
-            g.orva_directory = dir.string();
-            EXPECT_TRUE(settings::write_general(*store, g).ok());
-            settings::StationSettings st;
-            st.callsign = "N0CALL";
-            st.latitude = 52.2;
-            st.longitude = 0.12;
-            EXPECT_TRUE(settings::write_station(*store, st).ok());
-            settings::HelmoSettings h = settings::read_helmo(*store);
-            h.tracking = "TESTSAT~";
-            EXPECT_TRUE(settings::write_helmo(*store, h).ok());
-            elements::KepDatabase db;
-            auto refs = testing::reference_records();
-            const char* names[] = {"TESTSAT", "SAT2"};
-            for (int i = 0; i < 2; ++i) {
-                elements::KepRecord r = refs[std::size_t(i)];
-                r.name = names[i];
-                db.add_record(r);
-                auto key = settings::create_satellite_key(*store, names[i]);
-                EXPECT_TRUE(key.ok());
-                settings::SatelliteRecord rec =
-                    settings::new_satellite(names[i], settings::SatelliteType::Analogue, dir.string());
-                rec.state = 0;
-                rec.program = "";
-                EXPECT_TRUE(settings::write_satellite(*store, *key, rec).ok());
-            }
-            EXPECT_TRUE(db.save(elements::kep_database_path(dir)).ok());
-        }
+        testing::write_helmo_test_station(dir, "TESTSAT~");
         app();
         auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
         window = std::make_unique<MainWindow>();
