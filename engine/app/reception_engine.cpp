@@ -151,18 +151,26 @@ std::optional<std::uint64_t> ReceptionEngine::directory_quiet_due() const
 {
     if (!directory_ok_at_ || directory_->complete() || directory_->holes().count() != 1)
         return std::nullopt;
-    return std::max(*directory_ok_at_, last_new_header_) + config_.directory_quiet_ms;
+    return *directory_ok_at_ + config_.directory_quiet_ms;
 }
 
 void ReceptionEngine::on_request_accepted()
 {
-    if (last_request_ == LastRequest::Directory)
+    // Only a fill asked after the newest header was stored asks about what lies beyond it; an
+    // "OK" to an older one says nothing of that, as a server answers a fill with only so many
+    // headers.
+    // The quiet runs from the first such answer: the fills the scheduler keeps sending meanwhile
+    // are answered too, and must not push it on for ever.
+    if (last_request_ == LastRequest::Directory && directory_asked_at_ && *directory_asked_at_ >= last_new_header_ &&
+        !directory_ok_at_)
         directory_ok_at_ = now_;
 }
 
 void ReceptionEngine::on_header_stored(std::span<const std::uint8_t> header)
 {
     last_new_header_ = now_;
+    // The answer brought something new: the server may hold more than one answer carries.
+    directory_ok_at_.reset();
     out_.on_header_stored(header);
 }
 
@@ -243,6 +251,10 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
         on_air_gap_ = 0;
     on_air_file_ = heard[0];
     on_air_at_ = now_;
+    if (awaiting_service_ != 0 && heard[0] == awaiting_service_) {
+        awaiting_service_ = 0;
+        scheduler_->on_request_served();
+    }
 }
 
 std::uint64_t ReceptionEngine::on_air_allowance() const
@@ -365,7 +377,7 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
         std::snprintf(text, sizeof text, "Auto: Request fill of file %lX", static_cast<unsigned long>(file_number));
         post(text, LineColour::Black);
         last_request_ = LastRequest::File;
-        return send_ui(kPidFile, file_request_whole(file_number, block));
+        return sent_fill(file_number, send_ui(kPidFile, file_request_whole(file_number, block)));
     }
     const DownloadSlot& s = files_->slot(*slot);
     FillOptions options;
@@ -380,7 +392,14 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
                   int(holes.size()));
     post(text, LineColour::Black);
     last_request_ = LastRequest::File;
-    return send_ui(kPidFile, file_request_holes(file_number, block, holes));
+    return sent_fill(file_number, send_ui(kPidFile, file_request_holes(file_number, block, holes)));
+}
+
+bool ReceptionEngine::sent_fill(std::uint32_t file_number, bool sent)
+{
+    if (sent)
+        awaiting_service_ = file_number;
+    return sent;
 }
 
 bool ReceptionEngine::send_directory_fill()
@@ -392,7 +411,10 @@ bool ReceptionEngine::send_directory_fill()
     std::snprintf(text, sizeof text, "Auto: Request directory fill, %d holes", int(holes.size()));
     post(text, LineColour::Black);
     last_request_ = LastRequest::Directory;
-    return send_ui(kPidDirectory, directory_request(std::uint16_t(config_.dispatch.bdcst_frame), holes));
+    if (!send_ui(kPidDirectory, directory_request(std::uint16_t(config_.dispatch.bdcst_frame), holes)))
+        return false;
+    directory_asked_at_ = now_;
+    return true;
 }
 
 void ReceptionEngine::on_up_to_date()

@@ -138,6 +138,7 @@ private:
     bool directory_complete() override { return directory_->complete(); }
     std::size_t directory_hole_count() override { return directory_->holes().count(); }
     std::optional<std::uint64_t> up_to_date_time() override { return directory_->up_to_date_time(); }
+    bool directory_settling() override { return directory_quiet_due().has_value(); }
     bool uploads_waiting() override;
     bool send_file_fill(std::uint32_t file_number) override;
     bool send_directory_fill() override;
@@ -160,6 +161,7 @@ private:
     std::uint32_t below(std::uint32_t n) override;
 
     bool send_ui(std::uint8_t pid, std::span<const std::uint8_t> info);
+    bool sent_fill(std::uint32_t file_number, bool sent);
     // The file whose broadcast is still coming down (its frames keep arriving), if any.
     std::uint32_t file_on_air() const;
     // How long after its last frame a broadcast still counts as coming (ms).
@@ -194,11 +196,14 @@ private:
     enum class LastRequest : std::uint8_t { None, Directory, File };
     LastRequest last_request_ = LastRequest::None;
     std::optional<std::uint64_t> directory_ok_at_; // ms: the directory fill was answered "OK"
+    std::optional<std::uint64_t> directory_asked_at_; // ms: the last directory fill sent
     std::uint64_t last_new_header_ = 0;             // ms
     // The file whose fragments were heard last, when, and the gap before that one (ms).
     std::uint32_t on_air_file_ = 0;
     std::optional<std::uint64_t> on_air_at_;
     std::uint64_t on_air_gap_ = 0;
+    // The file of the last fill request sent, until its broadcast is heard to begin.
+    std::uint32_t awaiting_service_ = 0;
 
 };
 

@@ -152,7 +152,8 @@ void RequestScheduler::run(std::uint64_t now)
     } else {
         requested_ = 0;
         const auto up = host_.up_to_date_time();
-        if (host_.directory_hole_count() == 1 && up && now >= *up && now - *up < kIdleAfterUpToDate)
+        const bool recently_up_to_date = up && now >= *up && now - *up < kIdleAfterUpToDate;
+        if (host_.directory_hole_count() == 1 && (recently_up_to_date || host_.directory_settling()))
             idle();
         else {
             idle();
@@ -244,6 +245,14 @@ void RequestScheduler::on_file_complete(std::uint32_t file_number)
     requested_ = 0;
     repeat_ = false;
     idle();
+}
+
+void RequestScheduler::on_request_served()
+{
+    // A hole fill lasts a second or two, less than the wait for a queue line and its random
+    // delay: waiting for the line would leave the downlink idle after every short fill.
+    if (settings_.auto_fill && !pending_ && !closed_)
+        arm(milliseconds(10));
 }
 
 void RequestScheduler::on_file_refused()

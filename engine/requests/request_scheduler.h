@@ -36,6 +36,9 @@ public:
     virtual bool directory_complete() = 0;
     virtual std::size_t directory_hole_count() = 0;
     virtual std::optional<std::uint64_t> up_to_date_time() = 0;
+    // A fill beyond the newest header was answered and the engine is waiting to see whether
+    // anything newer follows: asking again meanwhile would only be answered the same.
+    virtual bool directory_settling() { return false; }
     virtual bool uploads_waiting() { return false; }
     virtual bool upload_connected() { return false; }
 
@@ -78,6 +81,9 @@ public:
     void on_directory_complete(std::uint64_t now);
     void on_file_complete(std::uint32_t file_number);
     void on_file_refused();
+    // The broadcast this station asked for has begun: the server has taken it off the queue, so
+    // the next request can join now rather than after the next queue line.
+    void on_request_served();
     // At most three in any 60 seconds (also the Alt+U key); true when one was sent.
     bool tx_switch_on(std::uint64_t now);
     void keep_alive(std::uint64_t now) { last_sent_ = now; }

@@ -232,6 +232,34 @@ TEST_F(RealServer, DirectoryIsUpToDateWithoutTheNewestFlagAndFilesFollow)
     EXPECT_EQ(out.sent_with_pid(0xBD), directory_fills + 1);
 }
 
+TEST_F(RealServer, OnlyAnOkToAFillAskedAfterTheNewestHeaderMakesTheDirectoryUpToDate)
+{
+    // The first fill's answer: "OK", then headers new to the station. The server may hold more
+    // than it sent, so the quiet after it proves nothing.
+    engine->scheduler().queue_manual_request(0);
+    advance(100);
+    const Bytes ok = captured(ok_answer).front();
+    feed(ok);
+    for (const auto& k : captured(directory_broadcast))
+        feed(k);
+    ASSERT_EQ(engine->directory().counters().headers, 3u);
+    advance(30000);
+    EXPECT_FALSE(engine->directory().complete()) << "the first answer's quiet made it up to date";
+
+    // Asked again beyond the newest header, answered, and nothing new: up to date ten seconds
+    // later, however many more fills the queue lines bring meanwhile.
+    engine->scheduler().queue_manual_request(0);
+    advance(100);
+    ASSERT_EQ(out.sent_with_pid(0xBD), 2);
+    feed(ok);
+    advance(5000);
+    engine->scheduler().queue_manual_request(0);
+    advance(100);
+    feed(ok);
+    advance(5000);
+    EXPECT_TRUE(engine->directory().complete());
+}
+
 TEST_F(RealServer, AnOkToAFileRequestDoesNotCompleteTheDirectory)
 {
     for (const auto& k : captured(directory_broadcast))

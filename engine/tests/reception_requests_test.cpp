@@ -35,6 +35,8 @@ struct Host : RequestHost {
     bool directory_complete() override { return complete; }
     std::size_t directory_hole_count() override { return holes; }
     std::optional<std::uint64_t> up_to_date_time() override { return up_to_date; }
+    bool settling = false;
+    bool directory_settling() override { return settling; }
     bool send_file_fill(std::uint32_t fn) override { sent.push_back("file " + std::to_string(fn)); return true; }
     bool send_directory_fill() override { sent.push_back("dir"); return true; }
     void arm_request_timer(milliseconds d) override { armed.push_back(d); }
@@ -83,11 +85,25 @@ TEST_F(SchedulerFixture, AutoFillOffAndFullQueuesSendNothing)
     settings.auto_fill = false;
     make();
     s->on_queue_line("PB: Empty.", false, 100);
+    s->on_request_served();
     EXPECT_TRUE(host.armed.empty());
     settings.auto_fill = true;
     make();
     s->on_queue_line("PB: G0ABC W1XYZ", true, 100);
     EXPECT_TRUE(host.armed.empty());
+}
+
+TEST_F(SchedulerFixture, ServedRequestArmsTheNextAtOnceUnlessOneIsPending)
+{
+    s->on_request_served();
+    ASSERT_EQ(host.armed.size(), 1u);
+    EXPECT_EQ(host.armed[0], milliseconds(10));
+    // A second notice before the timer has run changes nothing.
+    s->on_request_served();
+    EXPECT_EQ(host.armed.size(), 1u);
+    s->run(5);
+    s->on_request_served();
+    EXPECT_EQ(host.armed.size(), 2u);
 }
 
 TEST_F(SchedulerFixture, TailActionWhenWeAreLastInTheQueue)
@@ -134,6 +150,14 @@ TEST_F(SchedulerFixture, IdleWhenRecentlyUpToDate)
     EXPECT_TRUE(host.sent.empty());
     s->run(3000);
     EXPECT_EQ(host.sent, std::vector<std::string>{"dir"});
+    // Answered, and waiting to see whether anything newer comes: not asked again meanwhile.
+    host.settling = true;
+    s->run(3010);
+    EXPECT_EQ(host.sent.size(), 1u);
+    // With an older hole still open the fill goes out all the same.
+    host.holes = 2;
+    s->run(3020);
+    EXPECT_EQ(host.sent.size(), 2u);
 }
 
 TEST_F(SchedulerFixture, SwitchOnRequestsAtMostThreeAMinute)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace orva::engine {
@@ -28,67 +29,95 @@ std::optional<std::uint32_t> file_of(const test::Bytes& frame, bool request)
            std::uint32_t(info[4]) << 24;
 }
 
-TEST(RequestsOnAir, TheNextFileIsAskedForWhileOneComesDownAndItsHolesAfterIt)
-{
+// A station on the simulated satellite's lossy channel, asking for every file the satellite holds.
+struct SimStation {
     test::TempFolder root;
-    const fs::path sat_dir = root / "AO-16";
-    fs::create_directories(sat_dir);
-    fs::create_directories(root / "served");
-    const std::string equations = "[AUTO]\n{ FILESIZE > 1 }\n";
-    test::write_bytes(sat_dir / "Brek Equations.TXT", test::Bytes(equations.begin(), equations.end()));
-
+    fs::path sat_dir = root / "AO-16";
     test::SimHost host;
-    auto r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.path().string());
-    r.satellite_directory = sat_dir.string();
-    r.bbs_callsign = "PACSAT-12";
-    r.bdcst_callsign = "PACSAT-11";
-    r.run_dispo = 0;
-    r.uploading = 0;
-    host.sats.push_back(r);
-    std::vector<satsim::ServedFile> files;
-    const auto now_s = std::uint32_t(host.now / 1000);
-    for (std::uint32_t i = 0; i < 4; ++i)
-        files.push_back(test::served_file(0x500 + i, 12000, now_s - 3600 + i * 60, "On air " + std::to_string(i)));
-    host.serve(files, root / "served", 0.10, 11);
+    std::vector<std::uint32_t> numbers;
+    std::optional<BrekSession> session;
 
-    SessionConfig config;
-    config.station.callsign = "G0ABC";
-    config.general.orva_directory = root.path().string();
-    config.seed = 9;
-    BrekSession session(config, host);
-    session.start("AO-16");
-
-    std::map<std::uint32_t, std::uint64_t> last_heard; // file -> station ms of its last frame
-    std::size_t received = 0, sent = 0;
-    int asked_for_another_while_on_air = 0, asked_again_while_on_air = 0;
-    std::map<std::uint32_t, int> requests;
-    const auto all_held = [&] {
-        for (std::uint32_t i = 0; i < 4; ++i) {
+    // `files` of `size` bytes from file number `first`; `shape` may change the satellite's set-up.
+    SimStation(std::uint32_t first, int files, std::size_t size, double loss, std::uint64_t seed,
+               const std::function<void(satsim::SatelliteConfig&)>& shape = {})
+    {
+        fs::create_directories(sat_dir);
+        fs::create_directories(root / "served");
+        const std::string equations = "[AUTO]\n{ FILESIZE > 1 }\n";
+        test::write_bytes(sat_dir / "Brek Equations.TXT", test::Bytes(equations.begin(), equations.end()));
+        auto r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.path().string());
+        r.satellite_directory = sat_dir.string();
+        r.bbs_callsign = "PACSAT-12";
+        r.bdcst_callsign = "PACSAT-11";
+        r.run_dispo = 0;
+        r.uploading = 0;
+        host.sats.push_back(r);
+        std::vector<satsim::ServedFile> served;
+        const auto now_s = std::uint32_t(host.now / 1000);
+        for (int i = 0; i < files; ++i) {
+            numbers.push_back(first + std::uint32_t(i));
+            served.push_back(test::served_file(numbers.back(), size, now_s - 3600 + std::uint32_t(i) * 60,
+                                               "On air " + std::to_string(i)));
+        }
+        host.serve(served, root / "served", loss, seed);
+        if (shape) {
+            satsim::SatelliteConfig c;
+            c.bytes_per_second = 2400;
+            c.epoch = std::uint32_t(host.t0 / 1000);
+            shape(c);
+            host.satellite.emplace(c, std::move(served));
+        }
+        SessionConfig config;
+        config.station.callsign = "G0ABC";
+        config.general.orva_directory = root.path().string();
+        config.seed = 9;
+        session.emplace(config, host);
+        session->start("AO-16");
+    }
+    bool all_held() const
+    {
+        for (std::uint32_t fn : numbers) {
             char name[16];
-            std::snprintf(name, sizeof name, "%X.DL", 0x500 + i);
+            std::snprintf(name, sizeof name, "%X.DL", fn);
             if (!fs::exists(sat_dir / name))
                 return false;
         }
         return true;
-    };
+    }
+};
+
+TEST(RequestsOnAir, TheNextFileIsAskedForWhileOneComesDownAndItsHolesAfterIt)
+{
+    SimStation station(0x500, 4, 12000, 0.10, 11);
+    auto& host = station.host;
+    auto& session = *station.session;
+    const auto all_held = [&] { return station.all_held(); };
+
+    // The satellite broadcasts one thing at a time: the file of the last file frame heard, while
+    // its frames keep coming, is the one on air.
+    std::uint32_t on_air = 0;
+    std::uint64_t on_air_at = 0;
+    std::size_t received = 0, sent = 0;
+    int asked_for_another_while_on_air = 0, asked_again_while_on_air = 0;
+    std::map<std::uint32_t, int> requests;
     for (int step = 0; step < 20 * 60 * 10 && !all_held(); ++step) {
         host.step(session, 100);
         for (; received < host.received.size(); ++received)
-            if (auto fn = file_of(host.received[received], false))
-                last_heard[*fn] = host.now;
+            if (auto fn = file_of(host.received[received], false)) {
+                on_air = *fn;
+                on_air_at = host.now;
+            }
         for (; sent < host.sent.size(); ++sent) {
             const auto fn = file_of(host.sent[sent], true);
             if (!fn)
                 continue;
             ++requests[*fn];
-            for (const auto& [other, at] : last_heard) {
-                if (host.now - at > 300) // heard in this very step: its broadcast is running
-                    continue;
-                if (other == *fn)
-                    ++asked_again_while_on_air;
-                else
-                    ++asked_for_another_while_on_air;
-            }
+            if (on_air == 0 || host.now - on_air_at > 300) // heard in this very step: still coming
+                continue;
+            if (on_air == *fn)
+                ++asked_again_while_on_air;
+            else
+                ++asked_for_another_while_on_air;
         }
     }
     ASSERT_TRUE(all_held());
@@ -99,6 +128,37 @@ TEST(RequestsOnAir, TheNextFileIsAskedForWhileOneComesDownAndItsHolesAfterIt)
     for (const auto& [fn, n] : requests)
         total += n;
     EXPECT_GT(total, 4);
+}
+
+TEST(RequestsOnAir, TheNextRequestGoesOutAsSoonAsTheOneAskedForIsBeingBroadcast)
+{
+    // A server that lists its queue only once a minute, as some in service do: a station that
+    // waits for the list to see itself served asks once a minute.
+    SimStation station(0x600, 6, 4000, 0, 5, [](satsim::SatelliteConfig& c) { c.queue_line_ms = 60000; });
+    std::uint64_t steps = 0;
+    while (!station.all_held() && steps < 3000) {
+        station.host.step(*station.session, 100);
+        ++steps;
+    }
+    ASSERT_TRUE(station.all_held());
+    // Six files of 4 KB at 2400 bytes a second: about ten seconds of broadcast after the directory.
+    EXPECT_LT(steps * 100, 40000u) << "station ms to hold every file";
+    EXPECT_EQ(station.host.satellite->counters().requests, 6u) << "one request per file, none lost";
+}
+
+TEST(RequestsOnAir, ADirectoryLongerThanOneAnswerIsAllHeardFromARealServer)
+{
+    // A server in service answers a directory fill with a few headers and never sets the newest
+    // flag: its "OK" to the first fill must not make the directory up to date, or the station
+    // idles with files it has not yet heard of.
+    SimStation station(0x700, 25, 600, 0, 3, [](satsim::SatelliteConfig& c) { c.real_server = true; });
+    std::uint64_t steps = 0;
+    while (!station.all_held() && steps < 6000) {
+        station.host.step(*station.session, 100);
+        ++steps;
+    }
+    EXPECT_TRUE(station.all_held()) << "after " << steps / 10 << " s";
+    EXPECT_GE(station.host.satellite->counters().dir_requests, 3u) << "25 headers take three answers";
 }
 
 } // namespace
