@@ -22,6 +22,9 @@ constexpr std::uint64_t kTickMs = 10000;
 // the longest gap between its frames taken as part of one broadcast.
 constexpr std::uint64_t kOnAirMinimumMs = 1500;
 constexpr std::uint64_t kOnAirLongestGapMs = 2500;
+// A downlink silent this long after a fill request means the server has no request to serve:
+// ours was lost on the way up.
+constexpr std::uint64_t kSilenceAfterRequestMs = 4000;
 
 Ax25Address address_or_blank(const std::string& text)
 {
@@ -114,6 +117,11 @@ void ReceptionEngine::poll(std::uint64_t now_ms)
         scheduler_->run(seconds());
         sync_requested();
     }
+    if (const auto due = silence_retry_due(); due && now_ >= *due) {
+        fill_sent_at_.reset();
+        scheduler_->on_request_unheard();
+        sync_requested();
+    }
     if (const auto due = directory_quiet_due(); due && now_ >= *due) {
         directory_ok_at_.reset();
         directory_->confirm_up_to_date();
@@ -144,7 +152,16 @@ std::uint64_t ReceptionEngine::next_deadline() const
         d = std::min(d, *request_due_);
     if (const auto due = directory_quiet_due())
         d = std::min(d, *due);
+    if (const auto due = silence_retry_due())
+        d = std::min(d, *due);
     return d;
+}
+
+std::optional<std::uint64_t> ReceptionEngine::silence_retry_due() const
+{
+    if (!fill_sent_at_)
+        return std::nullopt;
+    return std::max(*fill_sent_at_, last_broadcast_at_) + kSilenceAfterRequestMs;
 }
 
 std::optional<std::uint64_t> ReceptionEngine::directory_quiet_due() const
@@ -238,7 +255,10 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
 {
     (void)port;
     const std::uint64_t file_bytes = files_->counters().bytes;
+    const std::uint64_t broadcast_bytes = dispatcher_->counters().broadcast_bytes;
     dispatcher_->on_ax25_frame(frame, std::chrono::sys_seconds(std::chrono::seconds(seconds())));
+    if (dispatcher_->counters().broadcast_bytes != broadcast_bytes)
+        last_broadcast_at_ = now_;
     if (files_->counters().bytes == file_bytes)
         return;
     const auto heard = files_->recently_heard(1);
@@ -253,6 +273,7 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
     on_air_at_ = now_;
     if (awaiting_service_ != 0 && heard[0] == awaiting_service_) {
         awaiting_service_ = 0;
+        fill_sent_at_.reset();
         scheduler_->on_request_served();
     }
 }
@@ -397,8 +418,10 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
 
 bool ReceptionEngine::sent_fill(std::uint32_t file_number, bool sent)
 {
-    if (sent)
+    if (sent) {
         awaiting_service_ = file_number;
+        fill_sent_at_ = now_;
+    }
     return sent;
 }
 
@@ -414,6 +437,7 @@ bool ReceptionEngine::send_directory_fill()
     if (!send_ui(kPidDirectory, directory_request(std::uint16_t(config_.dispatch.bdcst_frame), holes)))
         return false;
     directory_asked_at_ = now_;
+    fill_sent_at_ = now_;
     return true;
 }
 

@@ -168,6 +168,7 @@ private:
     std::uint64_t on_air_allowance() const;
     void sync_requested();
     std::optional<std::uint64_t> directory_quiet_due() const;
+    std::optional<std::uint64_t> silence_retry_due() const;
     std::uint64_t seconds() const { return now_ / 1000; }
 
     ReceptionConfig config_;
@@ -204,6 +205,8 @@ private:
     std::uint64_t on_air_gap_ = 0;
     // The file of the last fill request sent, until its broadcast is heard to begin.
     std::uint32_t awaiting_service_ = 0;
+    std::optional<std::uint64_t> fill_sent_at_; // ms: the last fill request, until it is served
+    std::uint64_t last_broadcast_at_ = 0;        // ms: the last file or directory frame heard
 
 };
 

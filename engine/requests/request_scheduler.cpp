@@ -255,6 +255,13 @@ void RequestScheduler::on_request_served()
         arm(milliseconds(10));
 }
 
+void RequestScheduler::on_request_unheard()
+{
+    // Other stations may have heard the same silence: the queue line's spread of delays.
+    if (settings_.auto_fill && !pending_ && !closed_)
+        arm(milliseconds(300 + random_.below(2700)));
+}
+
 void RequestScheduler::on_file_refused()
 {
     repeat_ = false;

@@ -84,6 +84,9 @@ public:
     // The broadcast this station asked for has begun: the server has taken it off the queue, so
     // the next request can join now rather than after the next queue line.
     void on_request_served();
+    // Nothing was broadcast for a while after this station's request: it was lost on the way
+    // up, and asking again need not wait for the next queue line.
+    void on_request_unheard();
     // At most three in any 60 seconds (also the Alt+U key); true when one was sent.
     bool tx_switch_on(std::uint64_t now);
     void keep_alive(std::uint64_t now) { last_sent_ = now; }

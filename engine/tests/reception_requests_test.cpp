@@ -86,6 +86,7 @@ TEST_F(SchedulerFixture, AutoFillOffAndFullQueuesSendNothing)
     make();
     s->on_queue_line("PB: Empty.", false, 100);
     s->on_request_served();
+    s->on_request_unheard();
     EXPECT_TRUE(host.armed.empty());
     settings.auto_fill = true;
     make();
@@ -93,7 +94,7 @@ TEST_F(SchedulerFixture, AutoFillOffAndFullQueuesSendNothing)
     EXPECT_TRUE(host.armed.empty());
 }
 
-TEST_F(SchedulerFixture, ServedRequestArmsTheNextAtOnceUnlessOneIsPending)
+TEST_F(SchedulerFixture, ServedOrLostRequestArmsTheNextUnlessOneIsPending)
 {
     s->on_request_served();
     ASSERT_EQ(host.armed.size(), 1u);
@@ -104,6 +105,12 @@ TEST_F(SchedulerFixture, ServedRequestArmsTheNextAtOnceUnlessOneIsPending)
     s->run(5);
     s->on_request_served();
     EXPECT_EQ(host.armed.size(), 2u);
+    // A request lost on the way up is asked again after the queue line's spread of delays.
+    s->run(6);
+    draws.values = {1000};
+    s->on_request_unheard();
+    ASSERT_EQ(host.armed.size(), 3u);
+    EXPECT_EQ(host.armed[2], milliseconds(1300));
 }
 
 TEST_F(SchedulerFixture, TailActionWhenWeAreLastInTheQueue)

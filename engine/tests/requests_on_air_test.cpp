@@ -146,6 +146,31 @@ TEST(RequestsOnAir, TheNextRequestGoesOutAsSoonAsTheOneAskedForIsBeingBroadcast)
     EXPECT_EQ(station.host.satellite->counters().requests, 6u) << "one request per file, none lost";
 }
 
+TEST(RequestsOnAir, ARequestLostOnTheWayUpIsSentAgainWhenTheDownlinkStaysSilent)
+{
+    SimStation station(0x680, 3, 3000, 0, 5, [](satsim::SatelliteConfig& c) { c.queue_line_ms = 60000; });
+    auto& host = station.host;
+    // The first request never reaches the satellite.
+    host.uplink_open = false;
+    std::uint64_t ms = 0;
+    while (host.sent.empty() && ms < 10000) {
+        host.step(*station.session, 100);
+        ms += 100;
+    }
+    ASSERT_FALSE(host.sent.empty());
+    host.step(*station.session, 100); // a frame sent in one step goes up in the next
+    ms += 100;
+    ASSERT_EQ(host.satellite->counters().dir_requests, 0u);
+    host.uplink_open = true;
+    while (!station.all_held() && ms < 60000) {
+        host.step(*station.session, 100);
+        ms += 100;
+    }
+    EXPECT_TRUE(station.all_held());
+    // Long before the next queue line, a minute after the first.
+    EXPECT_LT(ms, 30000u);
+}
+
 TEST(RequestsOnAir, ADirectoryLongerThanOneAnswerIsAllHeardFromARealServer)
 {
     // A server in service answers a directory fill with a few headers and never sets the newest
