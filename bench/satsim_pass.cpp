@@ -31,20 +31,11 @@ PassResult run_one(bool real_server, std::uint64_t queue_line_ms, std::uint64_t 
 {
     engine::test::TempFolder root;
     const fs::path sat_dir = root / "AO-16";
-    fs::create_directories(sat_dir);
-    fs::create_directories(root / "served");
-    const std::string equations = "[AUTO]\n{ FILESIZE > 1 }\n";
-    engine::test::write_bytes(sat_dir / "Brek Equations.TXT", engine::test::Bytes(equations.begin(), equations.end()));
-
     engine::test::SimHost host;
-    auto r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.path().string());
-    r.satellite_directory = sat_dir.string();
-    r.bbs_callsign = "PACSAT-12";
-    r.bdcst_callsign = "PACSAT-11";
-    r.run_dispo = 0;
-    r.proc_threshold = 0;
+    auto r = engine::test::sim_satellite(root.path(), sat_dir);
     r.uploading = 0;
     host.sats.push_back(r);
+    engine::test::want_every_file(sat_dir);
 
     std::vector<satsim::ServedFile> files;
     std::size_t file_bytes = 0;

@@ -25,6 +25,9 @@ constexpr std::uint64_t kOnAirLongestGapMs = 2500;
 // A downlink silent this long after a fill request means the server has no request to serve:
 // ours was lost on the way up.
 constexpr std::uint64_t kSilenceAfterRequestMs = 4000;
+// Asked again at most this often in a row before something is heard; a server that has shut
+// down its broadcasts is then left alone until its queue lines come back.
+constexpr int kSilenceRetries = 2;
 
 Ax25Address address_or_blank(const std::string& text)
 {
@@ -119,8 +122,11 @@ void ReceptionEngine::poll(std::uint64_t now_ms)
     }
     if (const auto due = silence_retry_due(); due && now_ >= *due) {
         fill_sent_at_.reset();
-        scheduler_->on_request_unheard();
-        sync_requested();
+        if (silence_retries_ < kSilenceRetries) {
+            ++silence_retries_;
+            scheduler_->on_request_unheard();
+            sync_requested();
+        }
     }
     if (const auto due = directory_quiet_due(); due && now_ >= *due) {
         directory_ok_at_.reset();
@@ -257,8 +263,10 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
     const std::uint64_t file_bytes = files_->counters().bytes;
     const std::uint64_t broadcast_bytes = dispatcher_->counters().broadcast_bytes;
     dispatcher_->on_ax25_frame(frame, std::chrono::sys_seconds(std::chrono::seconds(seconds())));
-    if (dispatcher_->counters().broadcast_bytes != broadcast_bytes)
+    if (dispatcher_->counters().broadcast_bytes != broadcast_bytes) {
         last_broadcast_at_ = now_;
+        silence_retries_ = 0;
+    }
     if (files_->counters().bytes == file_bytes)
         return;
     const auto heard = files_->recently_heard(1);
@@ -334,6 +342,7 @@ void ReceptionEngine::post(std::string text, LineColour colour) { out_.post(text
 void ReceptionEngine::on_queue_line(std::string_view text, bool full)
 {
     out_.on_queue_line(text);
+    silence_retries_ = 0;
     scheduler_->on_queue_line(text, full, seconds());
     sync_requested();
 }

@@ -207,6 +207,7 @@ private:
     std::uint32_t awaiting_service_ = 0;
     std::optional<std::uint64_t> fill_sent_at_; // ms: the last fill request, until it is served
     std::uint64_t last_broadcast_at_ = 0;        // ms: the last file or directory frame heard
+    int silence_retries_ = 0;                    // since a broadcast or queue line was last heard
 
 };
 

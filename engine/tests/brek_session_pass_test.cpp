@@ -28,14 +28,7 @@ protected:
     void SetUp() override
     {
         sat_dir = root / "AO-16";
-        fs::create_directories(sat_dir);
-        fs::create_directories(root / "served");
-        auto r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.path().string());
-        r.satellite_directory = sat_dir.string();
-        r.bbs_callsign = "PACSAT-12";
-        r.bdcst_callsign = "PACSAT-11";
-        r.run_dispo = 0;
-        r.proc_threshold = 0;
+        auto r = test::sim_satellite(root.path(), sat_dir);
         r.retries = 12;
         r.max_frame = 2;
         r.retry_time = 2000;

@@ -41,17 +41,10 @@ struct SimStation {
     SimStation(std::uint32_t first, int files, std::size_t size, double loss, std::uint64_t seed,
                const std::function<void(satsim::SatelliteConfig&)>& shape = {})
     {
-        fs::create_directories(sat_dir);
-        fs::create_directories(root / "served");
-        const std::string equations = "[AUTO]\n{ FILESIZE > 1 }\n";
-        test::write_bytes(sat_dir / "Brek Equations.TXT", test::Bytes(equations.begin(), equations.end()));
-        auto r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.path().string());
-        r.satellite_directory = sat_dir.string();
-        r.bbs_callsign = "PACSAT-12";
-        r.bdcst_callsign = "PACSAT-11";
-        r.run_dispo = 0;
+        auto r = test::sim_satellite(root.path(), sat_dir);
         r.uploading = 0;
         host.sats.push_back(r);
+        test::want_every_file(sat_dir);
         std::vector<satsim::ServedFile> served;
         const auto now_s = std::uint32_t(host.now / 1000);
         for (int i = 0; i < files; ++i) {
@@ -169,6 +162,16 @@ TEST(RequestsOnAir, ARequestLostOnTheWayUpIsSentAgainWhenTheDownlinkStaysSilent)
     EXPECT_TRUE(station.all_held());
     // Long before the next queue line, a minute after the first.
     EXPECT_LT(ms, 30000u);
+}
+
+TEST(RequestsOnAir, ASilentServerIsAskedTwiceMoreAndThenLeftUntilItsNextQueueLine)
+{
+    // Nothing the station sends arrives, as with a server that has shut its broadcasts down.
+    SimStation station(0x690, 2, 3000, 0, 5, [](satsim::SatelliteConfig& c) { c.queue_line_ms = 60000; });
+    station.host.uplink_open = false;
+    for (int step = 0; step < 550; ++step) // 55 s, short of the second queue line
+        station.host.step(*station.session, 100);
+    EXPECT_EQ(station.host.sent.size(), 3u) << "the request and two more after silence";
 }
 
 TEST(RequestsOnAir, ADirectoryLongerThanOneAnswerIsAllHeardFromARealServer)

@@ -140,6 +140,28 @@ struct SimHost final : SessionHost, KissSink {
     }
 };
 
+// The satellite "AO-16" of the simulated sessions, its files kept in `sat_dir`; the served
+// folder of uploads beside it.
+inline settings::SatelliteRecord sim_satellite(const std::filesystem::path& root, const std::filesystem::path& sat_dir)
+{
+    std::filesystem::create_directories(sat_dir);
+    std::filesystem::create_directories(root / "served");
+    auto r = settings::new_satellite("AO-16", settings::SatelliteType::PacSat, root.string());
+    r.satellite_directory = sat_dir.string();
+    r.bbs_callsign = "PACSAT-12";
+    r.bdcst_callsign = "PACSAT-11";
+    r.run_dispo = 0;
+    r.proc_threshold = 0;
+    return r;
+}
+
+// Download selection equations that want every file.
+inline void want_every_file(const std::filesystem::path& sat_dir)
+{
+    const std::string equations = "[AUTO]\n{ FILESIZE > 1 }\n";
+    write_bytes(sat_dir / "Brek Equations.TXT", Bytes(equations.begin(), equations.end()));
+}
+
 inline Bytes pattern_of(std::size_t n, std::uint32_t seed)
 {
     std::mt19937 g(seed);
