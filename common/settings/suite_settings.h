@@ -38,6 +38,7 @@ struct RotatorSettings {
     std::uint32_t rotator_type = 0, port = 1, speed = 9600, stop_position = 1, flip = 0;
     std::uint32_t pacing_delay = 0; // ms, at most 50
     std::uint32_t park = 0, park_az = 0, park_el = 0, park_delay = 60;
+    bool operator==(const RotatorSettings&) const = default;
 };
 
 struct HelmoSettings {

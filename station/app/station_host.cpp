@@ -300,6 +300,8 @@ void StationHost::follow_station(std::int64_t t)
 {
     settings::StationSettings st = settings::read_station(store_, settings::Program::Helmo);
     core_->set_config(read_schedule_config(store_));
+    if (rig_ && rig_->follow_rotator_settings())
+        log("rotator settings changed: " + std::string(rig_->control().model().name) + " in use");
     bool moved = st.latitude != station_.latitude || st.longitude != station_.longitude ||
                  st.altitude != station_.altitude || st.callsign != station_.callsign;
     station_ = st;

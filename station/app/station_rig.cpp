@@ -50,6 +50,8 @@ Result<std::unique_ptr<StationRig>> StationRig::open(const std::filesystem::path
     };
     rig->control_ = std::make_unique<RigControl>(clock, *rig->timers_, s, std::move(home), rotator,
                                                  helmo.rotor_display != 0, std::move(h));
+    rig->rotator_ = rotator;
+    rig->rotor_display_ = helmo.rotor_display;
     DspHooks d;
     d.log = hooks.log;
     d.warn = hooks.warn;
@@ -91,6 +93,18 @@ void StationRig::configure_modem(const std::string& name)
 void StationRig::set_home(const elements::ObserverSite& home)
 {
     control_->set_home(home);
+}
+
+bool StationRig::follow_rotator_settings()
+{
+    const settings::RotatorSettings rotator = settings::read_rotator(*store_);
+    const std::uint32_t display = settings::read_helmo(*store_).rotor_display;
+    if (rotator == rotator_ && display == rotor_display_)
+        return false;
+    rotator_ = rotator;
+    rotor_display_ = display;
+    control_->reconfigure(rotator, display != 0);
+    return true;
 }
 
 bool StationRig::modem_ready() const

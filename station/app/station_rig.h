@@ -49,6 +49,9 @@ public:
     void configure_modem(const std::string& name);
     // The station moved (Station sheet, `orva station set`): tracking aims from the new site.
     void set_home(const elements::ObserverSite& home);
+    // Re-reads the Rotator page's values; when they changed, the new controller takes over at
+    // once. True when it did.
+    bool follow_rotator_settings();
     bool modem_ready() const;
     // 2031, 2032, 2039, 2040; false for any other message.
     bool handle_message(const platform::WindowMessage& message, const std::string& text_param = {});
@@ -65,6 +68,8 @@ private:
     std::unique_ptr<platform::TimerThread> timers_;
     std::unique_ptr<RigControl> control_;
     std::unique_ptr<DspModemControl> modem_;
+    settings::RotatorSettings rotator_; // in use
+    std::uint32_t rotor_display_ = 1;
 };
 
 } // namespace orva::station

@@ -46,7 +46,8 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
     settings::RotatorSettings settings;
     bool display_computed;
     RigHooks hooks;
-    const RotatorModel& model;
+    const RotatorModel* model_ptr = nullptr; // the Rotator Type's entry; changed only under the lock
+    const RotatorModel& model() const { return *model_ptr; }
 
     // The tracking lock: every field below, and one tick at a time.
     mutable std::mutex mutex;
@@ -72,13 +73,20 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
     std::vector<std::string> trakbox_names;
     std::set<std::string> logged;
     bool stopped = false;
+    bool rotator_only = false; // of the satellite tracked
 
     Impl(const platform::Clock& c, platform::Timers& t, const platform::Store& s, elements::ObserverSite h,
          settings::RotatorSettings r, bool d, RigHooks k)
-        : clock(c), timers(t), store(s), home(std::move(h)), settings(r), display_computed(d), hooks(std::move(k)),
-          model(rotator_model(r.rotator_type))
+        : clock(c), timers(t), store(s), home(std::move(h)), hooks(std::move(k))
     {
+        configure(r, d);
+    }
+    void configure(const settings::RotatorSettings& r, bool d)
+    {
+        settings = r;
         settings.pacing_delay = std::min<std::uint32_t>(settings.pacing_delay, 50);
+        display_computed = d;
+        model_ptr = &rotator_model(r.rotator_type);
     }
 
     std::int64_t now() const
@@ -123,7 +131,7 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
             return false;
         auto p = hooks.open_port(settings.port, settings.speed);
         if (!p) {
-            log("rotator " + std::string(model.name) + ": " + p.error().message);
+            log("rotator " + std::string(model().name) + ": " + p.error().message);
             return false;
         }
         port = std::shared_ptr<platform::ByteStream>(std::move(*p));
@@ -184,14 +192,14 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
     void tell_controller(char digit, int prompt, double hz)
     {
         Impl& d = *this;
-        if (d.model.type == RotatorType::TrakBox) {
+        if (d.model().type == RotatorType::TrakBox) {
             bool was_open = d.port && d.port->is_open();
             if (was_open || d.open_port()) {
                 d.send(std::string(1, digit));
                 if (!was_open)
                     d.close_port_later();
             }
-        } else if (d.model.type == RotatorType::SatTrak && (!d.port || !d.port->is_open()) &&
+        } else if (d.model().type == RotatorType::SatTrak && (!d.port || !d.port->is_open()) &&
                    std::holds_alternative<std::monostate>(d.dialogue)) {
             if (d.open_port())
                 d.start_dialogue(sattrak::PromptDialogue(prompt, d.name, hz > 0 ? std::optional(hz) : std::nullopt),
@@ -244,7 +252,7 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
                 self->timeout_timer = 0;
                 self->stop_locked(false);
                 old = self->close_port_locked();
-                self->log("rotator " + std::string(self->model.name) + ": controller timed out");
+                self->log("rotator " + std::string(self->model().name) + ": controller timed out");
             }
             if (old)
                 old->close();
@@ -301,7 +309,7 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
             }
             if (step.end_dialogue) {
                 dialogue = std::monostate{};
-                log("rotator " + std::string(model.name) + ": controller in host mode");
+                log("rotator " + std::string(model().name) + ": controller in host mode");
             }
             if (step.stop_tracking)
                 stop_locked(false);
@@ -371,7 +379,7 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
             }
         }
         track = std::move(t);
-        ticker.emplace(model, flip_pass);
+        ticker.emplace(model(), flip_pass);
         last_logged_status = 0;
         std::weak_ptr<Impl> weak = weak_from_this();
         std::uint64_t gen = generation;
@@ -413,7 +421,7 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
         publish();
         if (r.aim.elevation_deg >= 0 && display_computed)
             set_rotor({r.aim.azimuth_deg, r.aim.elevation_deg, false});
-        if (model.link == RotatorLink::Library) {
+        if (model().link == RotatorLink::Library) {
             if (rotor_open && driver && r.rotor_position) {
                 driver->rotor_set_position(r.rotor_position->first, r.rotor_position->second, 0);
                 log_once("rotor", "rotator Level1: position " + std::to_string(r.rotor_position->first) + " " +
@@ -428,7 +436,7 @@ struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
             }
         } else if (!r.serial.empty() && port) {
             send(r.serial);
-            log_once("tick", "rotator " + std::string(model.name) + ": " + printable(r.serial));
+            log_once("tick", "rotator " + std::string(model().name) + ": " + printable(r.serial));
         }
     }
 };
@@ -437,9 +445,47 @@ RigControl::RigControl(const platform::Clock& clock, platform::Timers& timers, c
                        elements::ObserverSite home, settings::RotatorSettings rotator, bool rotor_display_computed,
                        RigHooks hooks)
     : impl_(std::make_shared<Impl>(clock, timers, store, std::move(home), rotator,
-                                   rotator.rotator_type != 2 || rotor_display_computed, std::move(hooks))),
-      model_(impl_->model)
+                                   rotator.rotator_type != 2 || rotor_display_computed, std::move(hooks)))
 {
+}
+
+const RotatorModel& RigControl::model() const
+{
+    std::lock_guard lock(impl_->mutex);
+    return impl_->model();
+}
+
+void RigControl::reconfigure(const settings::RotatorSettings& rotator, bool rotor_display_computed)
+{
+    Impl& d = *impl_;
+    std::string name;
+    bool rotator_only = false;
+    {
+        std::lock_guard lock(d.mutex);
+        if (d.stopped)
+            return;
+        if (d.track) {
+            name = d.name;
+            rotator_only = d.rotator_only;
+        }
+    }
+    // The old controller is let go as at exit: its port closed, the driver's rotor and radio
+    // closed, and a driver made again from what the store now says.
+    shutdown();
+    {
+        std::lock_guard lock(d.mutex);
+        d.configure(rotator, rotator.rotator_type != 2 || rotor_display_computed);
+        d.driver.reset();
+        d.dialogue = {};
+        d.lines.reset();
+        d.replies.reset();
+        d.rotor.reset();
+        d.stopped = false;
+        d.log("rotator " + std::string(d.model().name) + ": new settings");
+    }
+    open_at_start();
+    if (!name.empty())
+        start_tracking(name, rotator_only);
 }
 
 RigControl::~RigControl()
@@ -457,7 +503,7 @@ void RigControl::open_at_start()
 {
     Impl& d = *impl_;
     std::unique_lock lock(d.mutex);
-    if (d.model.link == RotatorLink::Library) {
+    if (d.model().link == RotatorLink::Library) {
         if (!d.driver && d.hooks.make_driver)
             d.driver = d.hooks.make_driver();
         if (!d.driver || !driver_ok(d.driver->rotor_open())) {
@@ -488,14 +534,14 @@ void RigControl::open_at_start()
         }
         return;
     }
-    if (!d.model.port_at_program_start)
+    if (!d.model().port_at_program_start)
         return;
     if (!d.open_port()) {
         lock.unlock();
         d.fail(kPortFailedText, kRotatorErrorCaption);
         return;
     }
-    if (d.model.type == RotatorType::TrakBoxHost) {
+    if (d.model().type == RotatorType::TrakBoxHost) {
         d.start_dialogue(trakbox::MenuDialogue(trakbox::kHostMode, ""), trakbox::kLineEnds, trakbox::MenuDialogue::kOpening,
                          trakbox::kTimeout);
     } else {
@@ -522,14 +568,15 @@ void RigControl::start_tracking(const std::string& name, bool rotator_only)
     if (name.empty())
         return;
     d.name = name.substr(0, 13);
+    d.rotator_only = rotator_only;
     d.sat_key = settings::find_satellite_key(d.store, d.name, settings::CaseRule::IgnoreCase).value_or("");
-    d.log("rotator " + std::string(d.model.name) + ": tracking " + d.name + (rotator_only ? " (rotator only)" : ""));
+    d.log("rotator " + std::string(d.model().name) + ": tracking " + d.name + (rotator_only ? " (rotator only)" : ""));
 
     auto port_failed = [&] {
         lock.unlock();
         d.fail(kPortFailedText, kRotatorErrorCaption);
     };
-    switch (d.model.type) {
+    switch (d.model().type) {
     case RotatorType::TrakBox:
         if (!d.port || !d.port->is_open()) {
             if (!d.open_port())
@@ -584,13 +631,13 @@ void RigControl::start_tracking(const std::string& name, bool rotator_only)
     case RotatorType::Gs232:
         if (!d.open_port())
             return port_failed();
-        d.send(d.model.start(StartContext{d.name, 0, 0}));
+        d.send(d.model().start(StartContext{d.name, 0, 0}));
         break;
     case RotatorType::TrakBoxHost: {
         d.read_frequencies();
         if (!d.open_port())
             return port_failed();
-        std::string mode = d.model.start(StartContext{d.name, d.freq.uplink_mode, d.freq.downlink_mode});
+        std::string mode = d.model().start(StartContext{d.name, d.freq.uplink_mode, d.freq.downlink_mode});
         d.send(mode);
         d.log("rotator TrakBox Host: " + printable(mode));
         break;
@@ -613,9 +660,9 @@ void RigControl::stop_tracking()
         bool was = !d.name.empty();
         d.stop_locked(true);
         if (was)
-            d.log("rotator " + std::string(d.model.name) + ": stop tracking " + d.name);
+            d.log("rotator " + std::string(d.model().name) + ": stop tracking " + d.name);
         d.name.clear();
-        switch (d.model.type) {
+        switch (d.model().type) {
         case RotatorType::TrakBox:
             if (!d.port || !d.port->is_open()) {
                 if (d.open_port()) {
@@ -639,7 +686,7 @@ void RigControl::stop_tracking()
             break;
         }
         case RotatorType::EasyComm2:
-            d.send(d.model.stop());
+            d.send(d.model().stop());
             break;
         default:
             break;
@@ -683,7 +730,7 @@ void RigControl::start_trakbox_listing()
 {
     Impl& d = *impl_;
     std::unique_lock lock(d.mutex);
-    if (d.model.type != RotatorType::TrakBox || (d.port && d.port->is_open()))
+    if (d.model().type != RotatorType::TrakBox || (d.port && d.port->is_open()))
         return;
     d.trakbox_names.clear();
     if (!d.open_port()) {
@@ -701,7 +748,7 @@ void RigControl::close_trakbox_listing()
     std::shared_ptr<platform::ByteStream> old;
     {
         std::lock_guard lock(d.mutex);
-        if (d.model.type != RotatorType::TrakBox)
+        if (d.model().type != RotatorType::TrakBox)
             return;
         old = d.close_port_locked();
     }
@@ -715,21 +762,21 @@ void RigControl::park_now()
     std::lock_guard lock(d.mutex);
     d.stop_locked(true);
     double az = d.settings.park_az, el = d.settings.park_el;
-    if (d.model.link == RotatorLink::Library) {
+    if (d.model().link == RotatorLink::Library) {
         if (d.rotor_open && d.driver)
             d.driver->rotor_set_position(std::int32_t(az), std::int32_t(el), 0);
-    } else if (d.model.link == RotatorLink::Serial && d.model.port_per_satellite | d.model.port_at_program_start) {
+    } else if (d.model().link == RotatorLink::Serial && d.model().port_per_satellite | d.model().port_at_program_start) {
         if (!d.open_port())
             return;
         Aim a;
         a.azimuth_deg = az;
         a.elevation_deg = el;
         LastSent fresh{az + 180, el + 180, 0, 0}; // far away, so the position goes out
-        d.send(d.model.tick(fresh, a));
+        d.send(d.model().tick(fresh, a));
     } else {
         return;
     }
-    d.log("rotator " + std::string(d.model.name) + ": parked at " + std::to_string(d.settings.park_az) + " " +
+    d.log("rotator " + std::string(d.model().name) + ": parked at " + std::to_string(d.settings.park_az) + " " +
           std::to_string(d.settings.park_el));
 }
 

@@ -67,13 +67,16 @@ public:
     void set_downlink_offset(std::int32_t hz);
     // The station moved: the next tick aims from the new site.
     void set_home(elements::ObserverSite home);
+    // The Rotator page was saved: the controller in use is let go and the new one opened as at
+    // start; a satellite being tracked goes on being tracked with it.
+    void reconfigure(const settings::RotatorSettings& rotator, bool rotor_display_computed);
     // Sends the antenna to "Park Az", "Park El" now, whatever "Park" says (a hardware check
     // ends with the antenna parked). Types without position commands do nothing.
     void park_now();
     // Ends everything: ticks, dialogues, port, the driver's rotor and radio.
     void shutdown();
 
-    const RotatorModel& model() const { return model_; }
+    const RotatorModel& model() const;
     std::string tracked() const;
     std::optional<TrackReport> report() const;
     std::optional<RotorPosition> rotor_position() const;
@@ -93,7 +96,6 @@ public:
 private:
     struct Impl;
     std::shared_ptr<Impl> impl_;
-    const RotatorModel& model_;
 };
 
 } // namespace orva::station

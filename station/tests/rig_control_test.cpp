@@ -268,4 +268,37 @@ TEST_F(RigFixture, NewStationPositionIsUsedFromTheNextTick)
     control->stop_tracking();
 }
 
+// The Rotator page was saved while a pass is tracked: the new controller takes over at once,
+// and going back to no rotator lets the port go.
+TEST_F(RigFixture, NewRotatorSettingsTakeOverTheTrackedPassAtOnce)
+{
+    auto at = time_at_elevation(20.0);
+    ASSERT_TRUE(at);
+    start_clock_at(*at);
+    PtyPeer peer;
+    port_path = peer.path();
+    auto control = make(of_type(0));
+    control->start_tracking("AO-7", false);
+    clock->advance(std::chrono::milliseconds(0));
+    EXPECT_FALSE(control->port_open());
+    ASSERT_EQ(control->tracked(), "AO-7");
+
+    auto gs232 = of_type(7);
+    gs232.pacing_delay = 20;
+    control->reconfigure(gs232, true);
+    EXPECT_EQ(control->model().type, RotatorType::Gs232);
+    EXPECT_TRUE(control->port_open());
+    EXPECT_EQ(control->tracked(), "AO-7");
+    clock->advance(std::chrono::milliseconds(0));
+    for (int i = 0; i < 20; ++i)
+        clock->advance(std::chrono::milliseconds(20));
+    ASSERT_TRUE(peer.wait_for("\r\n")) << peer.received();
+    EXPECT_EQ(peer.received().front(), 'W') << peer.received();
+
+    control->reconfigure(of_type(0), true);
+    EXPECT_FALSE(control->port_open());
+    EXPECT_EQ(control->tracked(), "AO-7");
+    control->stop_tracking();
+}
+
 } // namespace orva::station::testing

@@ -143,6 +143,25 @@ TEST(HelmoRig, DataServerClientReadsTheTrackingRecordDuringALevel1Pass)
     EXPECT_NE(line.find(" UMFM DN"), std::string::npos) << line;
     EXPECT_EQ(line.back(), '\0');
     conv->reset();
+
+    // The Rotator page saved during the pass (as `orva station set` does it: the store, then
+    // 2037): no rotator at once, and back to Level1 tracking the same pass.
+    auto set_rotator_type = [&](std::uint32_t type) {
+        auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
+        ASSERT_TRUE(store.ok());
+        settings::RotatorSettings r = settings::read_rotator(*store);
+        r.rotator_type = type;
+        ASSERT_TRUE(settings::write_rotator(*store, r).ok());
+        auto messenger = platform::dbus::session_messenger();
+        ASSERT_TRUE(messenger->post({"HelmoCtl", ""}, {2037, 0, 0}).ok());
+    };
+    log.clear();
+    set_rotator_type(0);
+    EXPECT_TRUE(wait_line("rotator settings changed: None in use", 20s)) << log;
+    log.clear();
+    set_rotator_type(2);
+    EXPECT_TRUE(wait_line("rotator settings changed: Level1 in use", 20s)) << log;
+    EXPECT_TRUE(wait_line("rotator Level1: tracking AO-16", 20s)) << log;
     (*helmo)->stop(10s);
     fs::remove_all(dir);
 }
