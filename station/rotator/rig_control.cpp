@@ -765,7 +765,7 @@ void RigControl::park_now()
     if (d.model().link == RotatorLink::Library) {
         if (d.rotor_open && d.driver)
             d.driver->rotor_set_position(std::int32_t(az), std::int32_t(el), 0);
-    } else if (d.model().link == RotatorLink::Serial && d.model().port_per_satellite | d.model().port_at_program_start) {
+    } else if (d.model().link == RotatorLink::Serial && (d.model().port_per_satellite || d.model().port_at_program_start)) {
         if (!d.open_port())
             return;
         Aim a;
