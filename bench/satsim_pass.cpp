@@ -45,15 +45,12 @@ PassResult run_one(bool real_server, std::uint64_t queue_line_ms, std::uint64_t 
                                                   now_s - 7200 + std::uint32_t(i) * 60, "Bench " + std::to_string(i)));
         file_bytes += files.back().bytes.size();
     }
-    host.serve(files, root / "served", 0.10, seed);
-    // The same satellite at the link's rate, in the chosen mode.
-    satsim::SatelliteConfig c;
-    c.bytes_per_second = kLinkBytesPerSecond;
-    c.epoch = std::uint32_t(host.t0 / 1000);
-    c.real_server = real_server;
-    c.queue_line_ms = queue_line_ms;
-    satsim::assign_ranges(files);
-    host.satellite.emplace(c, std::move(files));
+    // The satellite at the link's rate, in the chosen mode.
+    host.serve(std::move(files), root / "served", 0.10, seed, [&](satsim::SatelliteConfig& c) {
+        c.bytes_per_second = kLinkBytesPerSecond;
+        c.real_server = real_server;
+        c.queue_line_ms = queue_line_ms;
+    });
 
     engine::SessionConfig config;
     config.station.callsign = "G0ABC";

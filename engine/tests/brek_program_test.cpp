@@ -153,13 +153,7 @@ TEST_F(BrekProgram, ListenOnlyPassSteeredByTheStationThenClosedAtPassEnd)
 
     for (const auto& l : brek.lines())
         EXPECT_EQ(l.find("Auto: Request"), std::string::npos) << "a listen-only pass sent " << l;
-    const auto printed = [&] {
-        std::string all;
-        for (const auto& l : brek.lines())
-            all += l + "\n";
-        return all;
-    };
-    EXPECT_TRUE(fs::exists(station.sat_dir / "Brek.LOG")) << printed();
+    EXPECT_TRUE(fs::exists(station.sat_dir / "Brek.LOG")) << brek.transcript();
     EXPECT_TRUE(fs::exists(station.sat_dir / "Brek Dir Holes.DAT"));
     const std::string log = [&] {
         auto b = test::read_bytes(station.sat_dir / "Brek.LOG");
@@ -196,13 +190,7 @@ TEST_F(BrekProgram, OrdinaryPassClosedMidFileLeavesHoleListsOfWhatIsOnDisk)
     EXPECT_GT(hole_lists + station.completed(), 0);
     EXPECT_GT(hole_lists, 0) << "every file completed: the pass was not closed mid-file";
     check_hole_lists();
-    const auto printed = [&] {
-        std::string all;
-        for (const auto& l : brek.lines())
-            all += l + "\n";
-        return all;
-    };
-    EXPECT_TRUE(fs::exists(station.sat_dir / "Brek.LOG")) << printed();
+    EXPECT_TRUE(fs::exists(station.sat_dir / "Brek.LOG")) << brek.transcript();
     EXPECT_TRUE(fs::exists(station.sat_dir / "Brek Dir Holes.DAT"));
     // The progress lines name the file, bytes of its total and the holes left.
     bool progress = false;

@@ -52,14 +52,7 @@ struct SimStation {
             served.push_back(test::served_file(numbers.back(), size, now_s - 3600 + std::uint32_t(i) * 60,
                                                "On air " + std::to_string(i)));
         }
-        host.serve(served, root / "served", loss, seed);
-        if (shape) {
-            satsim::SatelliteConfig c;
-            c.bytes_per_second = 2400;
-            c.epoch = std::uint32_t(host.t0 / 1000);
-            shape(c);
-            host.satellite.emplace(c, std::move(served));
-        }
+        host.serve(served, root / "served", loss, seed, shape);
         SessionConfig config;
         config.station.callsign = "G0ABC";
         config.general.orva_directory = root.path().string();

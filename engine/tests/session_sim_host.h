@@ -81,14 +81,17 @@ struct SimHost final : SessionHost, KissSink {
     std::vector<settings::SoundChoice> sounds;
     void play_sound(const settings::SoundChoice& sound) override { sounds.push_back(sound); }
 
-    // The satellite serves `files`; `loss` of the frames is lost each way.
+    // The satellite serves `files`; `loss` of the frames is lost each way. `shape` may change
+    // the satellite's set-up (its rate, queue lines, real-server habits).
     void serve(std::vector<satsim::ServedFile> files, const std::filesystem::path& upload_folder, double loss = 0,
-               std::uint64_t seed = 3)
+               std::uint64_t seed = 3, const std::function<void(satsim::SatelliteConfig&)>& shape = {})
     {
         satsim::assign_ranges(files);
         satsim::SatelliteConfig c;
         c.bytes_per_second = 2400;
         c.epoch = std::uint32_t(now / 1000);
+        if (shape)
+            shape(c);
         t0 = now;
         satellite.emplace(c, std::move(files));
         satsim::Ftl0ServerConfig u;

@@ -110,6 +110,14 @@ public:
         read_available();
         return lines_;
     }
+    // Every line so far, one to a line: for a failure message.
+    std::string transcript()
+    {
+        std::string all;
+        for (const auto& l : lines())
+            all += l + "\n";
+        return all;
+    }
     bool printed(const std::string& text)
     {
         for (const auto& l : lines())

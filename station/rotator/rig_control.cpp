@@ -476,7 +476,6 @@ void RigControl::reconfigure(const settings::RotatorSettings& rotator, bool roto
         std::lock_guard lock(d.mutex);
         d.configure(rotator, rotator.rotator_type != 2 || rotor_display_computed);
         d.driver.reset();
-        d.dialogue = {};
         d.lines.reset();
         d.replies.reset();
         d.rotor.reset();
