@@ -8,7 +8,9 @@
 #include "cli/hash/sha256.h"
 
 #include "common/atomic_file.h"
+#include "platform/shared_clock.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -51,7 +53,9 @@ void usage()
                  "fixed 191-byte chunks, no N bit, uploads filed under the number in their header).\n"
                  "--kiss-connect reaches a KISS TNC on TCP (a soundcard modem) as its client; losses are\n"
                  "then the radio's own unless --loss is given. --log-requests prints a line for each\n"
-                 "request heard and each queue line sent.\n");
+                 "request heard and each queue line sent. With %s naming a shared station clock (a\n"
+                 "test bench's), the satellite keeps that clock's time and --speed is not used.\n",
+                 platform::kClockFileVariable);
 }
 
 struct Uplink : engine::KissSink {
@@ -175,9 +179,11 @@ int main(int argc, char** argv)
         usage();
         return 2;
     }
-    const auto wall = std::uint32_t(std::chrono::duration_cast<std::chrono::seconds>(
-                                        std::chrono::system_clock::now().time_since_epoch())
-                                        .count());
+    // A station clock shared with the ground station's programs (a test bench's) replaces --speed.
+    const platform::Clock& clock = platform::station_clock();
+    const bool shared_clock = platform::station_clock_is_shared();
+    const platform::TimePoint clock_start = clock.now();
+    const auto wall = std::uint32_t(std::chrono::duration_cast<std::chrono::seconds>(clock_start.time_since_epoch()).count());
     config.epoch = wall;
     auto files = satsim::load_folder(folder, wall);
     if (!files) {
@@ -202,6 +208,9 @@ int main(int argc, char** argv)
     satsim::Channel channel(channel_config);
     satsim::Channel uplink_channel(satsim::uplink_channel_config(channel_config, uplink_loss));
     upload_config.folder = folder;
+    // Uploads of an earlier run are in the folder: new ones must not take their numbers.
+    for (const satsim::ServedFile& f : sat.files())
+        upload_config.first_number = std::max(upload_config.first_number, f.file_number + 1);
     upload_config.bbs_call = config.bbs_call;
     upload_config.epoch = wall;
     satsim::Ftl0Server server(upload_config);
@@ -261,7 +270,9 @@ int main(int argc, char** argv)
     while (!g_stop) {
         const double real_ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        const auto now_ms = std::uint64_t(real_ms * speed);
+        const auto now_ms = shared_clock ? std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                             clock.now() - clock_start).count())
+                                         : std::uint64_t(real_ms * speed);
         if (duration > 0 && double(now_ms) > duration * 1000)
             break;
         uplink.now = now_ms;

@@ -119,6 +119,7 @@ public:
 
 private:
     void drive_pass();
+    int tick_interval_ms() const;
     void restart_search(std::int64_t t);
     // Stops the search worker and starts a new one (the satellites' searches changed).
     void research(std::int64_t t);

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "common/atomic_file.h"
+#include "common/pfh/pfh.h"
+#include "common/pfh/pfh_builder.h"
+#include "engine/files/hole_file.h"
+#include "testbed/soak/soak_checks.h"
+#include "testbed/soak/soak_files.h"
+
+namespace orva::soak {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SoakChecks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() / ("orva-soak-checks-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        original_ = others_file(0x1A2B, 1'800'000'000, 3000, false, 5);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void write(const std::string& name, std::span<const std::uint8_t> bytes)
+    {
+        ASSERT_TRUE(write_file_atomic(dir_ / name, bytes).ok());
+    }
+    // The first `have` bytes received, the rest one open hole.
+    void partial(std::uint32_t have, std::uint32_t act_bytes, std::uint32_t length = 0)
+    {
+        write("1A2B.ACT", std::span(original_).first(act_bytes));
+        engine::HoleFile h{length != 0, length,
+                           engine::HoleList::from({{have, length != 0 ? length : engine::kOpenEnd}})};
+        write("1A2B.HOL", engine::encode_hole_file(h));
+    }
+    std::vector<PartialProblem> check()
+    {
+        return check_partials(dir_, [this](std::uint32_t n) { return n == 0x1A2B ? &original_ : nullptr; });
+    }
+
+    fs::path dir_;
+    std::vector<std::uint8_t> original_;
+};
+
+TEST_F(SoakChecks, AHoleListThatMatchesItsDataPasses)
+{
+    partial(1000, 1000);
+    EXPECT_TRUE(check().empty());
+    // More data on disk than the list counts is fine: it will be fetched again.
+    partial(1000, 2000, std::uint32_t(original_.size()));
+    EXPECT_TRUE(check().empty());
+}
+
+TEST_F(SoakChecks, AHoleListClaimingBytesThatAreNotThereIsFound)
+{
+    partial(1500, 1000);
+    auto problems = check();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].file, "1A2B.HOL");
+    EXPECT_NE(problems[0].problem.find("holds only 1000"), std::string::npos) << problems[0].problem;
+
+    fs::remove(dir_ / "1A2B.ACT");
+    problems = check();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].problem.find("no 1A2B.ACT"), std::string::npos) << problems[0].problem;
+}
+
+TEST_F(SoakChecks, ReceivedBytesThatDifferFromTheSatellitesCopyAreFound)
+{
+    partial(1000, 1000);
+    std::vector<std::uint8_t> act(original_.begin(), original_.begin() + 1000);
+    act[700] ^= 1;
+    write("1A2B.ACT", act);
+    auto problems = check();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].problem.find("differ"), std::string::npos);
+}
+
+TEST_F(SoakChecks, ATornPairIsFound)
+{
+    partial(1000, 1000);
+    write("1A2B.DL", original_);
+    auto problems = check();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].problem.find("1A2B.DL lies beside"), std::string::npos);
+
+    fs::remove(dir_ / "1A2B.DL");
+    engine::HoleFile h{false, 0, engine::HoleList::from({{500, 800}, {600, engine::kOpenEnd}})};
+    write("1A2B.HOL", engine::encode_hole_file(h));
+    problems = check();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].problem.find("out of order"), std::string::npos);
+
+    const std::vector<std::uint8_t> junk = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    write("1A2B.HOL", junk);
+    problems = check();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].problem.find("not a usable"), std::string::npos);
+}
+
+TEST_F(SoakChecks, WholeFilesAreFoundByTheirHeadersOnce)
+{
+    fs::create_directories(dir_ / "dlx");
+    write("1A2B.DL", original_);
+    std::vector<std::uint8_t> other = others_file(0x1A2C, 1'800'000'000, 500, false, 5);
+    ASSERT_TRUE(write_file_atomic(dir_ / "dlx" / "1A2C.DLX", std::span<const std::uint8_t>(other)).ok());
+    write("NOTES.TXT", std::vector<std::uint8_t>(original_.size(), 'x'));
+    WholeFileScanner scanner;
+    std::map<std::uint32_t, std::uint64_t> sizes = {{0x1A2B, original_.size()}, {0x1A2C, other.size()}};
+    auto found = scanner.scan(dir_, sizes);
+    ASSERT_EQ(found.size(), 2u);
+    std::map<std::uint32_t, fs::path> by_number;
+    for (const WholeFile& w : found)
+        by_number[w.number] = w.path.filename();
+    EXPECT_EQ(by_number[0x1A2B], "1A2B.DL");
+    EXPECT_EQ(by_number[0x1A2C], "1A2C.DLX");
+    EXPECT_TRUE(scanner.scan(dir_, sizes).empty());
+}
+
+TEST_F(SoakChecks, AnUploadIsKnownByItsBodyWhateverNumberTheSatelliteGaveIt)
+{
+    std::vector<std::uint8_t> queued = station_message("N0CALL", 1'800'000'000, 3);
+    // The station writes the number the server gave into the header it sends.
+    pfh::ParseOptions zero;
+    zero.allow_zero_file_number = true;
+    auto header = pfh::parse_pfh(queued, zero);
+    ASSERT_TRUE(header.ok());
+    pfh::PfhHeader numbered = *header;
+    numbered.file_number = 0x1234;
+    std::vector<std::uint8_t> filed = pfh::build_pfh_file(
+        numbered, std::span(queued).subspan(header->header_length));
+    ASSERT_EQ(filed.size(), queued.size());
+    EXPECT_TRUE(is_upload_of(queued, queued));
+    EXPECT_TRUE(is_upload_of(queued, filed));
+    EXPECT_FALSE(is_upload_of(queued, station_message("N0CALL", 1'800'000'000, 4)));
+    filed.back() ^= 1;
+    EXPECT_FALSE(is_upload_of(queued, filed));
+}
+
+TEST(SoakLogs, PassStartsAndDispoErrorsAreRead)
+{
+    const std::string log =
+        "2026-12-08T04:12:30Z dispatcher: start pass of AO-16 (AOS 08/12/26 04:13:05, LOS 08/12/26 04:25:40, priority 10)\n"
+        "2026-12-08T04:12:31Z pass of AO-16 begins\n"
+        "garbage line\n";
+    auto starts = parse_pass_starts(log);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].satellite, "AO-16");
+    EXPECT_EQ(starts[0].aos, 1'796'688'000 + 4 * 3600 + 13 * 60 + 5);
+    EXPECT_EQ(starts[0].logged, 1'796'688'000 + 4 * 3600 + 12 * 60 + 30);
+
+    auto errors = parse_dispo_errors("AO-16            1A2B  Body Checksum error.\nshort\n");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].satellite, "AO-16");
+    EXPECT_EQ(errors[0].number, 0x1A2Bu);
+    EXPECT_EQ(errors[0].message, "Body Checksum error.");
+}
+
+} // namespace
+} // namespace orva::soak
