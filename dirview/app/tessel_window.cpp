@@ -6,6 +6,7 @@
 #include "dirview/app/directory_table_model.h"
 #include "dirview/app/tessel_boxes.h"
 #include "platform/launcher.h"
+#include "platform/shared_clock.h"
 #include "platform/store/store.h"
 
 #include <QAction>
@@ -112,7 +113,7 @@ bool ends_with_exe(const fs::path& p)
 
 TesselWindow::TesselWindow(TesselOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)),
-      clock_(options_.clock ? *options_.clock : platform::SystemClock::instance()), model_(clock_)
+      clock_(options_.clock ? *options_.clock : platform::station_clock()), model_(clock_)
 {
     setObjectName("Tessel");
     setWindowTitle("Tessel");

@@ -105,7 +105,9 @@ TEST_F(SharedClockTest, AWaitEndsAtItsStationDeadline)
 {
     auto writer = SharedClockFile::create(file_, start_, 20000);
     ASSERT_TRUE(writer.ok());
-    SharedClock clock(std::move(*SharedClockFile::open(file_)));
+    auto opened = SharedClockFile::open(file_);
+    ASSERT_TRUE(opened.ok());
+    SharedClock clock(std::move(*opened));
     EXPECT_EQ(clock.rate(), 20000);
     const TimePoint deadline = clock.now() + 60s;
     std::mutex m;

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -131,6 +132,7 @@ struct SatFile {
     std::string sha256;
     bool corrupt = false;
     std::int64_t added = 0;
+    bool served = false;                  // a pass's satellite has offered it
     std::optional<std::int64_t> received; // first seen whole on the station
     std::string where;                    // where it was seen
     bool differs = false;                 // a whole copy with other bytes was seen
@@ -207,6 +209,7 @@ private:
     void stop_satellite(PassRun& r);
     void after_pass(PassRun& r);
     void apply_faults(std::int64_t t);
+    std::string download_in_progress(const std::string& satellite, std::int64_t t);
     void inject(FaultRecord& f, std::int64_t t);
     void add_files(std::int64_t t);
     void queue_uploads(std::int64_t t);
@@ -471,8 +474,11 @@ int Soak::make_the_plan()
         r.to = p.run_end + ps.tail_seconds;
         runs_.push_back(std::move(r));
     }
-    for (const PlannedFault& f : plan_.faults)
-        faults_.push_back({f});
+    for (const PlannedFault& f : plan_.faults) {
+        FaultRecord r;
+        r.plan = f;
+        faults_.push_back(std::move(r));
+    }
     std::int64_t scheduled = 0;
     for (const SoakPass& p : plan_.passes)
         scheduled += p.scheduled;
@@ -689,6 +695,8 @@ void Soak::run_passes(std::int64_t t)
 void Soak::start_satellite(PassRun& r)
 {
     Satellite& s = sat(r.pass.satellite);
+    for (auto& [n, f] : s.files)
+        f.served = true;
     std::string line;
     const bool silent = std::any_of(faults_.begin(), faults_.end(), [&](const FaultRecord& f) {
         return f.plan.kind == FaultKind::SatelliteSilent && f.plan.satellite == r.pass.satellite && f.plan.pass_aos == r.pass.aos;
@@ -908,18 +916,66 @@ void Soak::queue_uploads(std::int64_t t)
     }
 }
 
+// The partial file the engine wrote to in the last few station seconds, if any.
+std::string Soak::download_in_progress(const std::string& satellite, std::int64_t t)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(sat(satellite).station_dir, ec)) {
+        std::string ext = e.path().extension().string();
+        for (char& c : ext)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        if (ext != ".ACT")
+            continue;
+        std::error_code fe;
+        const auto written = fs::last_write_time(e.path(), fe);
+        if (fe)
+            continue;
+        const auto wall = std::chrono::file_clock::to_sys(written);
+        const std::int64_t at = std::chrono::duration_cast<std::chrono::seconds>(
+                                    clock_->station_at_wall(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                                wall.time_since_epoch()).count())
+                                        .time_since_epoch())
+                                    .count();
+        if (at >= t - 5)
+            return e.path().filename().string();
+    }
+    return {};
+}
+
 void Soak::apply_faults(std::int64_t t)
 {
-    for (FaultRecord& f : faults_)
-        if (!f.injected && f.done_at == 0 && f.plan.at <= t && f.plan.kind != FaultKind::CorruptBody &&
-            f.plan.kind != FaultKind::SatelliteSilent)
-            inject(f, t);
-    for (FaultRecord& f : faults_)
-        if (f.plan.kind == FaultKind::SatelliteSilent && !f.injected && f.plan.at <= t) {
+    for (FaultRecord& f : faults_) {
+        if (f.done_at != 0 || f.plan.at > t)
+            continue;
+        switch (f.plan.kind) {
+        case FaultKind::CorruptBody:
+            break; // with the file
+        case FaultKind::SatelliteSilent:
             f.injected = true;
             f.done_at = t;
             f.what = "the " + f.plan.satellite + " pass at " + clock_of(f.plan.pass_aos) + " had a TNC but no satellite";
+            break;
+        case FaultKind::StoreLocked:
+            if (!lock_db_) // one lock at a time: a second waits for the first to end
+                inject(f, t);
+            break;
+        case FaultKind::HelmoKillInPass:
+        case FaultKind::BrekKill:
+        case FaultKind::TncVanishes: {
+            // In the middle of a download when one comes, else by the latest moment.
+            const std::string partial = download_in_progress(f.plan.satellite, t);
+            if (partial.empty() && t < f.plan.latest)
+                break;
+            inject(f, t);
+            if (f.injected)
+                f.what += partial.empty() ? " (no download in progress)" : " while " + partial + " was being received";
+            break;
         }
+        case FaultKind::HelmoKillBetweenPasses:
+            inject(f, t);
+            break;
+        }
+    }
 }
 
 void Soak::inject(FaultRecord& f, std::int64_t t)
@@ -1026,6 +1082,14 @@ void Soak::stop_everything()
     if (clock_)
         (void)clock_->set_rate(opt_.slow);
     const std::int64_t t = clock_ ? std::chrono::duration_cast<std::chrono::seconds>(clock_->now().time_since_epoch()).count() : start_;
+    // What the last pass started (dispo) may still be at work: a few seconds for it to finish.
+    for (auto until = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < until;) {
+        reap();
+        const auto left = unit_processes();
+        if (std::all_of(left.begin(), left.end(), [&](const ProcessInfo& p) { return p.pid == helmo_; }))
+            break;
+        std::this_thread::sleep_for(20ms);
+    }
     // Anything still running besides helmo at the end was left over.
     for (const ProcessInfo& p : unit_processes())
         if (p.pid != helmo_ && p.program != "helmo")
@@ -1151,14 +1215,14 @@ int Soak::finish()
                 std::string reason;
                 for (const DispoError& e : dispo_errors)
                     if (e.number == n && e.satellite == s.name)
-                        reason = e.message;
+                        reason += (reason.empty() ? "" : " ") + e.message;
                 const bool in_dlx = f.received && f.where.find(".DLX") != std::string::npos;
                 std::printf("  %s %X (corrupt body): %s, %s\n", s.name.c_str(), n,
                             f.received ? ("received whole as " + f.where).c_str() : "NOT received",
                             reason.empty() ? "no reason logged" : ("set aside: \"" + reason + "\"").c_str());
                 if (f.received && !reason.empty())
                     ++set_aside;
-                else if (f.added < plan_.quiet_from) {
+                else if (f.added < plan_.quiet_from && f.served) {
                     ++lost;
                     fail(s.name + " file " + hex(n) + " (corrupt body) was not set aside with its reason");
                 }
@@ -1169,7 +1233,7 @@ int Soak::finish()
                 ++received;
                 continue;
             }
-            if (f.added >= plan_.quiet_from) {
+            if (f.added >= plan_.quiet_from || !f.served) {
                 ++pending;
                 continue;
             }
@@ -1180,7 +1244,8 @@ int Soak::finish()
     }
     std::printf("  served %zu (%.1f kB), received whole and identical %zu, set aside with reason %zu, lost %zu",
                 served, double(bytes_served) / 1024, received, set_aside, lost);
-    std::printf(", added in the quiet tail and not yet down %zu; %.1f kB down\n", pending, double(bytes_down) / 1024);
+    std::printf(", added in the quiet tail or never on the air and not yet down %zu; %.1f kB down\n", pending,
+                double(bytes_down) / 1024);
 
     // Hole lists.
     std::printf("\nPartial downloads (.ACT/.HOL/.DL after every pass and at the end)\n");
@@ -1202,9 +1267,13 @@ int Soak::finish()
         }
         std::printf("  message %d for %s queued %s: %zu cop%s on the satellite, %s\n", m.index, m.satellite.c_str(),
                     stamp(m.queued).c_str(), copies, copies == 1 ? "y" : "ies", m.marked_sent ? "marked sent" : "not marked sent");
+        // Only a message with a pass of its satellite after it had its chance.
+        const bool had_a_pass = std::any_of(starts.begin(), starts.end(), [&](const PassStart& p) {
+            return p.satellite == m.satellite && p.logged > m.queued;
+        });
         if (copies > 1)
             fail("message " + std::to_string(m.index) + " reached the satellite " + std::to_string(copies) + " times");
-        else if (m.queued < plan_.quiet_from)
+        else if (m.queued < plan_.quiet_from && had_a_pass)
             fail("message " + std::to_string(m.index) + " was not sent exactly once and marked sent");
     }
     std::printf("  queued %zu, sent exactly once and marked sent %zu\n", messages_.size(), sent_once);

@@ -84,10 +84,23 @@ public:
             p = pick_pass(s_.start, plan_.end - 2 * 3600);
         if (!p)
             return;
-        PlannedFault f{kind, 0, p->satellite, p->aos, 0};
+        PlannedFault f{kind, 0, 0, p->satellite, p->aos, 0};
         const std::int64_t length = p->run_end - p->run_start;
-        f.at = kind == FaultKind::SatelliteSilent ? p->run_start
-                                                  : p->run_start + std::int64_t(double(length) * uniform(0.3, 0.6));
+        if (kind == FaultKind::SatelliteSilent) {
+            f.at = f.latest = p->run_start;
+        } else {
+            f.at = p->run_start;
+            f.latest = p->run_start + std::int64_t(double(length) * uniform(0.3, 0.7));
+            // A large file arrives on the satellite after its previous pass, so this one has a
+            // download in progress to strike.
+            std::int64_t from = s_.start;
+            for (const SoakPass& q : plan_.passes)
+                if (q.satellite == p->satellite && q.run_end < p->run_start)
+                    from = std::max(from, q.run_end + s_.tail_seconds + 60);
+            const std::int64_t to = p->run_start - p->start_lead - s_.lead_seconds;
+            if (to > from)
+                plan_.files.push_back({gap_time(from, to), p->satellite, std::uint32_t(uniform_time(24000, 40000)), false});
+        }
         plan_.faults.push_back(f);
     }
 
@@ -136,7 +149,10 @@ SoakPlan make_plan(std::vector<SoakPass> passes, const PlanSettings& s)
     // that then runs to the end.
     const std::int64_t early = s.start + std::int64_t(double(std::min<std::int64_t>(span, kDay)) * 0.6);
     planner.pass_fault(FaultKind::HelmoKillInPass, s.start, early);
-    plan.faults.push_back({FaultKind::HelmoKillBetweenPasses, planner.gap_time(s.start + 1800, early), "", 0, 0});
+    {
+        const std::int64_t at = planner.gap_time(s.start + 1800, early);
+        plan.faults.push_back({FaultKind::HelmoKillBetweenPasses, at, at, "", 0, 0});
+    }
 
     const int per_day = std::max(1, int(std::lround(s.days)));
     const int per_two_days = std::max(1, int(std::lround(s.days / 2)));
@@ -155,13 +171,13 @@ SoakPlan make_plan(std::vector<SoakPass> passes, const PlanSettings& s)
     for (std::int64_t day = s.start / kDay * kDay; day < plan.end; day += kDay)
         for (int h : s.housekeeping_hours) {
             const std::int64_t t = day + h * 3600 - 60;
-            if (t > s.start && t < plan.quiet_from && !in_window(plan.windows, t) && !in_window(plan.windows, t + 600))
+            if (t > s.start && t < plan.end - 3600 && !in_window(plan.windows, t) && !in_window(plan.windows, t + 600))
                 moments.push_back(t);
         }
     std::shuffle(moments.begin(), moments.end(), planner.random());
     for (int i = 0; i < locks; ++i) {
         const std::int64_t at = i < int(moments.size()) ? moments[std::size_t(i)] : planner.gap_time(s.start, plan.quiet_from);
-        plan.faults.push_back({FaultKind::StoreLocked, at, "", 0, i % 2 == 0 ? s.long_lock_seconds : s.short_lock_seconds});
+        plan.faults.push_back({FaultKind::StoreLocked, at, at, "", 0, i % 2 == 0 ? s.long_lock_seconds : s.short_lock_seconds});
     }
 
     for (const std::string& sat : s.satellites) {
@@ -180,7 +196,7 @@ SoakPlan make_plan(std::vector<SoakPass> passes, const PlanSettings& s)
         const std::string& sat = s.satellites[std::size_t(i) % s.satellites.size()];
         const std::int64_t at = planner.gap_time(s.start, plan.quiet_from);
         plan.files.push_back({at, sat, std::uint32_t(planner.uniform_time(600, 4000)), true});
-        plan.faults.push_back({FaultKind::CorruptBody, at, sat, 0, 0});
+        plan.faults.push_back({FaultKind::CorruptBody, at, at, sat, 0, 0});
     }
 
     auto by_time = [](const auto& a, const auto& b) { return a.at < b.at; };

@@ -33,6 +33,9 @@ const char* fault_name(FaultKind kind);
 struct PlannedFault {
     FaultKind kind;
     std::int64_t at = 0; // station time
+    // A fault in the middle of a pass waits from `at` for a download in progress, and strikes
+    // by `latest` whatever happens.
+    std::int64_t latest = 0;
     std::string satellite;
     std::int64_t pass_aos = 0; // the pass it strikes, for the pass faults
     double hold_seconds = 0;   // StoreLocked: wall seconds the lock is held
@@ -60,8 +63,8 @@ struct PlanSettings {
     double days = 1;
     std::uint64_t seed = 1;
     std::vector<std::string> satellites;    // those whose passes run
-    std::int64_t lead_seconds = 120;        // slow this long before the program's start
-    std::int64_t tail_seconds = 150;        // and this long after the pass's end
+    std::int64_t lead_seconds = 60;         // slow this long before the program's start
+    std::int64_t tail_seconds = 60;         // and this long after the pass's end
     double files_per_day = 8;               // per satellite, uploaded by other stations
     double uploads_per_day = 2;             // per satellite, queued by this station
     int files_at_start = 4;                 // per satellite, already there when the run begins

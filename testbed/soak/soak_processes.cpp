@@ -66,14 +66,17 @@ Result<pid_t> spawn(const std::vector<std::string>& argv, const std::vector<std:
 }
 
 namespace {
-// "Name:", "PPid:" of /proc/PID/status.
+// "PPid:" of /proc/PID/status; none for a process that has ended and waits to be reaped.
 std::optional<pid_t> parent_of(pid_t pid)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     std::string line;
-    while (std::getline(in, line))
+    while (std::getline(in, line)) {
+        if (line.rfind("State:", 0) == 0 && line.find('Z') != std::string::npos)
+            return std::nullopt;
         if (line.rfind("PPid:", 0) == 0)
             return pid_t(std::atoi(line.c_str() + 5));
+    }
     return std::nullopt;
 }
 

@@ -76,11 +76,15 @@ TEST(SoakPlan, OneDayHasEveryKindOfFaultWhereItBelongs)
             EXPECT_TRUE(p->scheduled);
             EXPECT_GE(f.at, p->run_start);
             EXPECT_LT(f.at, p->run_end);
+            EXPECT_GE(f.latest, f.at);
+            EXPECT_LT(f.latest, p->run_end);
         }
-        if (f.kind == FaultKind::HelmoKillBetweenPasses || f.kind == FaultKind::CorruptBody)
+        if (f.kind == FaultKind::HelmoKillBetweenPasses || f.kind == FaultKind::CorruptBody) {
             EXPECT_FALSE(in_window(plan.windows, f.at)) << fault_name(f.kind);
-        if (f.kind == FaultKind::HelmoKillBetweenPasses || f.kind == FaultKind::HelmoKillInPass)
+        }
+        if (f.kind == FaultKind::HelmoKillBetweenPasses || f.kind == FaultKind::HelmoKillInPass) {
             EXPECT_LT(f.at, kStart + kDay * 6 / 10) << "helmo's kills come early in the first day";
+        }
     }
     for (int k = 0; k < kFaultKinds; ++k)
         EXPECT_GE(kinds[k], 1) << fault_name(FaultKind(k));
@@ -99,14 +103,25 @@ TEST(SoakPlan, FilesAndUploadsComeBetweenPassesAndStopBeforeTheQuietTail)
     EXPECT_EQ(plan.end, kStart + 3 * kDay);
     EXPECT_LE(plan.quiet_from, plan.end - 6 * 3600);
     std::size_t corrupt = 0;
+    std::size_t large = 0;
     for (const PlannedFile& f : plan.files) {
-        EXPECT_LT(f.at, plan.quiet_from);
-        if (f.at != kStart)
+        if (f.at != kStart) {
             EXPECT_FALSE(in_window(plan.windows, f.at));
+        }
         EXPECT_GE(f.size, 200u);
-        EXPECT_LE(f.size, 20000u);
+        EXPECT_LE(f.size, 40000u);
+        if (f.size < 24000) {
+            EXPECT_LT(f.at, plan.quiet_from);
+        }
         corrupt += f.corrupt;
+        large += f.size >= 24000;
     }
+    // A large file for each fault that strikes a download in progress, after the satellite's
+    // previous pass.
+    std::size_t mid_pass = 0;
+    for (const PlannedFault& f : plan.faults)
+        mid_pass += f.kind == FaultKind::HelmoKillInPass || f.kind == FaultKind::BrekKill || f.kind == FaultKind::TncVanishes;
+    EXPECT_GE(large, mid_pass);
     EXPECT_GE(corrupt, 1u);
     EXPECT_FALSE(plan.uploads.empty());
     for (const PlannedUpload& u : plan.uploads) {

@@ -1,6 +1,7 @@
 #include "station/app/window/main_window.h"
 
 #include "common/settings/event_sound.h"
+#include "platform/shared_clock.h"
 #include "platform/sound_player.h"
 #include "platform/user_guide.h"
 
@@ -746,7 +747,7 @@ map::MapWindow& MainWindow::open_map_window()
         d.exec();
     };
     o.track_with_rotator = [this](const std::string& name, bool) { host_->track_satellite(name); };
-    map::MapWindow& w = map::open_map(map_, host_->store(), platform::SystemClock::instance(), std::move(o));
+    map::MapWindow& w = map::open_map(map_, host_->store(), platform::station_clock(), std::move(o));
     if (created && host_->messenger())
         (void)w.register_window(*host_->messenger());
     return w;
