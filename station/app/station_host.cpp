@@ -454,9 +454,16 @@ private:
 void StationHost::run_event(const EventEntry& event)
 {
     std::lock_guard lock(events_mutex_);
-    std::erase_if(event_threads_, [](std::jthread& t) { return !t.joinable(); });
+    // A thread whose event has ended is joined now: an ended thread stays joinable, and unjoined
+    // it keeps its stack for as long as the station runs.
+    std::erase_if(event_threads_, [](const EventThread& t) { return t.done->load(); });
     std::filesystem::path store_file = store_.file();
-    event_threads_.emplace_back([this, event, store_file](std::stop_token stop) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    event_threads_.push_back({std::jthread([this, event, store_file, done](std::stop_token stop) {
+        struct MarkDone {
+            std::atomic<bool>& done;
+            ~MarkDone() { done = true; }
+        } mark{*done};
         auto store = platform::Store::open(store_file, platform::Access::ReadWrite);
         if (!store) {
             log("event " + event.name + ": cannot open the store: " + store.error().message);
@@ -477,7 +484,13 @@ void StationHost::run_event(const EventEntry& event)
         log("event " + event.name + ": " + run.outcome.message);
         if (Status s = record_event_end(*store, event, run, std::uint32_t(now())); !s)
             log("event " + event.name + ": cannot record the run: " + s.error().message);
-    });
+    }), done});
+}
+
+std::size_t StationHost::event_threads() const
+{
+    std::lock_guard lock(events_mutex_);
+    return event_threads_.size();
 }
 
 void StationHost::track_satellite(const std::string& name)
@@ -607,8 +620,8 @@ void StationHost::shutdown()
     core_->poll_pass(0, true);
     {
         std::lock_guard lock(events_mutex_);
-        for (std::jthread& t : event_threads_)
-            t.request_stop();
+        for (EventThread& t : event_threads_)
+            t.thread.request_stop();
         event_threads_.clear(); // joins
     }
     server_.reset();

@@ -184,6 +184,8 @@ struct Sample {
     std::int64_t helmo_started = 0;
     std::uint64_t rss_kb = 0;
     int fds = 0;
+    int threads = 0;
+    std::vector<std::string> targets; // what the descriptors are
 };
 
 class Soak {
@@ -547,7 +549,9 @@ void Soak::step(std::int64_t t)
         if (Status s = clock_->set_rate(want); s)
             rate_ = want;
     }
-    if (t >= next_sample_ && !slow) {
+    // Memory is sampled at quiet moments only: no pass on, none just ended, helmo up a while.
+    const bool quiet = !slow && !in_window(plan_.windows, t - 600) && helmo_ > 0 && t - helmo_started_ > 600;
+    if (t >= next_sample_ && quiet) {
         sample(t);
         next_sample_ = t - t % 3600 + 3600;
     }
@@ -862,9 +866,10 @@ void Soak::sample(std::int64_t t)
     auto fds = open_descriptors(helmo_);
     if (!rss || !fds)
         return;
-    samples_.push_back({t, helmo_, helmo_started_, *rss, *fds});
+    samples_.push_back({t, helmo_, helmo_started_, *rss, *fds, thread_count(helmo_).value_or(0), descriptor_targets(helmo_)});
     if (opt_.verbose)
-        progress(t, format("helmo pid %d: %" PRIu64 " kB resident, %d descriptors", int(helmo_), *rss, *fds));
+        progress(t, format("helmo pid %d: %" PRIu64 " kB resident, %d descriptors, %d threads", int(helmo_), *rss, *fds,
+                           samples_.back().threads));
 }
 
 void Soak::add_files(std::int64_t t)
@@ -1346,14 +1351,18 @@ int Soak::finish()
                 break;
             }
     if (first && last) {
-        std::printf("  %s: %" PRIu64 " kB resident, %d descriptors (pid %d)\n", day_clock(start_, first->t).c_str(),
-                    first->rss_kb, first->fds, int(first->helmo));
-        std::printf("  %s: %" PRIu64 " kB resident, %d descriptors\n", day_clock(start_, last->t).c_str(), last->rss_kb,
-                    last->fds);
+        std::printf("  %s: %" PRIu64 " kB resident, %d descriptors, %d threads (pid %d)\n",
+                    day_clock(start_, first->t).c_str(), first->rss_kb, first->fds, first->threads, int(first->helmo));
+        std::printf("  %s: %" PRIu64 " kB resident, %d descriptors, %d threads\n", day_clock(start_, last->t).c_str(),
+                    last->rss_kb, last->fds, last->threads);
         if (double(last->rss_kb) > 1.1 * double(first->rss_kb))
             fail("helmo's resident memory grew by more than 10%");
-        if (double(last->fds) > 1.1 * double(first->fds))
+        if (double(last->fds) > 1.1 * double(first->fds)) {
             fail("helmo's open descriptors grew by more than 10%");
+            for (const std::string& d : last->targets)
+                if (std::find(first->targets.begin(), first->targets.end(), d) == first->targets.end())
+                    std::printf("    new: fd %s\n", d.c_str());
+        }
     } else {
         fail("no sample of helmo's memory");
     }

@@ -147,6 +147,9 @@ std::vector<WholeFile> WholeFileScanner::scan(const fs::path& dir, const std::ma
         std::error_code fe;
         if (!it->is_regular_file(fe))
             continue;
+        // A partial download may already have its full length, with holes inside.
+        if (number_of(it->path(), ".ACT"))
+            continue;
         const std::uint64_t size = it->file_size(fe);
         if (fe || !wanted_sizes.count(size))
             continue;

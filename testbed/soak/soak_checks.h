@@ -35,7 +35,7 @@ struct WholeFile {
 };
 
 // Whole PACSAT files under a folder (downloads, their filed copies), found by their headers
-// and remembered between scans so each is read once.
+// and remembered between scans so each is read once; partial downloads (".ACT") are not.
 class WholeFileScanner {
 public:
     // The files that are new or changed since the last scan. Only sizes in `sizes` (by file

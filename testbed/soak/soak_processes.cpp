@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -129,6 +130,16 @@ std::optional<std::uint64_t> resident_kb(pid_t pid)
     return std::nullopt;
 }
 
+std::optional<int> thread_count(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("Threads:", 0) == 0)
+            return std::atoi(line.c_str() + 8);
+    return std::nullopt;
+}
+
 std::optional<int> open_descriptors(pid_t pid)
 {
     std::error_code ec;
@@ -139,6 +150,20 @@ std::optional<int> open_descriptors(pid_t pid)
     if (ec)
         return std::nullopt;
     return n;
+}
+
+std::vector<std::string> descriptor_targets(pid_t pid)
+{
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec);
+         !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code le;
+        fs::path target = fs::read_symlink(it->path(), le);
+        out.push_back(it->path().filename().string() + " " + (le ? "?" : target.string()));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 Result<SilentLine> SilentLine::open()

@@ -30,7 +30,10 @@ std::vector<ProcessInfo> descendants(pid_t root);
 
 // Resident memory in kB (VmRSS) and open descriptors; none once the process is gone.
 std::optional<std::uint64_t> resident_kb(pid_t pid);
+std::optional<int> thread_count(pid_t pid);
 std::optional<int> open_descriptors(pid_t pid);
+// What each open descriptor refers to ("socket:[1234]", a path).
+std::vector<std::string> descriptor_targets(pid_t pid);
 
 // A pseudo-terminal that is read and never answered: a TNC whose satellite stays silent.
 class SilentLine {

@@ -113,6 +113,10 @@ TEST_F(SoakChecks, WholeFilesAreFoundByTheirHeadersOnce)
     std::vector<std::uint8_t> other = others_file(0x1A2C, 1'800'000'000, 500, false, 5);
     ASSERT_TRUE(write_file_atomic(dir_ / "dlx" / "1A2C.DLX", std::span<const std::uint8_t>(other)).ok());
     write("NOTES.TXT", std::vector<std::uint8_t>(original_.size(), 'x'));
+    // A partial download of full length, its header in place and a hole inside, is not a copy.
+    std::vector<std::uint8_t> partial = original_;
+    std::fill(partial.begin() + 2000, partial.begin() + 2500, 0);
+    write("1A2B.ACT", partial);
     WholeFileScanner scanner;
     std::map<std::uint32_t, std::uint64_t> sizes = {{0x1A2B, original_.size()}, {0x1A2C, other.size()}};
     auto found = scanner.scan(dir_, sizes);
