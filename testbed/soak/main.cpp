@@ -77,7 +77,7 @@ struct Options {
     double days = 7;
     std::uint64_t seed = 0;
     bool seed_given = false;
-    double fast = 1500, slow = 60;
+    double fast = 2500, slow = 80;
     double loss = 0.05;
     std::uint32_t keep_days = 2;
     std::string start = "2026-12-08T00:00:00Z";
@@ -265,6 +265,7 @@ private:
     std::vector<PartialProblem> partial_problems_;
     std::vector<Sample> samples_;
     std::int64_t next_sample_ = 0;
+    std::int64_t last_slow_ = 0; // the last moment a pass was on or brek ran
     std::int64_t next_day_ = 0;
     std::int64_t passes_started_ = 0;
     std::uintmax_t progress_offset_ = 0;
@@ -550,7 +551,9 @@ void Soak::step(std::int64_t t)
             rate_ = want;
     }
     // Memory is sampled at quiet moments only: no pass on, none just ended, helmo up a while.
-    const bool quiet = !slow && !in_window(plan_.windows, t - 600) && helmo_ > 0 && t - helmo_started_ > 600;
+    if (slow)
+        last_slow_ = t;
+    const bool quiet = !slow && t - last_slow_ > 600 && helmo_ > 0 && t - helmo_started_ > 600;
     if (t >= next_sample_ && quiet) {
         sample(t);
         next_sample_ = t - t % 3600 + 3600;
@@ -909,7 +912,7 @@ void Soak::queue_uploads(std::int64_t t)
         Message m;
         m.satellite = s.name;
         m.index = int(messages_.size()) + 1;
-        m.bytes = station_message(callsign_, std::uint32_t(t), m.index);
+        m.bytes = station_message(callsign_, std::uint32_t(t), m.index, p.size);
         m.sha256 = tools::sha256_hex(m.bytes);
         m.queued = t;
         if (Status st = write_file_atomic(s.station_dir / format("SOAK%04d.OUT", m.index), std::span<const std::uint8_t>(m.bytes));
@@ -1340,7 +1343,7 @@ int Soak::finish()
     const Sample* first = nullptr;
     const Sample* last = samples_.empty() ? nullptr : &samples_.back();
     for (const Sample& s : samples_)
-        if (last && s.helmo == last->helmo && s.t >= s.helmo_started + 3 * 3600 && s.t >= start_ + std::min<std::int64_t>(kDay, (plan_.end - start_) / 2)) {
+        if (last && s.helmo == last->helmo && s.t >= s.helmo_started + 3 * 3600) {
             first = &s;
             break;
         }
@@ -1376,6 +1379,66 @@ int Soak::finish()
     else
         fail("processes were left over");
 
+    // Housekeeping: what it deleted, and nothing of the kinds it deletes older than its limit
+    // was left at its last run.
+    std::printf("\nHousekeeping\n");
+    {
+        int done = 0, skipped = 0;
+        long deleted = 0;
+        std::int64_t last_run = 0;
+        std::istringstream lines(helmo_log);
+        for (std::string l; std::getline(lines, l);) {
+            const auto at = l.find(" file housekeeping: ");
+            if (at != std::string::npos) {
+                ++done;
+                deleted += std::atol(l.c_str() + at + 20);
+                if (auto when = parse_iso8601(l.substr(0, at)))
+                    last_run = when->time_since_epoch().count();
+            } else if (l.find(" event Housekeeping") != std::string::npos && l.find(": skipped") != std::string::npos) {
+                ++skipped;
+            }
+        }
+        std::printf("  %d runs, %ld files deleted; %d skipped while the engine or dispo ran\n", done, deleted, skipped);
+        if (last_run != 0) {
+            const std::int64_t limit = last_run - std::int64_t(opt_.keep_days) * kDay - 60;
+            int stale = 0;
+            for (const Satellite& s : sats_) {
+                const std::vector<std::pair<fs::path, std::vector<std::string>>> kinds = {
+                    {s.dlx_dir, {".DLX"}},
+                    {s.record.message_directory, {".DLM", ".PFH"}},
+                    {s.record.my_message_directory, {".DLM", ".PFH"}},
+                    {s.station_dir, {".ACT", ".HOL", ".UL"}}};
+                for (const auto& [dir, extensions] : kinds) {
+                    std::error_code ec;
+                    for (const auto& e : fs::directory_iterator(dir, ec)) {
+                        std::string ext = e.path().extension().string();
+                        for (char& c : ext)
+                            c = char(std::toupper(static_cast<unsigned char>(c)));
+                        if (std::find(extensions.begin(), extensions.end(), ext) == extensions.end())
+                            continue;
+                        std::error_code fe;
+                        const auto written = std::chrono::file_clock::to_sys(fs::last_write_time(e.path(), fe));
+                        const std::int64_t when = std::chrono::duration_cast<std::chrono::seconds>(
+                                                      clock_->station_at_wall(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                                                  written.time_since_epoch()).count())
+                                                          .time_since_epoch())
+                                                      .count();
+                        if (!fe && when < limit) {
+                            ++stale;
+                            std::printf("  left behind: %s (written %s)\n", fs::relative(e.path(), suite_).c_str(),
+                                        stamp(when).c_str());
+                        }
+                    }
+                }
+            }
+            if (stale)
+                fail(std::to_string(stale) + " files older than housekeeping's limit at its last run are still there");
+            else
+                std::printf("  at its last run (%s) it left nothing older than %u days\n", stamp(last_run).c_str(),
+                            opt_.keep_days);
+        }
+    }
+
     // Folders.
     std::printf("\nSatellite folders (bytes at the end of each day; housekeeping keeps %u days)\n", opt_.keep_days);
     for (const auto& [day, sizes] : day_sizes_) {
@@ -1394,8 +1457,8 @@ int usage(int rc)
                  "usage: orva-soak [--days D] [--seed N] [--fast X] [--slow X] [--loss P] [--keep-days N]\n"
                  "                 [--start TIME] [--verbose] [--clean] [DIR]\n"
                  "Runs the demo station for D station days (default 7) on a shared clock that runs X times\n"
-                 "faster than real time between passes (--fast, default 1500) and during them (--slow,\n"
-                 "default 60), with faults at moments drawn from --seed (printed when not given). DIR (default:\n"
+                 "faster than real time between passes (--fast, default 2500) and during them (--slow,\n"
+                 "default 80), with faults at moments drawn from --seed (printed when not given). DIR (default:\n"
                  "a new temporary folder) keeps the station, the satellites' folders and every log. Needs a\n"
                  "session bus; without one it runs itself under dbus-run-session. Exit 0 when every check\n"
                  "passed; --clean then removes DIR.\n");

@@ -64,14 +64,19 @@ std::vector<std::uint8_t> others_file(std::uint32_t number, std::uint32_t upload
     return file;
 }
 
-std::vector<std::uint8_t> station_message(const std::string& callsign, std::uint32_t now, int index)
+std::vector<std::uint8_t> station_message(const std::string& callsign, std::uint32_t now, int index,
+                                          std::uint32_t body_size)
 {
-    char body[256];
-    std::snprintf(body, sizeof body,
+    char head[256];
+    std::snprintf(head, sizeof head,
                   "Message %d from %s, queued at %u for the soak's upload count.\r\nEach one must reach the "
-                  "satellite once, and once only.\r\n73\r\n",
+                  "satellite once, and once only.\r\n",
                   index, callsign.c_str(), unsigned(now));
-    const std::string text = body;
+    std::string text = head;
+    // A longer message takes long enough on the uplink for a fault to strike while it goes.
+    for (int line = 1; text.size() + 6 < body_size; ++line)
+        text += "Line " + std::to_string(line) + " of message " + std::to_string(index) + ", still on its way up.\r\n";
+    text += "73\r\n";
     pfh::PfhHeader h;
     h.file_number = 0;
     char name[16];

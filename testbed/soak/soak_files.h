@@ -16,9 +16,10 @@ namespace orva::soak {
 std::vector<std::uint8_t> others_file(std::uint32_t number, std::uint32_t upload_time, std::uint32_t body_size,
                                       bool corrupt, std::uint64_t seed);
 
-// A message from `callsign` for upload, as the composer queues it (file number 0); `index`
-// makes its body unique.
-std::vector<std::uint8_t> station_message(const std::string& callsign, std::uint32_t now, int index);
+// A message from `callsign` for upload, as the composer queues it (file number 0), its body
+// about `body_size` bytes; `index` makes it unique.
+std::vector<std::uint8_t> station_message(const std::string& callsign, std::uint32_t now, int index,
+                                          std::uint32_t body_size = 0);
 
 // The highest file number of the PACSAT files in a satellite's folder (0 when none).
 std::uint32_t highest_file_number(const std::filesystem::path& folder);

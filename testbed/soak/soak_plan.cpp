@@ -190,7 +190,8 @@ SoakPlan make_plan(std::vector<SoakPass> passes, const PlanSettings& s)
                                   false});
         const int uploads = std::max(1, int(std::lround(s.uploads_per_day * double(plan.quiet_from - s.start) / double(kDay))));
         for (int i = 0; i < uploads; ++i)
-            plan.uploads.push_back({planner.gap_time(s.start + 600, plan.quiet_from), sat});
+            plan.uploads.push_back({planner.gap_time(s.start + 600, plan.quiet_from), sat,
+                                    std::uint32_t(planner.uniform_time(300, 6000))});
     }
     for (int i = 0; i < per_two_days && !s.satellites.empty(); ++i) {
         const std::string& sat = s.satellites[std::size_t(i) % s.satellites.size()];

@@ -51,6 +51,7 @@ struct PlannedFile {
 struct PlannedUpload {
     std::int64_t at = 0;
     std::string satellite;
+    std::uint32_t size = 0; // body bytes
 };
 
 // The clock runs slowly from `from` to `to` (station times): a pass is on.
