@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -114,6 +115,36 @@ TEST_F(SharedClockTest, AWaitEndsAtItsStationDeadline)
     std::condition_variable_any cv;
     EXPECT_FALSE(clock.wait_until(m, cv, deadline, {}, [] { return false; }));
     EXPECT_GE(clock.now(), deadline);
+}
+
+// A program started with ORVA_CLOCK_FILE naming the clock keeps its time, and takes a file's age
+// on it too: written now, a file is as old as station time says, not as the file system says.
+TEST_F(SharedClockTest, AProgramStartedWithTheVariableKeepsTheSharedTime)
+{
+    auto writer = SharedClockFile::create(file_, start_, 1000);
+    ASSERT_TRUE(writer.ok());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setenv(kClockFileVariable, file_.c_str(), 1);
+        if (!station_clock_is_shared())
+            ::_exit(10);
+        const TimePoint now = station_clock().now();
+        if (now < start_ || now > start_ + std::chrono::hours(1))
+            ::_exit(11);
+        if (station_clock().rate() != 1000)
+            ::_exit(12);
+        const fs::path written = dir_ / "written";
+        std::ofstream(written) << "x";
+        const TimePoint age = station_time_of(fs::last_write_time(written));
+        if (age < now - std::chrono::minutes(1) || age > station_clock().now() + std::chrono::minutes(1))
+            ::_exit(13);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: not shared, 11: wrong time, 12: wrong rate, 13: wrong file age";
 }
 
 } // namespace

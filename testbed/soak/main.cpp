@@ -1147,6 +1147,8 @@ int Soak::finish()
     };
     const std::string helmo_log = read_text(logs_ / "helmo.log");
     const std::vector<PassStart> starts = parse_pass_starts(helmo_log);
+    const std::vector<PassEnd> ends = parse_pass_ends(helmo_log);
+    int restarted_passes = 0;
 
     std::printf("\n================ orva-soak: %.3g station day(s), seed %" PRIu64 " ================\n", opt_.days, opt_.seed);
 
@@ -1176,11 +1178,32 @@ int Soak::finish()
         if (count > 0) {
             ++ran;
             if (count > 1) {
-                // A second start is a resumption only when helmo came back during the pass.
-                if (!down_during(p.run_start - p.start_lead, p.run_end))
+                // A second start is a resumption: helmo came back during the pass, or the
+                // dispatcher had ended it early for another pass (it may then run again).
+                std::vector<std::int64_t> at;
+                for (const PassStart& s : starts)
+                    if (s.satellite == p.satellite && s.aos == p.aos)
+                        at.push_back(s.logged);
+                bool resumed = true;
+                std::string how;
+                for (std::size_t i = 1; i < at.size(); ++i) {
+                    if (down_during(at[i - 1], at[i])) {
+                        how = "resumed after helmo came back";
+                        continue;
+                    }
+                    const bool ended_early = std::any_of(ends.begin(), ends.end(), [&](const PassEnd& e) {
+                        return e.satellite == p.satellite && e.logged > at[i - 1] && e.logged < at[i] && e.logged < p.run_end;
+                    });
+                    if (ended_early)
+                        how = "ended early for another pass, then resumed";
+                    else
+                        resumed = false;
+                }
+                if (!resumed)
                     fail(p.satellite + " pass at " + stamp(p.aos) + " started " + std::to_string(count) + " times");
                 else
-                    ++reasons["resumed after helmo came back"];
+                    ++reasons[how];
+                restarted_passes += 1;
             }
             continue;
         }
@@ -1203,6 +1226,8 @@ int Soak::finish()
     }
     std::printf("  due %lld, ran %lld, missed %lld", (long long)due, (long long)ran, (long long)missed);
     std::printf("; %lld run that the prediction gave to a conflicting pass\n", (long long)extra);
+    std::printf("  helmo started %d times; passes started more than once %d (each a resumption, below)\n", helmo_starts_,
+                restarted_passes);
     for (const auto& [why, n] : reasons)
         std::printf("    %3d  %s\n", n, why.c_str());
 

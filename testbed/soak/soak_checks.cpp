@@ -245,6 +245,24 @@ std::vector<PassStart> parse_pass_starts(const std::string& log)
     return out;
 }
 
+std::vector<PassEnd> parse_pass_ends(const std::string& log)
+{
+    std::vector<PassEnd> out;
+    std::istringstream in(log);
+    std::string line;
+    const std::string marker = " dispatcher: end pass of ";
+    while (std::getline(in, line)) {
+        const auto at = line.find(marker);
+        if (at == std::string::npos)
+            continue;
+        auto stamp = parse_stamp(line.substr(0, at));
+        if (!stamp)
+            continue;
+        out.push_back({*stamp, line.substr(at + marker.size())});
+    }
+    return out;
+}
+
 std::vector<DispoError> parse_dispo_errors(const std::string& text)
 {
     std::vector<DispoError> out;

@@ -59,6 +59,13 @@ struct PassStart {
 // helmo's "dispatcher: start pass of NAME (AOS dd/mm/yy hh:mm:ss, ..." lines.
 std::vector<PassStart> parse_pass_starts(const std::string& log);
 
+struct PassEnd {
+    std::int64_t logged = 0;
+    std::string satellite;
+};
+// helmo's "dispatcher: end pass of NAME" lines: the station ended the pass.
+std::vector<PassEnd> parse_pass_ends(const std::string& log);
+
 struct DispoError {
     std::string satellite;
     std::uint32_t number = 0;

@@ -154,12 +154,17 @@ TEST(SoakLogs, PassStartsAndDispoErrorsAreRead)
     const std::string log =
         "2026-12-08T04:12:30Z dispatcher: start pass of AO-16 (AOS 08/12/26 04:13:05, LOS 08/12/26 04:25:40, priority 10)\n"
         "2026-12-08T04:12:31Z pass of AO-16 begins\n"
+        "2026-12-08T04:20:00Z dispatcher: end pass of AO-16\n"
         "garbage line\n";
     auto starts = parse_pass_starts(log);
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].satellite, "AO-16");
     EXPECT_EQ(starts[0].aos, 1'796'688'000 + 4 * 3600 + 13 * 60 + 5);
     EXPECT_EQ(starts[0].logged, 1'796'688'000 + 4 * 3600 + 12 * 60 + 30);
+    auto ends = parse_pass_ends(log);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].satellite, "AO-16");
+    EXPECT_EQ(ends[0].logged, 1'796'688'000 + 4 * 3600 + 20 * 60);
 
     auto errors = parse_dispo_errors("AO-16            1A2B  Body Checksum error.\nshort\n");
     ASSERT_EQ(errors.size(), 1u);
