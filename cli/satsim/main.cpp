@@ -208,9 +208,7 @@ int main(int argc, char** argv)
     satsim::Channel channel(channel_config);
     satsim::Channel uplink_channel(satsim::uplink_channel_config(channel_config, uplink_loss));
     upload_config.folder = folder;
-    // Uploads of an earlier run are in the folder: new ones must not take their numbers.
-    for (const satsim::ServedFile& f : sat.files())
-        upload_config.first_number = std::max(upload_config.first_number, f.file_number + 1);
+    upload_config.first_number = satsim::next_free_number(sat.files(), upload_config.first_number);
     upload_config.bbs_call = config.bbs_call;
     upload_config.epoch = wall;
     satsim::Ftl0Server server(upload_config);
