@@ -1,0 +1,14 @@
+# orva elements: element sets fetched from the network and merged as Elemix merges a file.
+if(ORVA_BUILD_APPS)
+  orva_program(NAME orva-elements SOURCES elements/main.cpp
+    DEPS orva_elemupd_network orva_cli_tell_station orva_platform_options Qt6::Core)
+endif()
+
+if(ORVA_BUILD_APPS)
+  orva_test(MODULE cli NAME cli_elements_test SERIAL TIMEOUT 120
+    SOURCES tests/elements_test.cpp
+    DEPS orva_elemupd_network orva_common_settings)
+  if(TARGET cli_elements_test)
+    add_dependencies(cli_elements_test orva-elements)
+  endif()
+endif()
