@@ -47,6 +47,7 @@ function(orva_program)
   # Every program is installed beside the others: the launcher finds its siblings in its own folder.
   if(NOT A_NOINSTALL)
     install(TARGETS ${A_NAME} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    set_property(GLOBAL APPEND PROPERTY ORVA_INSTALLED_PROGRAMS ${A_NAME})
   endif()
 endfunction()
 

@@ -11,7 +11,7 @@ if(ORVA_BUILD_APPS)
     SOURCES
       app/window/main_window.cpp
       app/window/dialogs.cpp
-    DEPS orva_station_app orva_station_view orva_common_element_import orva_station_map_window orva_version
+    DEPS orva_station_app orva_station_view orva_common_element_import orva_station_map_window orva_version orva_elemupd_network
       Qt6::Widgets Qt6::PrintSupport
     QT)
 endif()

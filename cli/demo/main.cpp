@@ -484,7 +484,7 @@ int main(int argc, char** argv)
                                               "and checks what came down and what went up.");
     cli.positional("DIR", dir, "Keeps the station, its store and the simulator's folder (default: a new temporary folder)",
                    false)
-        .option("--loss", opt.loss, "Share of frames the simulated radio loses", "P", 0, 0.5)
+        .option("--loss", opt.loss, "Share of frames the simulated radio loses (default 0.05)", "P", 0, 0.5)
         .option("--pass", pass, "The shortest pass wanted, in seconds (default 60)", "S", 20, 600)
         .flag("--quiet", opt.quiet, "Print only the summary")
         .flag("--window", opt.window, "Run helmo with its main window (needs a display) instead of --headless");

@@ -124,8 +124,8 @@ int main(int argc, char** argv)
     auto& update = cli.subcommand("update", "Fetch every source (or those named) and merge what changed.");
     update.option("--source", options.only, "Only this source (repeatable)", "NAME")
         .flag("--force", options.force, "Fetch whole files even when the server says they are unchanged")
-        .option("--connect-timeout", connect_s, "Seconds allowed to connect to a server", "S", 0.1, 600)
-        .option("--timeout", total_s, "Seconds allowed for one whole fetch", "S", 0.1, 3600)
+        .option("--connect-timeout", connect_s, "Seconds allowed to connect to a server (default 10)", "S", 0.1, 600)
+        .option("--timeout", total_s, "Seconds allowed for one whole fetch (default 60)", "S", 0.1, 3600)
         .flag("-v,--verbose", verbose, "Also list each satellite updated or added");
 
     auto& sources = cli.subcommand("sources", "List, add or remove sources.");
@@ -135,7 +135,7 @@ int main(int argc, char** argv)
     auto& add = sources.subcommand("add", "Add a source.");
     add.positional("NAME", add_name, "A short name, 1 to 40 characters")
         .positional("URL", add_url, "An http:// or https:// address")
-        .choice("--format", add_format, {"NASA", "AMSAT"}, "The text's format: two-line (NASA) or verbose (AMSAT)");
+        .choice("--format", add_format, {"NASA", "AMSAT"}, "The text's format: two-line (NASA, the default) or verbose (AMSAT)");
     std::string remove_name;
     auto& remove = sources.subcommand("remove", "Remove a source.");
     remove.positional("NAME", remove_name, "The source's name");

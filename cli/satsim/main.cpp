@@ -119,7 +119,7 @@ int main(int argc, char** argv)
     std::string manifest;
     std::string kiss_connect;
     bool log_requests = false;
-    double loss = 0, corrupt = 0, reorder = 0, uplink = 0, queue_line = double(config.queue_line_ms) / 1000, cut_at = 0;
+    double loss = 0, corrupt = 0, reorder = 0, uplink_share = 0, queue_line = double(config.queue_line_ms) / 1000, cut_at = 0;
     long tcp = 0, seed = long(channel_config.seed), rate = long(config.bytes_per_second), refuse = 0;
     bool pty_flag = false;
     platform::ProgramOptions cli("orva satsim", "Serves the files of a folder as a simulated PACSAT satellite behind a KISS TNC.");
@@ -127,21 +127,19 @@ int main(int argc, char** argv)
         .flag("--pty", pty_flag, "Serve on a new pseudo-terminal and print \"PTY <path>\" first (the default)")
         .option("--tcp", tcp, "Serve KISS on 127.0.0.1:PORT instead", "PORT", 0, 65535)
         .option("--kiss-connect", kiss_connect, "Reach a KISS TNC on TCP (a soundcard modem) as its client", "HOST:PORT")
-        .flag("--real-server", config.real_server,
-              "Behave as the servers in service do: texts with a NUL, \"OK CALL\" answers, fixed 191-byte "
-              "chunks, no N bit, uploads filed under the number in their header")
-        .option("--loss", loss, "Share of frames lost both ways (with --kiss-connect: the radio's own unless given)",
+        .flag("--real-server", config.real_server, "Behave as the servers in service do (see orva-satsim(1))")
+        .option("--loss", loss, "Share of frames lost both ways (with --kiss-connect: none unless given)",
                 "P", 0, 1)
-        .option("--uplink-loss", uplink, "The uplink's share of lost frames, apart from --loss", "P", 0, 1)
+        .option("--uplink-loss", uplink_share, "The uplink's share of lost frames, apart from --loss", "P", 0, 1)
         .option("--corrupt", corrupt, "Share of frames with one byte changed", "P", 0, 1)
         .option("--reorder", reorder, "Share of frames held back behind the next one", "P", 0, 1)
-        .option("--seed", seed, "Repeats a run's losses in both directions", "N", 0, 2147483647)
-        .option("--rate", rate, "Downlink bytes per second", "BYTES_PER_S", 1, 100000000)
-        .option("--speed", speed, "Run the simulated clock this many times faster than real time", "X", 0.001, 10000)
-        .option("--queue-line", queue_line, "Seconds between queue lines", "S", 0, 3600)
+        .option("--seed", seed, "Repeats a run's losses in both directions (default 1)", "N", 0, 2147483647)
+        .option("--rate", rate, "Downlink bytes per second (default 1200)", "BYTES_PER_S", 1, 100000000)
+        .option("--speed", speed, "Run the simulated clock X times faster than real time (default 1)", "X", 0.001, 10000)
+        .option("--queue-line", queue_line, "Seconds between queue lines (default 3)", "S", 0, 3600)
         .option("--duration", duration, "End after this many seconds (0: run until stopped)", "S", 0, 864000)
-        .option("--bdcst-call", config.bdcst_call, "The broadcast callsign", "CALL")
-        .option("--bbs-call", config.bbs_call, "The BBS callsign uploads go to", "CALL")
+        .option("--bdcst-call", config.bdcst_call, "The broadcast callsign (default PACSAT-11)", "CALL")
+        .option("--bbs-call", config.bbs_call, "The BBS callsign uploads go to (default PACSAT-12)", "CALL")
         .option("--refuse", refuse, "Answer each upload with this FTL0 error code", "CODE", 0, 255)
         .option("--cut-at", cut_at, "Drop the link once this share of a file has arrived", "SHARE", 0, 1)
         .option("--manifest", manifest, "Write one line per served file: number (hex), size, SHA-256", "FILE")
@@ -157,7 +155,7 @@ int main(int argc, char** argv)
     channel_config.reorder = reorder;
     channel_config.seed = std::uint64_t(seed);
     if (cli.given("--uplink-loss"))
-        uplink_loss = uplink;
+        uplink_loss = uplink_share;
     config.bytes_per_second = std::uint32_t(rate);
     config.queue_line_ms = std::uint64_t(queue_line * 1000);
     upload_config.real_server = config.real_server;

@@ -56,8 +56,8 @@ std::optional<int> parse(int argc, char** argv, Arguments& a)
         .option("--replay", a.replay, "Feed a KISS capture through the receive path of SATELLITE's pass", "FILE.KSS")
         .option("--port", a.host.port_override, "The TNC's device or host:port instead of the satellite's", "DEVICE")
         .option("--pass-seconds", pass_seconds, "End the pass after this much station time (0: when the station closes it)", "N", 0.001, 1e9)
-        .option("--clock-rate", clock_rate, "Run station time this many times faster", "X", 0.001, 1e6)
-        .option("--checkpoint-seconds", checkpoint_seconds, "Write the directory and hole files this often", "N",
+        .option("--clock-rate", clock_rate, "Run station time X times faster (default 1)", "X", 0.001, 1e6)
+        .option("--checkpoint-seconds", checkpoint_seconds, "Write the directory and hole files this often (default 5)", "N",
                 0.001, 1e9)
         .option("--seed", seed, "Seed of the request scheduler's random choices", "N", 0, 2147483647)
         .footer("The pass ends when the station closes it, after --pass-seconds of station time, or on Ctrl+C.");

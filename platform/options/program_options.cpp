@@ -66,7 +66,6 @@ ProgramOptions::ProgramOptions(const std::string& name, const std::string& about
     impl_->root = impl_.get();
     impl_->name = name;
     impl_->app->set_version_flag("--version", name + " (Orva) " + suite_version_text());
-    impl_->app->option_defaults()->always_capture_default();
     impl_->app->get_formatter()->column_width(32);
 }
 
@@ -102,7 +101,7 @@ ProgramOptions& ProgramOptions::option(const std::string& names, long& target, c
 ProgramOptions& ProgramOptions::option(const std::string& names, std::vector<std::string>& target,
                                        const std::string& help, const std::string& value_name)
 {
-    impl_->app->add_option(names, target, help)->type_name(value_name)->allow_extra_args(false)->always_capture_default(false)->default_str("");
+    impl_->app->add_option(names, target, help)->type_name(value_name)->allow_extra_args(false);
     return *this;
 }
 
@@ -128,7 +127,7 @@ ProgramOptions& ProgramOptions::positional(const std::string& name, std::string&
 ProgramOptions& ProgramOptions::positionals(const std::string& name, std::vector<std::string>& target,
                                             const std::string& help, bool required)
 {
-    impl_->app->add_option(name, target, help)->type_name("")->required(required)->always_capture_default(false)->default_str("");
+    impl_->app->add_option(name, target, help)->type_name("")->required(required);
     return *this;
 }
 
