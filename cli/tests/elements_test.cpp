@@ -70,7 +70,7 @@ protected:
             d.keps_append = 1;
             ASSERT_TRUE(settings::write_dispo(store, d).ok());
         }
-        server_ = test_support::Child({"/usr/bin/python3", std::string(ORVA_SOURCE_DIR) + "/cli/tests/element_server.py",
+        server_ = test_support::Child({"/usr/bin/python3", std::string(ORVA_SOURCE_DIR) + "/testbed/http/element_server.py",
                                        www_.string(), (dir_ / "requests.log").string()},
                                       dir_ / "server.err", true);
         ASSERT_TRUE(server_.wait_line("PORT ", std::chrono::seconds(20))) << slurp(dir_ / "server.err");
