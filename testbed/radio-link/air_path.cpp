@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 
 namespace orva::testbed {
@@ -119,7 +120,7 @@ void AirPath::receive(std::span<std::int16_t> out, std::uint64_t now)
                 s = 0;
             else if (b.fate == Fate::Corrupted && at >= b.hit_from && at < b.hit_to)
                 s = noise(b.peak);
-            out[i + k] = s;
+            out[i + k] = std::int16_t(std::clamp(std::lround(s * config_.gain), -32768L, 32767L));
         }
         if (b.fate != Fate::Lost)
             counters_.samples_heard += n;

@@ -28,6 +28,7 @@ struct AirPathConfig {
     std::uint32_t gap_ms = 40;     // audio arriving after this long a pause starts a new burst
     std::uint32_t lead_ms = 0;     // start of a burst a hit keeps clear of (the preamble)
     std::uint32_t tail_ms = 0;     // end of a burst a hit keeps clear of (the closing flags)
+    double gain = 1;               // the receiver hears the audio this much weaker (or stronger)
 };
 
 enum class Fate { Clean, Lost, Corrupted };

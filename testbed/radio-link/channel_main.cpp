@@ -30,6 +30,7 @@ void usage(std::FILE* to)
     std::fprintf(to,
                  "usage: radio-channel --a-tx FIFO --a-rx FIFO --b-tx FIFO --b-rx FIFO [--rate HZ] [--bit-rate N]\n"
                  "                     [--loss P] [--corrupt P] [--seed N] [--hit-bits N] [--lead-ms MS] [--tail-ms MS]\n"
+                 "                     [--gain G]\n"
                  "       radio-channel --free-ports N [--from PORT]\n"
                  "Reads what TNC A transmits from --a-tx (raw 16-bit mono audio at --rate, 48000 by default)\n"
                  "and writes it, in real time, to --b-rx, which TNC B reads as its received audio; the same\n"
@@ -37,7 +38,8 @@ void usage(std::FILE* to)
                  "(--loss, the receiver hears nothing) or corrupted (--corrupt, --hit-bits bit times of it at\n"
                  "--bit-rate become noise, away from the first --lead-ms and last --tail-ms when it is long\n"
                  "enough) with those shares; --seed repeats the fates. Prints one line per transmission on\n"
-                 "standard error and stops on SIGTERM or SIGINT, or when its parent ends.\n"
+                 "standard error and stops on SIGTERM or SIGINT, or when its parent ends. The receivers hear\n"
+                 "the audio times --gain (0.25 by default: the level direwolf wants from a radio).\n"
                  "--free-ports prints N loopback TCP ports nobody listens on, from PORT (below 49152) up.\n");
 }
 
@@ -155,6 +157,7 @@ int main(int argc, char** argv)
 {
     std::string a_tx, a_rx, b_tx, b_rx;
     AirPathConfig config;
+    config.gain = 0.25;
     int port_count = 0;
     int port_from = 20000 + int(::getpid() % 6000) * 2;
     for (int i = 1; i < argc; ++i) {
@@ -178,6 +181,7 @@ int main(int argc, char** argv)
         else if (a == "--hit-bits") config.hit_bits = std::uint32_t(std::atol(next()));
         else if (a == "--lead-ms") config.lead_ms = std::uint32_t(std::atol(next()));
         else if (a == "--tail-ms") config.tail_ms = std::uint32_t(std::atol(next()));
+        else if (a == "--gain") config.gain = std::atof(next());
         else if (a == "--free-ports") port_count = std::atoi(next());
         else if (a == "--from") port_from = std::atoi(next());
         else if (a == "--help" || a == "-h") { usage(stdout); return 0; }
@@ -186,7 +190,7 @@ int main(int argc, char** argv)
     if (port_count > 0)
         return free_ports(port_count, port_from);
     if (a_tx.empty() || a_rx.empty() || b_tx.empty() || b_rx.empty() || config.sample_rate < 8000 ||
-        config.bit_rate == 0 || config.loss < 0 || config.corrupt < 0 || config.loss + config.corrupt > 1) {
+        config.bit_rate == 0 || config.loss < 0 || config.corrupt < 0 || config.loss + config.corrupt > 1 || config.gain <= 0) {
         usage(stderr);
         return 2;
     }

@@ -62,6 +62,20 @@ TEST(AirPath, ACleanBurstIsHeardWholeOnceItEndsWithSilenceAround)
     ASSERT_EQ(path.take_events().size(), 1u);
 }
 
+TEST(AirPath, TheReceiverHearsTheAudioAtTheSetGain)
+{
+    AirPathConfig c;
+    c.gain = 0.25;
+    AirPath path(c);
+    const auto burst = tone(4800, 1000);
+    path.transmit(burst, 0);
+    const auto heard = hear(path, 0, 12000);
+    const std::size_t at = first_sound(heard);
+    ASSERT_LE(at + burst.size(), heard.size());
+    for (std::size_t i = 0; i < burst.size(); ++i)
+        ASSERT_NEAR(heard[at + i], burst[i] / 4.0, 0.5) << i;
+}
+
 TEST(AirPath, AudioAfterAPauseIsANewBurstPlayedAfterTheFirst)
 {
     AirPath path(AirPathConfig{});
