@@ -1,7 +1,9 @@
 // Whole passes through two real soundcard TNCs: testbed/radio-link/radio-link starts direwolf A
 // and B joined by our radio channel; satsim works as a server in service behind A and
 // `brek --headless` on B through the store's KISS-over-TCP setting. The radio runs in real time,
-// so the tests wait on the programs' output and on folder events, each with a limit.
+// so the tests wait on the programs' output and on folder events, each with a limit. Every program
+// a test starts ends with it, even when the test itself is killed: satsim and brek by their
+// parent-death signal, the link by watching the test's process.
 #pragma once
 
 #include "common/settings/satellite_record.h"
@@ -21,6 +23,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace orva::testbed {
@@ -79,13 +82,13 @@ inline std::size_t count_lines_with(const std::string& text, const std::string& 
 class RadioPass : public ::testing::Test {
 protected:
     // The link in a session of its own, so that stopping it reaches every process it started
-    // even should the script itself fail to.
+    // even should the script itself fail to; it stops by itself should this test die.
     void start_link(const std::string& modem)
     {
         link_dir = root / "link";
         link = test_support::Child({"/usr/bin/setsid", std::string(ORVA_SOURCE_DIR) + "/testbed/radio-link/radio-link",
                                     "--modem", modem, "--dir", link_dir.string(), "--channel",
-                                    std::string(ORVA_BIN_DIR) + "/radio-channel"},
+                                    std::string(ORVA_BIN_DIR) + "/radio-channel", "--watch", std::to_string(::getpid())},
                                    root / "radio-link.log", true);
         ASSERT_TRUE(link.wait_line("READY ", std::chrono::seconds(60))) << text_of(root / "radio-link.log");
         for (const auto& l : link.lines())
@@ -170,7 +173,8 @@ protected:
     std::map<std::string, std::string> start_satsim(const std::string& bytes_per_second)
     {
         const fs::path manifest = root / "manifest.txt";
-        satsim = test_support::Child({std::string(ORVA_BIN_DIR) + "/orva-satsim", "--folder", served.string(),
+        satsim = test_support::Child({"/usr/bin/setpriv", "--pdeathsig", "TERM", std::string(ORVA_BIN_DIR) + "/orva-satsim",
+                                      "--folder", served.string(),
                                       "--real-server", "--kiss-connect", address_a, "--rate", bytes_per_second,
                                       "--queue-line", "3", "--bdcst-call", "PACSAT-11", "--bbs-call", "PACSAT-12",
                                       "--manifest", manifest.string(), "--log-requests"},
@@ -186,8 +190,8 @@ protected:
 
     void start_brek()
     {
-        brek = test_support::Child({std::string(ORVA_BIN_DIR) + "/brek", "--headless", kSatellite, "--pass-seconds",
-                                    "900", "--seed", "11"},
+        brek = test_support::Child({"/usr/bin/setpriv", "--pdeathsig", "TERM", std::string(ORVA_BIN_DIR) + "/brek",
+                                    "--headless", kSatellite, "--pass-seconds", "900", "--seed", "11"},
                                    root / "brek.log", false);
     }
 
