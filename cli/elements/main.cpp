@@ -95,6 +95,8 @@ int run_update(int argc, char** argv, const elemupd::NetworkUpdateOptions& optio
     elemupd::NetworkUpdate run = elemupd::update_from_network(*store, fetch, o, notice);
     if (!run.error.empty())
         return fail(run.error);
+    if (run.sources.empty())
+        std::fprintf(stderr, "orva elements: the source list is empty; see orva elements sources add\n");
     for (const auto& s : run.sources) {
         std::FILE* to = s.state == elemupd::SourceState::Failed ? stderr : stdout;
         std::fprintf(to, "%s\n", s.line.c_str());

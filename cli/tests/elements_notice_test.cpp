@@ -59,6 +59,7 @@ TEST(ElementsNotice, AListeningStationWindowReceives2037WhenTheDatabaseChanged)
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ORVA_STORE", QString::fromStdString((dir / "store.db").string()));
+        env.insert("no_proxy", "127.0.0.1"); // a proxy of the machine is not on the way to loopback
         p.setProcessEnvironment(env);
         p.start(QString(ORVA_BIN_DIR) + "/orva-elements", {"update"});
         EXPECT_TRUE(p.waitForStarted(10000));
