@@ -28,7 +28,8 @@ if(ORVA_BUILD_APPS)
   endforeach()
 
   orva_program(NAME orva-soak NOINSTALL SOURCES soak/main.cpp
-    DEPS orva_testbed_soak orva_station_core orva_cli_setup orva_platform_store orva_platform_threads SQLite::SQLite3)
+    DEPS orva_testbed_soak orva_station_core orva_cli_setup orva_platform_store orva_platform_threads
+         orva_platform_options SQLite::SQLite3)
   target_compile_definitions(orva-soak PRIVATE ORVA_UNIT_EXEC_ARGS="${unit_args}"
     ORVA_UNIT_RESTART_SEC=${unit_restart} ORVA_UNIT_TIMEOUT_STOP_SEC=${unit_stop})
   # The programs it runs are built with it.

@@ -38,6 +38,7 @@
 #include "common/settings/subkey_records.h"
 #include "common/settings/suite_settings.h"
 #include "common/station_time.h"
+#include "platform/options/program_options.h"
 #include "platform/port_names.h"
 #include "platform/shared_clock.h"
 #include "platform/store/store.h"
@@ -1476,73 +1477,33 @@ int Soak::finish()
     return ok ? 0 : 1;
 }
 
-int usage(int rc)
-{
-    std::fprintf(rc == 0 ? stdout : stderr,
-                 "usage: orva-soak [--days D] [--seed N] [--fast X] [--slow X] [--loss P] [--keep-days N]\n"
-                 "                 [--start TIME] [--verbose] [--clean] [DIR]\n"
-                 "Runs the demo station for D station days (default 7) on a shared clock that runs X times\n"
-                 "faster than real time between passes (--fast, default 2500) and during them (--slow,\n"
-                 "default 80), with faults at moments drawn from --seed (printed when not given). DIR (default:\n"
-                 "a new temporary folder) keeps the station, the satellites' folders and every log. Needs a\n"
-                 "session bus; without one it runs itself under dbus-run-session. Exit 0 when every check\n"
-                 "passed; --clean then removes DIR.\n");
-    return rc;
-}
-
-bool number_arg(const char* text, double& out)
-{
-    char* end = nullptr;
-    out = std::strtod(text, &end);
-    return end != text && *end == '\0';
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     Options opt;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&](double& out, double lo, double hi) {
-            if (i + 1 >= argc || !number_arg(argv[i + 1], out) || out < lo || out > hi) {
-                std::fprintf(stderr, "orva-soak: %s takes a number from %g to %g\n", a.c_str(), lo, hi);
-                std::exit(2);
-            }
-            ++i;
-        };
-        double v = 0;
-        if (a == "--days") {
-            value(opt.days, 0.1, 60);
-        } else if (a == "--seed") {
-            value(v, 0, 1e15);
-            opt.seed = std::uint64_t(v);
-            opt.seed_given = true;
-        } else if (a == "--fast") {
-            value(opt.fast, 1, 20000);
-        } else if (a == "--slow") {
-            value(opt.slow, 1, 500);
-        } else if (a == "--loss") {
-            value(opt.loss, 0, 0.5);
-        } else if (a == "--keep-days") {
-            value(v, 0, 99);
-            opt.keep_days = std::uint32_t(v);
-        } else if (a == "--start" && i + 1 < argc) {
-            opt.start = argv[++i];
-        } else if (a == "--verbose") {
-            opt.verbose = true;
-        } else if (a == "--clean") {
-            opt.clean = true;
-        } else if (a == "-h" || a == "--help") {
-            return usage(0);
-        } else if (!a.empty() && a[0] == '-') {
-            return usage(2);
-        } else if (opt.dir.empty()) {
-            opt.dir = a;
-        } else {
-            return usage(2);
-        }
-    }
+    double seed = 0, keep_days = opt.keep_days;
+    std::string dir;
+    platform::ProgramOptions cli("orva-soak", "Days of unattended operation of the demo station in minutes, with faults.");
+    cli.option("--days", opt.days, "Station days to run (default 7)", "D", 0.1, 60)
+        .option("--seed", seed, "The faults' moments, the files and the losses (default: from the clock, printed)", "N", 0,
+                1e15)
+        .option("--fast", opt.fast, "Clock rate between passes (default 2500)", "X", 1, 20000)
+        .option("--slow", opt.slow, "Clock rate during passes (default 80)", "X", 1, 500)
+        .option("--loss", opt.loss, "Share of frames the simulated link loses (default 0.05)", "P", 0, 0.5)
+        .option("--keep-days", keep_days, "Housekeeping's age limit in days (default 2)", "N", 0, 99)
+        .option("--start", opt.start, "Station time the run begins (default 2026-12-08T00:00:00Z)", "TIME")
+        .flag("--verbose", opt.verbose, "A line for every satellite started and every memory sample")
+        .flag("--clean", opt.clean, "Remove DIR after a run that passed")
+        .positional("DIR", dir, "Where the station and its logs live (default: a new temporary folder)", false)
+        .footer("Needs a session bus; without one it runs itself under dbus-run-session. Exit 0 when every check "
+                "passed. See testbed/soak/README.md.");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    opt.seed_given = cli.given("--seed");
+    opt.seed = std::uint64_t(seed);
+    opt.keep_days = std::uint32_t(keep_days);
+    opt.dir = dir;
     // The programs find each other's windows on the session bus.
     if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
         std::vector<char*> args = {const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
