@@ -357,7 +357,10 @@ int Demo::prepare_pass()
     // The engine fetches only what an equation wants: here, everything.
     if (Status s = write_file_atomic(sat_dir_ / "Brek Equations.TXT", std::string_view("[AUTO] { FILESIZE > 1 }\r\n")); !s)
         return fail(s.error().message);
-    message_ = tools::demo_upload_message(st.callsign, std::uint32_t(now));
+    auto message = tools::demo_upload_message(st.callsign, std::uint32_t(now));
+    if (!message)
+        return fail(message.error().message);
+    message_ = std::move(*message);
     if (Status s = write_file_atomic(sat_dir_ / "DEMO.OUT", std::span<const std::uint8_t>(message_)); !s)
         return fail(s.error().message);
     say("[4/5] queued DEMO.OUT (" + std::to_string(message_.size()) + " bytes) in " + sat_dir_.string());
