@@ -60,11 +60,12 @@ std::chrono::sys_seconds whole_seconds(std::uint64_t ms)
         std::chrono::sys_time<std::chrono::milliseconds>(std::chrono::milliseconds(ms)));
 }
 
-// The upload link's parameters as the TNC box holds them.
-DataLinkSettings link_settings_of(const TncSettingsBox& box)
+// The upload link's parameters as the TNC box holds them; the rate is the satellite's.
+DataLinkSettings link_settings_of(const TncSettingsBox& box, const settings::SatelliteRecord& rec)
 {
-    DataLinkSettings l;
+    DataLinkSettings l = data_link_settings_from(rec);
     l.t1 = LinkTime(std::clamp<std::uint32_t>(box.retry_time_s, 1, 60) * 1000);
+    l.tx_delay = LinkTime(std::min<std::uint32_t>(box.tx_delay_ms, 2500));
     l.window = int(std::clamp<std::uint32_t>(box.max_frame, 1, 7));
     l.retries = int(std::clamp<std::uint32_t>(box.retries, 1, 255));
     l.pac_length = std::clamp<std::uint32_t>(box.packet_length - 2, 10, 244);
@@ -562,6 +563,7 @@ StatusBoxes BrekSession::Impl::make_boxes()
     if (upload) {
         b.upload_letter = upload->busy() ? "U" : "";
         b.bbs_status = upload->bbs_status();
+        b.upload_held = upload->held();
         if (UploadProgress p = upload->progress(); !p.file.empty() && b.upload_letter == "U")
             b.upload = std::move(p);
     }
@@ -1076,7 +1078,7 @@ void BrekSession::set_tnc_settings(const TncSettingsBox& box)
     auto& s = *impl_;
     s.tnc = clamp_tnc_settings(box);
     if (s.upload)
-        s.upload->set_link_settings(link_settings_of(s.tnc));
+        s.upload->set_link_settings(link_settings_of(s.tnc, s.rec));
     if (s.tnc_open) {
         // C0 01 D C0 C0 04 T C0, escaped: a delay of 1920 ms is C0 itself, 2190 ms is DB.
         std::vector<std::uint8_t> bytes{0xC0};

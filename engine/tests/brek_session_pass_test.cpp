@@ -5,6 +5,7 @@
 #include "engine/log/capture_file.h"
 #include "engine/session/file_header_lookup.h"
 #include "engine/tests/session_sim_host.h"
+#include "engine/tests/upload_message.h"
 #include "engine/upload/ax25_control.h"
 
 #include <gtest/gtest.h>
@@ -238,7 +239,7 @@ struct WindowWatch {
 
 TEST_F(SessionPassTest, TncBoxReachesTheRunningUploadLink)
 {
-    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(150'000, 4));
+    test::write_bytes(sat_dir / "NOTE.OUT", test::upload_message(test::pattern_of(150'000, 4)));
     serve(0, 0);
     open();
     WindowWatch watch{host};
@@ -278,7 +279,7 @@ TEST_F(SessionPassTest, TncBoxReachesTheRunningUploadLink)
 
 TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
 {
-    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(150'000, 4));
+    test::write_bytes(sat_dir / "NOTE.OUT", test::upload_message(test::pattern_of(150'000, 4)));
     serve(0, 0);
     open();
     EXPECT_NE(log.find("BBS Callsign set to PACSAT-12"), nullptr);
@@ -289,8 +290,9 @@ TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
     StatusBoxes b = session->boxes();
     EXPECT_EQ(b.upload_letter, "U");
     EXPECT_EQ(b.upload->file, "800.PUL");
-    EXPECT_EQ(b.upload->uploaded + b.upload->to_upload, 150'000);
-    EXPECT_EQ(b.upload->percent, int(b.upload->uploaded * 100 / 150'000));
+    const auto length = std::int64_t(fs::file_size(sat_dir / "800.PUL"));
+    EXPECT_EQ(b.upload->uploaded + b.upload->to_upload, length);
+    EXPECT_EQ(b.upload->percent, int(b.upload->uploaded * 100 / length));
     EXPECT_GT(b.upload->cps, 0);
     ASSERT_TRUE(b.upload->seconds_left);
     EXPECT_NEAR(double(*b.upload->seconds_left), double(b.upload->to_upload) / double(b.upload->cps), 1.0);
@@ -310,10 +312,29 @@ TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
     EXPECT_TRUE(fs::exists(sat_dir / "800.PUL")); // continued on a later occasion
 }
 
+TEST_F(SessionPassTest, QueueFileOutOfTheUploadLayoutIsHeldWithTheReasonShown)
+{
+    // Items in id order without 6 and 7: a server in service would file it damaged.
+    auto h = test::header_for(1, "Old layout", "ALL", "G0ABC");
+    h.file_number = 0;
+    test::write_bytes(sat_dir / "OLD.OUT", pfh::build_pfh_file(h, test::pattern_of(500, 5)));
+    serve(0, 0);
+    open();
+    host.run(*session, 30'000);
+    const StatusLine* said = log.find("Upload file OLD.OUT not sent: upload header: byte 40 holds item 0x08");
+    ASSERT_NE(said, nullptr);
+    EXPECT_EQ(said->colour, LineColour::Red);
+    EXPECT_EQ(session->boxes().upload_held.rfind("OLD.OUT not sent: upload header: ", 0), 0u)
+        << session->boxes().upload_held;
+    EXPECT_EQ(log.find("Attempting to connect to server"), nullptr);
+    EXPECT_TRUE(fs::exists(sat_dir / "OLD.OUT"));
+    EXPECT_EQ(host.server->counters().sessions, 0u);
+}
+
 TEST_F(SessionPassTest, ABadBbsCallsignIsToldAndUploadsStayOffWithTheReason)
 {
     host.sats[0].bbs_callsign = "NOT A CALL";
-    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(2'000, 4));
+    test::write_bytes(sat_dir / "NOTE.OUT", test::upload_message(test::pattern_of(2'000, 4)));
     serve(0, 0);
     open();
     const StatusLine* err = log.find("Error setting the BBS callsign");

@@ -9,6 +9,7 @@
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
 #include "engine/tests/reception_test_util.h"
+#include "engine/tests/upload_message.h"
 #include "platform/store/store.h"
 #include "platform/testing/child_process.h"
 #include "platform/testing/spawned_child.h"
@@ -171,10 +172,8 @@ TEST_F(RadioPass, FilesDownloadAndTheMessageUploadsThroughRealTncs)
     ::setenv("ORVA_STORE", store_path.c_str(), 1);
     const std::string equations = "[AUTO]\n{ FILESIZE > 1 }\n";
     engine::test::write_bytes(sat_dir / "Brek Equations.TXT", Bytes(equations.begin(), equations.end()));
-    auto h = engine::test::header_for(1, "Radio test message", "ALL", "G0ABC");
-    h.file_number = 0;
     const std::string body = "Sent up through two soundcard TNCs.\r\n";
-    const Bytes message = pfh::build_pfh_file(h, Bytes(body.begin(), body.end()));
+    const Bytes message = engine::test::upload_message(Bytes(body.begin(), body.end()), "G0ABC", "Radio test message");
     engine::test::write_bytes(sat_dir / "MSG.OUT", message);
 
     const fs::path manifest = root / "manifest.txt";
