@@ -3,8 +3,10 @@
 #include "engine/link/kiss_encoder.h"
 #include "tools/satsim/channel.h"
 #include "tools/satsim/ftl0/ftl0_server.h"
+#include "tools/satsim/ftl0/server_downlink.h"
 #include "tools/satsim/ftl0/uploaded_file.h"
 #include "tools/satsim/satellite.h"
+#include "tools/satsim/transmitter.h"
 #include "tools/hash/sha256.h"
 
 #include "common/atomic_file.h"
@@ -39,7 +41,7 @@ void usage()
                  "usage: orva satsim --folder DIR [--pty | --tcp PORT | --kiss-connect HOST:PORT] [--real-server] [--loss P] [--corrupt P] [--reorder P]\n"
                  "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
                  "                   [--bdcst-call CALL] [--bbs-call CALL] [--refuse CODE] [--cut-at SHARE]\n"
-                 "                   [--uplink-loss P] [--manifest FILE] [--log-requests]\n"
+                 "                   [--uplink-loss P] [--manifest FILE] [--log-requests] [--tnc-queue BYTES]\n"
                  "Serves the files of DIR as a PACSAT satellite. With --pty it prints \"PTY <path>\" on the first\n"
                  "line; --speed runs the simulated clock X times faster than real time. --loss drops that share\n"
                  "of the frames both ways (--uplink-loss sets the uplink's share apart); --seed N repeats a run's\n"
@@ -48,7 +50,11 @@ void usage()
                  "the link once that share of a file has arrived. --manifest writes one line per served file:\n"
                  "its number in hexadecimal, its size and the SHA-256 of the whole file as broadcast.\n"
                  "--real-server behaves as the servers in service do (texts with a NUL, \"OK CALL\" answers,\n"
-                 "fixed 191-byte chunks, no N bit, uploads filed under the number in their header).\n"
+                 "fixed 191-byte chunks, no N bit, uploads filed under the number in their header with the\n"
+                 "number, upload time and checksum written in place, a second SABM during a login ending it)\n"
+                 "and keeps up to --tnc-queue bytes of broadcast frames (default 900) queued in its TNC, so\n"
+                 "link answers go out behind them. Without --kiss-connect satsim is that TNC itself, sending\n"
+                 "at --rate.\n"
                  "--kiss-connect reaches a KISS TNC on TCP (a soundcard modem) as its client; losses are\n"
                  "then the radio's own unless --loss is given. --log-requests prints a line for each\n"
                  "request heard and each queue line sent.\n");
@@ -139,6 +145,7 @@ int main(int argc, char** argv)
     std::string manifest;
     std::string kiss_connect;
     bool log_requests = false;
+    std::size_t tnc_queue = satsim::TransmitterConfig{}.queue_bytes;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* {
@@ -166,6 +173,7 @@ int main(int argc, char** argv)
         else if (a == "--cut-at") upload_config.cut_at = std::atof(next());
         else if (a == "--manifest") manifest = next();
         else if (a == "--log-requests") log_requests = true;
+        else if (a == "--tnc-queue") tnc_queue = std::size_t(std::atol(next()));
         else if (a == "--real-server") config.real_server = upload_config.real_server = true;
         else if (a == "--kiss-connect") { pty = false; kiss_connect = next(); }
         else if (a == "--help" || a == "-h") { usage(); return 0; }
@@ -205,6 +213,11 @@ int main(int argc, char** argv)
     upload_config.bbs_call = config.bbs_call;
     upload_config.epoch = wall;
     satsim::Ftl0Server server(upload_config);
+    // A server in service hands its frames to a TNC that sends them at the air rate. Behind a
+    // real TNC this models its queue, to know when to hand it more; otherwise it is the TNC.
+    std::optional<satsim::Transmitter> tnc;
+    if (config.real_server)
+        tnc.emplace(satsim::TransmitterConfig{config.bytes_per_second * 8, 300, tnc_queue});
 
     int listen_fd = -1, io_fd = -1, slave_keep = -1;
     if (!kiss_connect.empty()) {
@@ -266,7 +279,17 @@ int main(int argc, char** argv)
             break;
         uplink.now = now_ms;
         if (io_fd >= 0 && out.size() < kOutLimit) {
-            for (auto& frame : sat.poll(now_ms)) {
+            std::vector<satsim::Frame> frames;
+            if (tnc) {
+                auto handed = satsim::hand_to_transmitter(sat, server, *tnc, now_ms);
+                auto sent = tnc->poll(now_ms);
+                frames = kiss_connect.empty() ? std::move(sent) : std::move(handed);
+            } else {
+                frames = sat.poll(now_ms);
+                for (auto& f : server.poll(now_ms))
+                    frames.push_back(std::move(f));
+            }
+            for (auto& frame : frames) {
                 if (log_requests && frame.size() > 6 && std::memcmp(frame.data(), "\xA0\x84\x98\x92\xA6\xA8", 6) == 0) {
                     std::printf("QUEUE LINE at %.1f s\n", double(now_ms) / 1000);
                     std::fflush(stdout);
@@ -274,9 +297,6 @@ int main(int argc, char** argv)
                 for (auto& f : channel.pass(std::move(frame)))
                     engine::encode_kiss_frame(f, 0, false, out);
             }
-            for (auto& frame : server.poll(now_ms))
-                for (auto& f : channel.pass(std::move(frame)))
-                    engine::encode_kiss_frame(f, 0, false, out);
             for (const auto& up : server.take_finished())
                 if (auto served = satsim::served_upload(up, config.epoch + std::uint32_t(now_ms / 1000)))
                     sat.add_file(std::move(*served));
@@ -335,7 +355,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
                  "satsim: %llu frames (%llu file, %llu directory), %llu fill and %llu directory requests, "
                  "%llu lost, %llu corrupted, %llu reordered; uplink %llu frames, %llu lost; "
-                 "uploads %llu filed, %llu refused for their header's file number; "
+                 "uploads %llu filed, %llu refused for their header's file number, %llu logins reset; "
                  "%llu bytes broadcast, %llu bytes heard\n",
                  (unsigned long long)c.frames_sent, (unsigned long long)c.file_frames, (unsigned long long)c.dir_frames,
                  (unsigned long long)c.requests, (unsigned long long)c.dir_requests, (unsigned long long)ch.lost,
@@ -344,6 +364,7 @@ int main(int argc, char** argv)
                  (unsigned long long)uplink_channel.counters().lost,
                  (unsigned long long)server.counters().uploads_done,
                  (unsigned long long)server.counters().header_refusals,
+                 (unsigned long long)server.counters().login_resets,
                  (unsigned long long)sat.bytes_broadcast(), (unsigned long long)uplink.bytes);
     if (slave_keep >= 0)
         ::close(slave_keep);
