@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -39,14 +40,14 @@ protected:
         config.general.orva_directory = root.path().string();
         config.seed = 5;
     }
-    void serve(int count, std::size_t size)
+    void serve(int count, std::size_t size, const std::function<void(satsim::SatelliteConfig&)>& shape = {})
     {
         std::vector<satsim::ServedFile> files;
         const auto now_s = std::uint32_t(host.now / 1000);
         for (int i = 0; i < count; ++i)
             files.push_back(test::served_file(0x200 + std::uint32_t(i), size, now_s - 3600 + std::uint32_t(i) * 60,
                                               "Pass test " + std::to_string(i), "ALL", "W1AW"));
-        host.serve(std::move(files), root / "served");
+        host.serve(std::move(files), root / "served", 0, 3, shape);
     }
     void open()
     {
@@ -311,6 +312,49 @@ TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
             disc = true;
     EXPECT_TRUE(disc) << "no DISC with the poll bit was sent";
     EXPECT_TRUE(fs::exists(sat_dir / "800.PUL")); // continued on a later occasion
+}
+
+TEST_F(SessionPassTest, AQueuedMessageGoesUpInOneLoginAndComesBackDownAsTheServerFiledIt)
+{
+    host.sats[0].dl_mine = 0; // the station's own uploads are fetched too
+    test::want_every_file(sat_dir);
+    const std::string text = "Up to a server in service and back down.\r\n";
+    const Bytes queued = test::upload_message(Bytes(text.begin(), text.end()), "G0ABC", "Round trip");
+    test::write_bytes(sat_dir / "MSG.OUT", queued);
+    serve(1, 2000, [](satsim::SatelliteConfig& c) { c.real_server = true; });
+    open();
+    std::string dl;
+    ASSERT_TRUE(host.run_until(*session, [&] {
+        for (const auto& e : fs::directory_iterator(sat_dir))
+            if (e.path().extension() == ".UL") {
+                dl = e.path().stem().string() + ".DL";
+                return fs::exists(sat_dir / dl);
+            }
+        return false;
+    }, 300'000)) << [&] {
+        std::string all;
+        for (const auto& l : log.lines)
+            all += l.text + "\n";
+        return all;
+    }();
+    const auto logins = std::count_if(log.lines.begin(), log.lines.end(),
+                                      [](const StatusLine& l) { return l.text.rfind("Logged in at ", 0) == 0; });
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(host.server->counters().sessions, 1u);
+    // What came down is what the server holds, byte for byte: the message with its number, its
+    // upload time and the header checksum written in, and nothing else changed.
+    const Bytes down = test::read_bytes(sat_dir / dl);
+    const std::string number = dl.substr(0, dl.size() - 3);
+    EXPECT_EQ(down, test::read_bytes(root / "served" / (number + ".UPL")));
+    auto h = pfh::parse_pfh(down);
+    ASSERT_TRUE(h) << h.error().message;
+    EXPECT_EQ(h->file_number, std::stoul(number, nullptr, 16));
+    EXPECT_NE(h->upload_time.value_or(0), 0u);
+    ASSERT_EQ(down.size(), queued.size());
+    for (std::size_t i = 0; i < down.size(); ++i)
+        if (down[i] != queued[i]) {
+            EXPECT_TRUE((i >= 5 && i < 9) || i == 63 || i == 64 || (i >= 90 && i < 94)) << "byte " << i;
+        }
 }
 
 TEST_F(SessionPassTest, QueueFileOutOfTheUploadLayoutIsHeldWithTheReasonShown)
