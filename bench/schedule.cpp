@@ -1,4 +1,4 @@
-// Pass search for 50 satellites over 7 days on one core (tools/refdata/pass_reference.py --bench
+// Pass search for 50 satellites over 7 days on one core (testbed/refdata/pass_reference.py --bench
 // times skyfield's find_events on the same element sets), and one tracking-loop round with 50
 // tracked satellites.
 #include <benchmark/benchmark.h>

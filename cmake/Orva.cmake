@@ -32,9 +32,10 @@ function(orva_library)
   endif()
 endfunction()
 
-# orva_program(NAME name SOURCES ... [DEPS ...] [QT])
+# orva_program(NAME name SOURCES ... [DEPS ...] [QT] [NOINSTALL])
+# NOINSTALL: a test-bench program (screenshots, the radio link) that stays in the build folder.
 function(orva_program)
-  cmake_parse_arguments(A "QT" "NAME" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "QT;NOINSTALL" "NAME" "SOURCES;DEPS" ${ARGN})
   add_executable(${A_NAME} ${A_SOURCES})
   target_compile_options(${A_NAME} PRIVATE ${ORVA_WARNINGS})
   target_include_directories(${A_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -43,7 +44,9 @@ function(orva_program)
     set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON)
   endif()
   # Every program is installed beside the others: the launcher finds its siblings in its own folder.
-  install(TARGETS ${A_NAME} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(NOT A_NOINSTALL)
+    install(TARGETS ${A_NAME} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
 endfunction()
 
 # The checkout and build folders that tests read, built once per build folder (see the header).

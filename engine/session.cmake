@@ -16,4 +16,4 @@ orva_test(MODULE engine NAME engine_session_test
 # The session over an in-process simulated satellite and its upload server, on a manual clock.
 orva_test(MODULE engine NAME engine_session_pass_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_session_pass_test.cpp
-  DEPS orva_engine_session orva_tools_satsim orva_tools_satsim_ftl0)
+  DEPS orva_engine_session orva_cli_satsim orva_cli_satsim_ftl0)

@@ -14,5 +14,5 @@ if(ORVA_BUILD_APPS)
 
   orva_test(MODULE engine NAME engine_window_test QT SERIAL
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_window_test.cpp
-    DEPS orva_engine_window orva_tools_satsim orva_platform_dbus)
+    DEPS orva_engine_window orva_cli_satsim orva_platform_dbus)
 endif()

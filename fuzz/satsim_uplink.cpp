@@ -1,8 +1,8 @@
 // Frames heard on the simulated satellite's uplink, now that a real TNC can put any bytes there:
 // the broadcast server and the upload server, in both modes, must take anything without harm.
 // The input is a run of frames, each a length byte and that many bytes.
-#include "tools/satsim/ftl0/ftl0_server.h"
-#include "tools/satsim/satellite.h"
+#include "cli/satsim/ftl0/ftl0_server.h"
+#include "cli/satsim/satellite.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -53,4 +53,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "direwolf")
 # Also record what the programs really link, as dpkg-shlibdeps finds it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The package carries stripped programs; their debug information goes to a separate debug-symbols
+# package (orva-dbgsym, a .ddeb) for whoever needs a backtrace. The optimised build CI tests is the
+# one packed, so the package is what was tested.
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 include(CPack)

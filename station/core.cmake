@@ -18,7 +18,7 @@ orva_test(MODULE station NAME test_station_schedule
 
 if(ORVA_BUILD_TESTS AND EXISTS /usr/bin/python3)
   add_test(NAME station_pass_reference_data
-    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/refdata/pass_reference.py --check)
+    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/testbed/refdata/pass_reference.py --check)
   set_tests_properties(station_pass_reference_data PROPERTIES LABELS station TIMEOUT 120 SKIP_RETURN_CODE 77)
 endif()
 

@@ -16,4 +16,4 @@ endif()
 
 orva_test(MODULE station NAME test_station_housekeeping_event
   SOURCES tests/housekeeping_event_test.cpp
-  DEPS orva_station_core orva_station_housekeeping orva_tools_setup)
+  DEPS orva_station_core orva_station_housekeeping orva_cli_setup)

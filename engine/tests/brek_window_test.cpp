@@ -17,7 +17,7 @@
 #include "engine/window/window_placement.h"
 #include "platform/dbus/session_bus.h"
 #include "platform/store/store.h"
-#include "tools/satsim/satellite.h"
+#include "cli/satsim/satellite.h"
 
 #include <gtest/gtest.h>
 

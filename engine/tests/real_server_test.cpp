@@ -20,7 +20,7 @@ namespace {
 
 using test::Bytes;
 
-const std::filesystem::path kRealServer = ORVA_REAL_SERVER_DIR;
+const std::filesystem::path kRealServer = std::filesystem::path(ORVA_SOURCE_DIR) / "testbed" / "data" / "real-server";
 // Ten minutes after the newest upload in the captured session.
 constexpr std::uint64_t kStart = (0x6B195346ull + 600) * 1000; // ms
 

@@ -7,9 +7,9 @@
 #include "engine/link/kiss_encoder.h"
 #include "engine/session/brek_session.h"
 #include "engine/tests/reception_test_util.h"
-#include "tools/satsim/channel.h"
-#include "tools/satsim/ftl0/ftl0_server.h"
-#include "tools/satsim/satellite.h"
+#include "cli/satsim/channel.h"
+#include "cli/satsim/ftl0/ftl0_server.h"
+#include "cli/satsim/satellite.h"
 
 #include <strings.h>
 

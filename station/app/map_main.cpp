@@ -1,7 +1,7 @@
 // helmo-map [SATELLITE] [--at ISO-TIME] [--fast] [--size WxH] [--out FILE.png]: the map window on
 // its own, over the station's store, for a look at the map without the rest of Helmo. With
 // --out it saves the window as a picture after its first rounds and ends (the README's
-// screenshot, tools/screenshots/map.sh).
+// screenshot, testbed/screenshots/map.sh).
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPixmap>

@@ -14,7 +14,7 @@
 #include "station/tests/schedule_fixture.h"
 #include "station/tests/setup_temp.h"
 #include "station/tests/station_fake_io.h"
-#include "tools/setup/demo_station.h"
+#include "cli/setup/demo_station.h"
 
 namespace orva::station {
 namespace {

@@ -17,7 +17,7 @@ using orva::elements::ObserverSite;
 namespace {
 constexpr double kDeg = M_PI / 180.0;
 
-// The demo station (orva setup --demo), as in tools/refdata/orbit_reference.py.
+// The demo station (orva setup --demo), as in testbed/refdata/orbit_reference.py.
 ObserverSite reference_site() { return {"N0CALL", 52.2 * kDeg, -0.12 * kDeg, 20.0}; }
 
 double angle_diff_deg(double a, double b)

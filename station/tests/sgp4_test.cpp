@@ -12,7 +12,7 @@
 using namespace orva::station;
 using namespace orva::station::testing;
 
-// Twenty near-Earth sets of a CelesTrak file against python3-sgp4 (tools/refdata/orbit_reference.py)
+// Twenty near-Earth sets of a CelesTrak file against python3-sgp4 (testbed/refdata/orbit_reference.py)
 // with B* and the derivatives at 0, every 90 minutes over +/- 3 days.
 TEST(Sgp4, AgreesWithPythonSgp4WithoutDrag)
 {

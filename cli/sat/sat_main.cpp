@@ -1,0 +1,142 @@
+// orva sat: the satellites of the store, set up from the command line with the same fields, limits
+// and messages as Helmo's "Satellite Setup" pages.
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/settings/suite_settings.h"
+#include "station/setup/satellite_setup.h"
+#include "cli/sat/tell_station.h"
+
+using namespace orva;
+using namespace orva::station::setup;
+
+namespace {
+
+const char* usage_text =
+    "usage: orva sat COMMAND\n"
+    "  list                               the satellites' names, in the store's order\n"
+    "  show NAME                          every field of a satellite, page by page, as FIELD=VALUE\n"
+    "  fields                             the fields that add and edit take, with their pages and limits\n"
+    "  add NAME [FIELD=VALUE...]          a new satellite (\"Satellite Type=PacSat\" is required)\n"
+    "  edit NAME FIELD=VALUE...           change fields of a satellite\n"
+    "  delete NAME                        remove a satellite from the store\n"
+    "FIELD is a label of the setup pages (\"Retry time\") or the value it stores (\"Retry Time\").\n"
+    "The store is $ORVA_STORE, else ~/.config/orva/store.db.\n";
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "orva sat: %s\n", message.c_str());
+    return 1;
+}
+
+void print_record(const SatelliteEdit& e)
+{
+    for (const auto& page : satellite_pages()) {
+        std::printf("# %s\n", page.c_str());
+        for (const auto& f : satellite_form())
+            if (page == f.page)
+                std::printf("%s=%s\n", f.label, f.show(e.record()).c_str());
+    }
+}
+
+const char* input_name(Input i)
+{
+    switch (i) {
+    case Input::Text: return "characters";
+    case Input::Digits: return "digits";
+    case Input::Decimal: return "number, characters";
+    case Input::Flag: return "1 or 0";
+    case Input::Choice: return "one of";
+    }
+    return "";
+}
+
+int save(SatelliteEdit& e, platform::Store& store, const std::vector<std::string>& fields)
+{
+    Status error;
+    if (auto problem = e.apply_pages(fields, error))
+        return fail(problem->message);
+    if (!error)
+        return fail(error.error().message);
+    auto report = e.save(store);
+    if (!report)
+        return fail(report.error().message);
+    for (const auto& m : report->messages)
+        std::fprintf(stderr, "orva sat: %s\n", m.c_str());
+    std::printf("%s saved as %s\n", e.record().name.c_str(), e.key_path().c_str());
+    std::printf("%s\n", tools::tell_station_to_reload().c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(usage_text, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    const std::string cmd = args[0];
+    if (cmd == "fields") {
+        for (const auto& f : satellite_form()) {
+            std::string kind = input_name(f.input);
+            if (f.input == Input::Choice) {
+                for (std::size_t i = 0; i < f.choices.size(); ++i)
+                    kind += (i ? ", \"" : " \"") + f.choices[i] + "\"";
+            } else if (f.limit > 0) {
+                kind = std::to_string(f.limit) + " " + kind;
+            }
+            std::printf("%-14s %-32s (%s) %s\n", f.page, f.label, f.value, kind.c_str());
+        }
+        return 0;
+    }
+    auto store = platform::Store::open_default(cmd == "list" || cmd == "show" ? platform::Access::ReadOnly
+                                                                              : platform::Access::ReadWrite);
+    if (!store)
+        return fail(store.error().message);
+    if (cmd == "list" && args.size() == 1) {
+        for (const auto& n : settings::list_satellites(*store))
+            std::printf("%s\n", n.c_str());
+        return 0;
+    }
+    if (args.size() < 2) {
+        std::fputs(usage_text, stderr);
+        return 2;
+    }
+    const std::string name = args[1];
+    std::vector<std::string> fields(args.begin() + 2, args.end());
+    if (cmd == "show" && fields.empty()) {
+        auto e = SatelliteEdit::open(*store, name);
+        if (!e)
+            return fail(e.error().message);
+        print_record(*e);
+        return 0;
+    }
+    if (cmd == "delete" && fields.empty()) {
+        if (Status s = settings::delete_satellite(*store, name); !s)
+            return fail(s.error().message);
+        QCoreApplication app(argc, argv);
+        std::printf("%s deleted\n%s\n", name.c_str(), tools::tell_station_to_reload().c_str());
+        return 0;
+    }
+    if (cmd == "add") {
+        QCoreApplication app(argc, argv);
+        auto e = SatelliteEdit::create(settings::read_general(*store, settings::Program::Helmo).orva_directory);
+        fields.insert(fields.begin(), "Name=" + name);
+        return save(e, *store, fields);
+    }
+    if (cmd == "edit" && !fields.empty()) {
+        QCoreApplication app(argc, argv);
+        auto e = SatelliteEdit::open(*store, name);
+        if (!e)
+            return fail(e.error().message);
+        return save(*e, *store, fields);
+    }
+    std::fputs(usage_text, stderr);
+    return 2;
+}

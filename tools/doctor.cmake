@@ -1,8 +1,0 @@
-# orva doctor: the station's setup checked, one line per check.
-orva_library(NAME orva_tools_doctor SOURCES doctor/doctor.cpp
-  DEPS orva_common_settings orva_common_elements orva_platform_serial orva_platform_store)
-orva_program(NAME orva-doctor SOURCES doctor/main.cpp DEPS orva_tools_doctor)
-
-orva_test(MODULE tools NAME tools_doctor_test
-  SOURCES tests/doctor_test.cpp
-  DEPS orva_tools_doctor orva_tools_setup)

@@ -1,9 +1,0 @@
-# orva satsim: the simulated PACSAT satellite the demo and the end-to-end tests run against.
-orva_library(NAME orva_tools_satsim
-  SOURCES satsim/served_file.cpp satsim/satellite.cpp satsim/channel.cpp
-  DEPS orva_engine_frames orva_common_pfh orva_common_util)
-orva_program(NAME orva-satsim SOURCES satsim/main.cpp DEPS orva_tools_satsim orva_tools_satsim_ftl0 orva_tools_hash)
-
-orva_test(MODULE tools NAME tools_satsim_test
-  SOURCES tests/satsim_test.cpp
-  DEPS orva_tools_satsim)
