@@ -7,8 +7,8 @@
 #include "dirview/app/list_font.h"
 #include "dirview/app/tessel_boxes.h"
 #include "platform/store/store.h"
+#include "platform/version.h"
 
-#include <QCoreApplication>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPainter>
@@ -268,9 +268,7 @@ void TesselWindow::about()
 {
     auto* m = new QMessageBox(QMessageBox::Information, "About Tessel",
                               "Tessel, the directory viewer of the Orva ground station.\nVersion " +
-                                  QString(QCoreApplication::applicationVersion().isEmpty()
-                                              ? "0.1.0"
-                                              : QCoreApplication::applicationVersion()),
+                                  QString::fromStdString(suite_version_text()),
                               QMessageBox::Ok, this);
     m->setObjectName("About");
     m->setAttribute(Qt::WA_DeleteOnClose);

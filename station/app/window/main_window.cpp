@@ -193,6 +193,7 @@ void MainWindow::wire_commands()
     set_command(131, [this] { edit_satellite_data(); });
     set_command(144, [this] { edit_observers(); });
     set_command(130, [this] { update_database(); });
+    set_command(kUpdateFromNetwork, [this] { update_database_from_network(); });
     const std::filesystem::path suite = host_->suite_dir();
     set_command(123, [this, suite] { start_program({"NOTEPAD.EXE", (suite / "Brek Equations.TXT").string()}); });
     set_command(124, [this, suite] { start_program({"NOTEPAD.EXE", (suite / "Tessel Equations.TXT").string()}); });

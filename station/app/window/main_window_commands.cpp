@@ -2,6 +2,8 @@
 #include "station/app/window/main_window.h"
 
 #include "platform/user_guide.h"
+#include "platform/version.h"
+#include "platform/http/http_get.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -16,6 +18,7 @@
 #include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
+#include "elemupd/network/network_update.h"
 #include "station/app/window/dialogs.h"
 
 namespace orva::station {
@@ -285,6 +288,55 @@ void MainWindow::update_database()
     d.exec();
 }
 
+namespace {
+// Helmo reloads its own database when the update is done; nobody else needs telling.
+class OwnReload final : public elemupd::ReloadNotice {
+public:
+    Status post_reload() override { return {}; }
+};
+} // namespace
+
+void MainWindow::update_database_from_network()
+{
+    if (network_busy_) {
+        show_status("The network update is still running");
+        return;
+    }
+    network_busy_ = true;
+    show_status("Fetching element sets from the network");
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    const std::filesystem::path store_file = host_->store().file();
+    network_update_.start([this, store_file](std::stop_token stop) {
+        std::vector<std::string> lines;
+        bool changed = false;
+        // The worker's own handle on the store: the window's belongs to the window thread.
+        auto store = platform::Store::open(store_file, platform::Access::ReadWrite);
+        if (!store) {
+            lines.push_back("Cannot open the store: " + store.error().message);
+        } else {
+            OwnReload notice;
+            elemupd::NetworkUpdateOptions options;
+            options.progress = [stop](const std::string&, std::uint64_t, std::uint64_t) {
+                return !stop.stop_requested();
+            };
+            elemupd::NetworkUpdate run = elemupd::update_from_network(*store, platform::http_get, options, notice);
+            lines = run.lines(true);
+            changed = run.changed;
+        }
+        if (stop.stop_requested())
+            return;
+        QMetaObject::invokeMethod(this, [this, lines, changed] {
+            network_update_.stop();
+            network_busy_ = false;
+            QApplication::restoreOverrideCursor();
+            if (changed)
+                host_->reload_elements();
+            UpdateKepsDialog d(lines, this);
+            run_dialog(d);
+        }, Qt::QueuedConnection);
+    });
+}
+
 std::optional<std::vector<std::string>> MainWindow::import_elements(const std::filesystem::path& file, bool amsat)
 {
     platform::Store& st = host_->store();
@@ -325,11 +377,11 @@ void MainWindow::help(const std::string& section)
 void MainWindow::about()
 {
     QString text = QString("Helmo, the station control of the Orva suite, version %1.\n\nPrograms found beside Helmo:\n")
-                       .arg(ORVA_VERSION);
+                       .arg(QString::fromStdString(suite_version_text()));
     for (const char* p : {"helmo", "brek", "tessel", "dispo", "elemix", "pixora", "orva"}) {
         std::filesystem::path exe = program_dir() / p;
         if (std::filesystem::exists(exe))
-            text += QString("  %1 %2\n").arg(p, ORVA_VERSION);
+            text += QString("  %1 %2\n").arg(p, QString::fromStdString(suite_version_text()));
     }
     show_message(this, text, "About Helmo");
 }
