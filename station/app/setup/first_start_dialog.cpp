@@ -2,7 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -86,18 +86,22 @@ FirstStartDialog::FirstStartDialog(platform::Store& store, QWidget* parent)
         east_west_->setCurrentIndex(stored.east ? 0 : 1);
     }
 
-    auto pair = [this](QWidget* a, QWidget* b) {
-        auto* row = new QHBoxLayout;
-        row->addWidget(a, 1);
-        row->addWidget(b);
-        return row;
+    // Fields in one column, each one's hemisphere, note or button beside it.
+    auto* form = new QGridLayout;
+    form->setColumnStretch(1, 1);
+    int row = 0;
+    auto add = [this, form, &row](const char* label, QWidget* field, QWidget* side) {
+        form->addWidget(new QLabel(label, this), row, 0);
+        form->addWidget(field, row, 1, 1, side ? 1 : 2);
+        if (side)
+            form->addWidget(side, row, 2);
+        ++row;
     };
-    auto* form = new QFormLayout;
-    form->addRow("Callsign", callsign_);
-    form->addRow("Locator", pair(locator_, locator_note_));
-    form->addRow("Latitude", pair(latitude_, north_south_));
-    form->addRow("Longitude", pair(longitude_, east_west_));
-    form->addRow("Orva folder", pair(folder_, browse_));
+    add("Callsign", callsign_, nullptr);
+    add("Locator", locator_, locator_note_);
+    add("Latitude", latitude_, north_south_);
+    add("Longitude", longitude_, east_west_);
+    add("Orva folder", folder_, browse_);
     auto* hint = new QLabel("A 4- or 6-character Maidenhead locator fills in the latitude and longitude with the "
                             "centre of its square.",
                             this);
