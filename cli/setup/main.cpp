@@ -12,22 +12,13 @@
 
 #include "platform/store/store.h"
 #include "cli/setup/demo_station.h"
+#include "platform/options/program_options.h"
 #include "station/setup/first_setup.h"
 
 using namespace orva;
 using namespace orva::station::setup;
 
 namespace {
-
-const char* usage_text =
-    "usage: orva setup [--store FILE] --callsign CALL (--locator LOC | --lat DEG --lon DEG) [--dir DIR]\n"
-    "       orva setup [--store FILE] --demo DIR\n";
-
-int usage()
-{
-    std::fputs(usage_text, stderr);
-    return 2;
-}
 
 // One answer from the terminal; none at the end of input.
 std::optional<std::string> ask(const std::string& question)
@@ -90,34 +81,27 @@ int cancelled()
 int main(int argc, char** argv)
 {
     std::string dir, store_file, demo_dir, callsign, locator, lat_text, lon_text;
-    bool have_dir = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--demo" && i + 1 < argc)
-            demo_dir = argv[++i];
-        else if (a == "--store" && i + 1 < argc)
-            store_file = argv[++i];
-        else if (a == "--callsign" && i + 1 < argc)
-            callsign = argv[++i];
-        else if (a == "--locator" && i + 1 < argc)
-            locator = argv[++i];
-        else if (a == "--lat" && i + 1 < argc)
-            lat_text = argv[++i];
-        else if (a == "--lon" && i + 1 < argc)
-            lon_text = argv[++i];
-        else if (a == "--dir" && i + 1 < argc) {
-            dir = argv[++i];
-            have_dir = true;
-        } else
-            return usage();
-    }
-    const bool station_options = !callsign.empty() || !locator.empty() || !lat_text.empty() || !lon_text.empty() || have_dir;
-    if (!demo_dir.empty() && station_options)
-        return usage();
-    if (!locator.empty() && (!lat_text.empty() || !lon_text.empty())) {
-        std::fprintf(stderr, "orva setup: give the position by --locator or by --lat and --lon, not both\n");
-        return 2;
-    }
+    platform::ProgramOptions cli("orva setup", "Sets up the operator's own station in the store, as Helmo's first "
+                                               "start does, or the demo station.");
+    cli.option("--callsign", callsign, "The station's callsign (up to 9 letters, digits, / and -)", "CALL")
+        .option("--locator", locator, "The station's Maidenhead locator, 4 or 6 characters (IO91wm)", "LOC")
+        .option("--lat", lat_text, "Latitude instead of a locator: 52.2 or 52.2N; 33.9S or -33.9 for south", "DEG")
+        .option("--lon", lon_text, "Longitude instead of a locator: 1.5E or 1.5; 1.5W or -1.5 for west", "DEG")
+        .option("--dir", dir, "The Orva folder (default $XDG_DATA_HOME/orva, else ~/.local/share/orva)", "DIR")
+        .option("--demo", demo_dir, "Write a complete demo station with its suite folder in DIR instead", "DIR")
+        .option("--store", store_file, "The store to write instead of $ORVA_STORE", "FILE")
+        .footer("Without the callsign or the position, on a terminal, it asks for them and for the folder.");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    const bool have_dir = cli.given("--dir");
+    const bool station_options = cli.given("--callsign") || cli.given("--locator") || cli.given("--lat") ||
+                                 cli.given("--lon") || have_dir;
+    if (cli.given("--demo") && station_options)
+        return cli.usage_error("--demo takes no station option");
+    if (cli.given("--demo") && demo_dir.empty())
+        return cli.usage_error("--demo needs a folder");
+    if (cli.given("--locator") && (cli.given("--lat") || cli.given("--lon")))
+        return cli.usage_error("give the position by --locator or by --lat and --lon, not both");
 
     auto store = store_file.empty() ? platform::Store::open_default(platform::Access::ReadWrite)
                                     : platform::Store::open(store_file, platform::Access::ReadWrite);
@@ -126,7 +110,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    if (!demo_dir.empty()) {
+    if (cli.given("--demo")) {
         auto result = tools::create_demo_station(*store, demo_dir);
         if (!result) {
             std::fprintf(stderr, "orva setup: %s\n", result.error().message.c_str());
@@ -144,37 +128,27 @@ int main(int argc, char** argv)
     std::optional<GeoPosition> position;
     if (!callsign.empty()) {
         auto call = check_callsign(callsign);
-        if (!call) {
-            std::fprintf(stderr, "orva setup: %s\n", call.error().message.c_str());
-            return 2;
-        }
+        if (!call)
+            return cli.usage_error(call.error().message);
         setup.callsign = *call;
     }
     if (!locator.empty()) {
         auto p = locator_position(locator);
-        if (!p) {
-            std::fprintf(stderr, "orva setup: %s\n", p.error().message.c_str());
-            return 2;
-        }
+        if (!p)
+            return cli.usage_error(p.error().message);
         position = *p;
     } else if (!lat_text.empty() || !lon_text.empty()) {
-        if (lat_text.empty() || lon_text.empty()) {
-            std::fprintf(stderr, "orva setup: give both --lat and --lon\n");
-            return 2;
-        }
+        if (lat_text.empty() || lon_text.empty())
+            return cli.usage_error("give both --lat and --lon");
         auto lat = parse_coordinate(lat_text, Axis::Latitude);
         auto lon = parse_coordinate(lon_text, Axis::Longitude);
-        if (!lat || !lon) {
-            std::fprintf(stderr, "orva setup: %s\n", (!lat ? lat : lon).error().message.c_str());
-            return 2;
-        }
+        if (!lat || !lon)
+            return cli.usage_error((!lat ? lat : lon).error().message);
         position = GeoPosition{*lat, *lon};
     }
-    if ((setup.callsign.empty() || !position) && !terminal) {
-        std::fprintf(stderr, "orva setup: give the station's callsign and position: orva setup --callsign CALL "
-                             "--locator LOC (or --lat DEG --lon DEG)\n");
-        return usage();
-    }
+    if ((setup.callsign.empty() || !position) && !terminal)
+        return cli.usage_error("give the station's callsign and position: orva setup --callsign CALL --locator LOC "
+                               "(or --lat DEG --lon DEG)");
     const bool asking = setup.callsign.empty() || !position;
     if (asking)
         std::fprintf(stderr, "Setting up the station in %s\n", store->file().c_str());
@@ -206,9 +180,11 @@ int main(int argc, char** argv)
         setup.orva_directory = *answer;
         done = write_first_setup(*store, setup);
     }
+    if (!done.ok() && done.problem->field != SetupField::Store)
+        return cli.usage_error(done.problem->message);
     if (!done.ok()) {
         std::fprintf(stderr, "orva setup: %s\n", done.problem->message.c_str());
-        return done.problem->field == SetupField::Store ? 1 : 2;
+        return 1;
     }
     std::printf("Station %s at %f %c, %f %c written to %s\nOrva folder %s\n", setup.callsign.c_str(),
                 std::fabs(done.latitude), done.latitude < 0 ? 'S' : 'N', std::fabs(done.longitude_west),

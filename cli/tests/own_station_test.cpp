@@ -210,7 +210,7 @@ TEST_F(OwnStation, ProgramsNameTheSetupCommandUntilItHasRun)
         {{"--callsign", "G4XYZ", "--lat", "52.2", "--lon", "1.5Q"}, "not a number of degrees"},
         {{"--callsign", "G4XYZ", "--locator", "IO91", "--lat", "52"}, "not both"},
         {{"--callsign", "G4 XYZ", "--locator", "IO91"}, "only letters, digits"},
-        {{"--demo", (dir / "demo").string(), "--callsign", "G4XYZ"}, "usage: orva setup"},
+        {{"--demo", (dir / "demo").string(), "--callsign", "G4XYZ"}, "--demo takes no station option"},
         {{"--callsign", "G4XYZ", "--locator", "IO91", "--dir", "/proc/orva"}, "Unable to create directory"},
     };
     for (const auto& [args, why] : refused) {
