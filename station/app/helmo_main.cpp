@@ -1,4 +1,5 @@
-// helmo: the station with its main window; helmo --headless [--log FILE] [--no-table]: without it.
+// helmo: the station with its main window (on a store never set up, the first-start setup first);
+// helmo --headless [--log FILE] [--no-table]: without it.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -12,9 +13,10 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "common/settings/keys.h"
+#include "common/settings/setup_command.h"
 #include "station/app/headless_host.h"
-#include "station/app/window/main_window.h"
-#include "station/app/setup/setup_menu.h"
+#include "station/app/window_start.h"
 #include "platform/options/program_options.h"
 
 using namespace orva;
@@ -39,26 +41,27 @@ int run_window(int argc, char** argv, int sfd)
         QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(store.error().message));
         return 1;
     }
-    station::MainWindow window;
-    station::StationHost host(std::move(*store), window);
-    window.attach(host);
-    station::app::wire_setup_menu(window, host);
-    if (Status s = host.start(); !s) {
-        std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
-        QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(s.error().message));
+    // A store never set up gets the first-start setup first.
+    auto started = station::app::start_window_station(std::move(*store));
+    if (!started) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\n", started.error().message.c_str());
+        QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(started.error().message));
         return 255;
     }
-    window.started();
-    window.show();
+    if (!*started) {
+        std::fprintf(stderr, "helmo: setup cancelled; nothing was written\n");
+        return 1;
+    }
+    station::app::WindowStation& station = **started;
     QSocketNotifier notifier(sfd, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
         signalfd_siginfo info;
         (void)::read(sfd, &info, sizeof info);
-        window.close();
+        station.window->close();
         app.quit();
     });
     int rc = app.exec();
-    host.shutdown();
+    station.host->shutdown();
     return rc;
 }
 } // namespace
@@ -90,6 +93,11 @@ int main(int argc, char** argv)
     if (!store) {
         std::fprintf(stderr, "helmo: cannot open the store: %s\n", store.error().message.c_str());
         return 1;
+    }
+    if (!store->key_exists(settings::keys::general)) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\nhelmo: set the station up with: %s\n",
+                     station::kSetupNotCompleted, settings::setup_command);
+        return 255;
     }
     station::HeadlessHost host(std::move(*store), options);
     if (Status s = host.start(); !s) {

@@ -99,7 +99,7 @@ void StationHost::warn(const std::string& text, const std::string& caption)
 Status StationHost::start()
 {
     if (!store_.key_exists(settings::keys::general))
-        return make_error("Orva setup has not been completed.  You must run the setup program before you can use Orva.");
+        return make_error(kSetupNotCompleted);
     settings::GeneralSettings general = settings::read_general(store_, settings::Program::Helmo);
     suite_dir_ = general.orva_directory;
     schedule_file_ = suite_dir_ / kScheduleFileName;

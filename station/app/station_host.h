@@ -37,6 +37,9 @@ namespace orva::station {
 inline constexpr std::uint32_t kMsgCloseWindow = 16;
 // Seconds a started program may take to open the pass's window before it counts as windowless.
 inline constexpr std::int64_t kWindowlessProgramGrace = 5;
+// Start-up refused: the store has no "SOFTWARE\Orva\General".
+inline constexpr const char* kSetupNotCompleted =
+    "Orva setup has not been completed.  You must run the setup program before you can use Orva.";
 
 struct HostOptions {
     // A clock the test moves: no timers run and the search runs to its end at once; step()
