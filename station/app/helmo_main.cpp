@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "station/app/headless_host.h"
+#include "station/app/web/web_view.h"
 #include "station/app/window/main_window.h"
 #include "station/app/setup/setup_menu.h"
 
@@ -39,14 +40,17 @@ int run_window(int argc, char** argv, int sfd)
         return 1;
     }
     station::MainWindow window;
-    station::StationHost host(std::move(*store), window);
+    station::WebView web(window);
+    station::StationHost host(std::move(*store), web);
     window.attach(host);
+    web.attach(host);
     station::app::wire_setup_menu(window, host);
     if (Status s = host.start(); !s) {
         std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
         QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(s.error().message));
         return 255;
     }
+    (void)web.start(); // a refusal is in the log; the station runs without the web view
     window.started();
     window.show();
     QSocketNotifier notifier(sfd, QSocketNotifier::Read);
@@ -57,6 +61,7 @@ int run_window(int argc, char** argv, int sfd)
         app.quit();
     });
     int rc = app.exec();
+    web.stop();
     host.shutdown();
     return rc;
 }
@@ -94,20 +99,33 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "helmo: cannot open the store: %s\n", store.error().message.c_str());
         return 1;
     }
-    station::HeadlessHost host(std::move(*store), options);
+    // The terminal, and the web page when the store turns it on: two views over one host.
+    station::TerminalView terminal(options);
+    station::WebView web(terminal);
+    station::StationHost host(std::move(*store), web, station::HostOptions{options.clock});
+    terminal.attach(host);
+    web.attach(host);
+    if (Status s = terminal.open(); !s) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
+        return 255;
+    }
     if (Status s = host.start(); !s) {
         std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
         return 255;
     }
+    if (Status s = web.start(); !s)
+        std::fprintf(stderr, "helmo: web view not started: %s\n", s.error().message.c_str());
     QSocketNotifier notifier(sfd, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
         signalfd_siginfo info;
         if (::read(sfd, &info, sizeof info) == sizeof info)
             host.log(std::string("signal ") + (info.ssi_signo == SIGINT ? "SIGINT" : "SIGTERM") + ": shutting down");
+        web.stop();
         host.shutdown();
         app.quit();
     });
     int rc = app.exec();
+    web.stop();
     host.shutdown();
     ::close(sfd);
     return rc;
