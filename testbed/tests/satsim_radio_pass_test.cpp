@@ -34,6 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using engine::test::Bytes;
 using Clock = std::chrono::steady_clock;
+using tools::sha256_hex;
 
 constexpr const char* kSatellite = "RS-44";
 const std::string kRadioLink = std::string(ORVA_SOURCE_DIR) + "/testbed/radio-link/radio-link";
