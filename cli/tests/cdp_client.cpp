@@ -45,21 +45,27 @@ bool send_all(int fd, const std::string& data)
     return true;
 }
 
-// A whole HTTP/1.0 answer from the browser's own endpoint ("/json/list").
+// The body of an answer from the browser's own endpoint ("/json/list"); it wants HTTP/1.1 with
+// its own address as the Host.
 std::string http_get(int port, const std::string& path)
 {
     int fd = connect_loopback(port);
     if (fd < 0)
         return {};
-    send_all(fd, "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+    send_all(fd, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\nConnection: close\r\n\r\n");
     std::string out;
     char buf[4096];
     pollfd p{fd, POLLIN, 0};
+    std::smatch length;
     while (::poll(&p, 1, 5000) > 0) {
         ssize_t n = ::recv(fd, buf, sizeof buf, 0);
         if (n <= 0)
             break;
         out.append(buf, std::size_t(n));
+        const std::size_t head = out.find("\r\n\r\n");
+        if (head != std::string::npos && std::regex_search(out, length, std::regex("Content-Length: *([0-9]+)")) &&
+            out.size() >= head + 4 + std::stoul(length[1].str()))
+            break;
     }
     ::close(fd);
     std::size_t body = out.find("\r\n\r\n");

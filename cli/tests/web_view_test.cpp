@@ -12,6 +12,8 @@
 
 #include <httplib.h>
 
+#include <QJsonArray>
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -143,6 +145,12 @@ Status Station::start()
     for (const DemoFile& f : demo_satellite_files())
         if (Status s = write_file_atomic(dir / "satellite" / f.name, std::string_view(f.text)); !s)
             return s;
+    // One file that takes a good part of the pass to come down, so its share is seen growing.
+    std::string log;
+    for (int i = 0; log.size() < 24000; ++i)
+        log += "Station log line " + std::to_string(i) + ": all well on the simulated satellite.\r\n";
+    if (Status s = write_file_atomic(dir / "satellite" / "LOGBOOK.TXT", std::string_view(log)); !s)
+        return s;
     auto c = Child::start({bin("orva-satsim"), "--folder", (dir / "satellite").string(), "--pty", "--loss", "0.02",
                            "--seed", "7"},
                           env);
@@ -531,7 +539,7 @@ TEST_F(WebView, ControlIsRefusedWithoutTheTokenAndWorksWithIt)
     Reply dir = s.get("/api/satellites/AO-16/directory", s.bearer());
     ASSERT_EQ(dir.status, 200) << dir.body;
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(dir.body, m, std::regex(R"(\{"file":"([0-9A-F]+)")"))) << dir.body;
+    ASSERT_TRUE(std::regex_search(dir.body, m, std::regex(R"re(\{"file":"([0-9A-F]+)")re"))) << dir.body;
     const std::string file = m[1].str();
     const std::string mark = "satellite=AO-16&file=" + file + "&status=1";
 

@@ -99,12 +99,14 @@ protected:
             pfh::PfhHeader h = dirview::testing::header(n, 1'700'000'000 + n);
             h.title = "Title " + std::to_string(n);
             h.file_type = n == 0x102 ? 14 : 0; // an image goes to the image folder under its name
+            if (n == 0x102)
+                h.file_ext = "JPG";
             headers.push_back(h);
         }
         dirview::testing::write_directory(sat.satellite_directory, headers);
         write(fs::path(sat.message_directory) / "101.DLM",
               "From:     G0ABC\r\nTo:       ALL\r\nSubject:  Title 257\r\nKeywords: TEST\r\n----\r\nBody caf\xe9\r\n");
-        write(fs::path(sat.image_directory) / "FILE.TXT", "image bytes");
+        write(fs::path(sat.image_directory) / "FILE.JPG", "image bytes");
         write(root.path() / "secret.txt", "SENTINEL");
     }
     static void write(const fs::path& p, const std::string& text)
@@ -154,8 +156,8 @@ TEST_F(WebStationFiles, MessagesAndFilesByNumberOnly)
     EXPECT_EQ(filed_file(*store, "AO-16", 0x999, clock).error().code, 404) << "not in the directory";
 
     // A link planted in the folder where the file would be filed is not followed.
-    fs::remove(fs::path(sat.image_directory) / "FILE.TXT");
-    fs::create_symlink(root.path() / "secret.txt", fs::path(sat.image_directory) / "FILE.TXT");
+    fs::remove(fs::path(sat.image_directory) / "FILE.JPG");
+    fs::create_symlink(root.path() / "secret.txt", fs::path(sat.image_directory) / "FILE.JPG");
     auto planted = filed_file(*store, "AO-16", 0x102, clock);
     ASSERT_FALSE(planted.ok());
     EXPECT_EQ(planted.error().code, 404);

@@ -79,7 +79,7 @@ function showLive(live) {
 
 function showSchedule(live) {
   const list = $("schedule");
-  const items = live.schedule.slice(0, 12).map((p) => {
+  const items = live.schedule.slice(0, 8).map((p) => {
     const grey = p.dont_run || !(p.elevation_ok || p.run_regardless);
     const li = el("li", { class: (p.running ? "running " : "") + (grey ? "grey" : "") });
     const meta = el("div", { class: "meta" }, el("span", { class: "name", text: p.satellite }));
@@ -91,11 +91,11 @@ function showSchedule(live) {
     if (p.listen_only) meta.append(el("span", { class: "badge warn", text: "listen only" }));
     if (!p.elevation_ok && !p.dont_run) meta.append(el("span", { class: "badge warn", text: "low" }));
     const until = p.running ? p.run_end - live.now : p.aos - live.now;
-    const right = el("div", { class: "count", text: p.running ? `LOS in ${span(until)}` : until > 0 ? `in ${span(until)}` : "in view" });
+    const right = el("div", { class: "count" }, el("span", { text: p.running ? `LOS in ${span(until)}` : until > 0 ? `in ${span(until)}` : "in view" }));
     if (state.session.can_control) {
       const b = el("button", { type: "button", class: "small " + (p.running ? "danger" : "ghost"), text: p.running ? "End this pass now" : "Run this pass now" });
       b.addEventListener("click", () => passCommand(p, b));
-      right.append(" ", b);
+      right.append(b);
     }
     li.append(meta, right, el("div", { class: "when", text: `${dayOf(p.aos)}  ${hms(p.aos)} – ${hms(p.los)} UTC` }));
     if (p.running && live.pass) {
@@ -123,7 +123,16 @@ async function passCommand(p, button) {
 
 // ---- the running pass, as Brek reports it --------------------------------------------------
 
+let filesLoaded = 0;
 function showEngine(e) {
+  // While a pass runs the directory grows: the file list follows it every 15 s, and once at the end.
+  const was = state.engine ? state.engine.state : "";
+  const now = Date.now();
+  if (state.satellite && e.satellite && e.satellite.toUpperCase() === state.satellite.toUpperCase() &&
+      ((e.state === "open" && now - filesLoaded > 15000) || (e.state === "ended" && was !== "ended"))) {
+    filesLoaded = now;
+    loadFiles();
+  }
   state.engine = e;
   const active = e.state === "open" || e.state === "closing" || e.state === "ended";
   $("engine").hidden = !active;
@@ -256,7 +265,7 @@ function renderFiles() {
         el("td", { class: "title", text: r.title || r.name }),
         el("td", { class: "num", text: r.size }),
         el("td", null, r.message ? el("span", { class: "badge accent", text: "message" }) :
-          r.percent ? percentCell(r.percent) : ""),
+          r.status === "D" ? percentCell(100) : r.percent ? percentCell(r.percent) : ""),
         el("td", { class: "mono small", text: r.upload_time ? `${dayOf(r.upload_time)} ${hms(r.upload_time).slice(0, 5)}` : "" }));
       tr.addEventListener("click", () => openFile(r));
       return tr;
