@@ -39,13 +39,15 @@ function(orva_program)
   add_executable(${A_NAME} ${A_SOURCES})
   target_compile_options(${A_NAME} PRIVATE ${ORVA_WARNINGS})
   target_include_directories(${A_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${A_NAME} PRIVATE ${A_DEPS})
+  # Every program answers --help and --version through the one shared option parser.
+  target_link_libraries(${A_NAME} PRIVATE ${A_DEPS} orva_platform_options)
   if(A_QT)
     set_target_properties(${A_NAME} PROPERTIES AUTOMOC ON)
   endif()
   # Every program is installed beside the others: the launcher finds its siblings in its own folder.
   if(NOT A_NOINSTALL)
     install(TARGETS ${A_NAME} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    set_property(GLOBAL APPEND PROPERTY ORVA_INSTALLED_PROGRAMS ${A_NAME})
   endif()
 endfunction()
 

@@ -39,6 +39,8 @@ constexpr std::array program_table = {
     ProgramRow{"PIXORA.EXE", Target::Ours, "pixora"},
     ProgramRow{"QUILLET.EXE", Target::Ours, "quillet"},
     ProgramRow{"LECTEL.EXE", Target::Ours, "lectel"},
+    // An event's "orva elements update" runs the orva installed with the station, not another.
+    ProgramRow{"ORVA.EXE", Target::Ours, "orva"},
     ProgramRow{"NOTEPAD.EXE", Target::Editor, ""},
     ProgramRow{"PKUNZIP.EXE", Target::Tool, "unzip"},
     ProgramRow{"LHA.EXE", Target::Tool, "lha"},

@@ -1,7 +1,8 @@
 // Starts the programs the suite names by their DOS names, through one table:
 //
 //   "BREK.EXE" "TESSEL.EXE" "DISPO.EXE" "ELEMIX.EXE" "HELMO.EXE" "PIXORA.EXE"
-//   "QUILLET.EXE" "LECTEL.EXE"        -> brek, tessel, ... beside the running program
+//   "QUILLET.EXE" "LECTEL.EXE" "ORVA.EXE"
+//                                     -> brek, tessel, ... beside the running program
 //   "NOTEPAD.EXE"                      -> $VISUAL, else $EDITOR, else xdg-open
 //   "PKUNZIP.EXE"                      -> unzip ("-e" becomes "-j -o": flat, overwrite)
 //   "LHA.EXE"                          -> lha (lhasa)

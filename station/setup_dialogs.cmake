@@ -17,11 +17,8 @@ if(ORVA_BUILD_APPS)
       app/setup/about_dialog.cpp
       app/setup/sound_player.cpp
     DEPS orva_station_setup orva_station_housekeeping orva_station_viewers orva_platform_launcher
-      orva_station_hamlib_dialog Qt6::Widgets Qt6::PrintSupport
+      orva_station_hamlib_dialog orva_version Qt6::Widgets Qt6::PrintSupport
     QT)
-  target_compile_definitions(orva_station_setup_dialogs PRIVATE
-    ORVA_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} ORVA_VERSION_MINOR=${PROJECT_VERSION_MINOR}
-    ORVA_VERSION_PATCH=${PROJECT_VERSION_PATCH})
 
   orva_test(MODULE station NAME test_station_setup_dialogs SERIAL TIMEOUT 120
     SOURCES tests/setup_dialogs_test.cpp tests/option_dialogs_test.cpp

@@ -11,16 +11,13 @@ if(ORVA_BUILD_APPS)
     SOURCES
       app/window/main_window.cpp
       app/window/dialogs.cpp
-    DEPS orva_station_app orva_station_view orva_common_element_import orva_station_map_window Qt6::Widgets Qt6::PrintSupport
+    DEPS orva_station_app orva_station_view orva_common_element_import orva_station_map_window orva_version orva_elemupd_network
+      Qt6::Widgets Qt6::PrintSupport
     QT)
-  target_compile_definitions(orva_station_window PRIVATE ORVA_VERSION="${PROJECT_VERSION}")
 endif()
 
 if(ORVA_BUILD_APPS)
   target_link_libraries(helmo PRIVATE orva_station_window)
-endif()
-if(ORVA_BUILD_APPS)
-  target_compile_definitions(helmo PRIVATE ORVA_VERSION="${PROJECT_VERSION}")
 endif()
 
 orva_test(MODULE station NAME test_station_view

@@ -34,6 +34,7 @@
 #include "cli/demo/demo_files.h"
 #include "station/orbit/sat_track.h"
 #include "cli/demo/demo_pass.h"
+#include "platform/options/program_options.h"
 #include "cli/setup/demo_station.h"
 #include "station/web/web_settings.h"
 
@@ -84,18 +85,6 @@ fs::path program_dir()
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     return ec ? fs::path(".") : self.parent_path();
-}
-
-int usage()
-{
-    std::fprintf(stderr,
-                 "usage: orva demo [--loss P] [--pass S] [--quiet] [--window] [--web] [DIR]\n"
-                 "Runs the demo station for one short pass against the simulated satellite and checks\n"
-                 "what came down and what went up. DIR (default: a new temporary folder) keeps the\n"
-                 "station, its store and the simulator's folder afterwards. --pass: the shortest pass\n"
-                 "wanted, in seconds (default 60). --web: watch the pass on the station's web page at\n"
-                 "http://127.0.0.1:8073/.\n");
-    return 2;
 }
 
 std::string read_text_file(const fs::path& p)
@@ -462,34 +451,23 @@ int Demo::check()
 int main(int argc, char** argv)
 {
     Options opt;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--loss" && i + 1 < argc) {
-            opt.loss = std::atof(argv[++i]);
-            if (opt.loss < 0 || opt.loss > 0.5) {
-                std::fprintf(stderr, "orva demo: --loss takes a share from 0 to 0.5\n");
-                return 2;
-            }
-        } else if (a == "--pass" && i + 1 < argc) {
-            char* end = nullptr;
-            long v = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || v < 20 || v > 600) {
-                std::fprintf(stderr, "orva demo: --pass takes whole seconds from 20 to 600\n");
-                return 2;
-            }
-            opt.shortest = v;
-            opt.longest = v * 5 / 3;
-        } else if (a == "--quiet") {
-            opt.quiet = true;
-        } else if (a == "--window") {
-            opt.window = true;
-        } else if (a == "--web") {
-            opt.web = true;
-        } else if (a == "-h" || a == "--help" || (!a.empty() && a[0] == '-') || !opt.dir.empty()) {
-            return usage();
-        } else {
-            opt.dir = a;
-        }
+    long pass = 0;
+    std::string dir;
+    platform::ProgramOptions cli("orva demo", "Runs the demo station for one short pass against the simulated satellite "
+                                              "and checks what came down and what went up.");
+    cli.positional("DIR", dir, "Keeps the station, its store and the simulator's folder (default: a new temporary folder)",
+                   false)
+        .option("--loss", opt.loss, "Share of frames the simulated radio loses (default 0.05)", "P", 0, 0.5)
+        .option("--pass", pass, "The shortest pass wanted, in seconds (default 60)", "S", 20, 600)
+        .flag("--quiet", opt.quiet, "Print only the summary")
+        .flag("--window", opt.window, "Run helmo with its main window (needs a display) instead of --headless")
+        .flag("--web", opt.web, "Serve the station's web page at http://127.0.0.1:8073/ to watch the pass");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    opt.dir = dir;
+    if (cli.given("--pass")) {
+        opt.shortest = pass;
+        opt.longest = pass * 5 / 3;
     }
     if (opt.dir.empty()) {
         std::string tmpl = (fs::temp_directory_path() / "orva-demo-XXXXXX").string();

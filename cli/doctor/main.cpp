@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/doctor/doctor.h"
+#include "platform/options/program_options.h"
 
 using namespace orva;
 
@@ -11,17 +12,11 @@ int main(int argc, char** argv)
 {
     std::string store_file;
     bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--json")
-            json = true;
-        else if (a == "--store" && i + 1 < argc)
-            store_file = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: orva doctor [--store FILE] [--json]\n");
-            return 2;
-        }
-    }
+    platform::ProgramOptions cli("orva doctor", "Checks the station's setup; exit status 0 only when all is well.");
+    cli.option("--store", store_file, "The store to check instead of $ORVA_STORE", "FILE")
+        .flag("--json", json, "Print the checks as JSON");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
     auto store = store_file.empty() ? platform::Store::open(platform::Store::default_path(), platform::Access::ReadOnly)
                                     : platform::Store::open(store_file, platform::Access::ReadOnly);
     if (!store) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/options/program_options.h"
 #include "station/housekeeping/housekeeping.h"
 
 using namespace orva;
@@ -11,21 +12,17 @@ using namespace orva;
 int main(int argc, char** argv)
 {
     std::optional<std::string> satellite;
+    std::string name;
     bool dry_run = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--dry-run") {
-            dry_run = true;
-        } else if (a == "--help" || a == "-h" || a.rfind("-", 0) == 0 || satellite) {
-            std::fprintf(a == "--help" || a == "-h" ? stdout : stderr,
-                         "usage: orva housekeeping [SATELLITE] [--dry-run]\n"
-                         "  deletes the old files of one satellite (its \"Name\", letter case counts) or of all,\n"
-                         "  by the rules of Helmo's \"File Housekeeping\"; --dry-run lists them and deletes nothing\n");
-            return a == "--help" || a == "-h" ? 0 : 2;
-        } else {
-            satellite = a;
-        }
-    }
+    platform::ProgramOptions cli("orva housekeeping",
+                                 "Deletes the old files of one satellite or of all, by the rules of Helmo's "
+                                 "\"File Housekeeping\".");
+    cli.positional("SATELLITE", name, "Only this satellite (its \"Name\"; letter case counts)", false)
+        .flag("--dry-run", dry_run, "List the files and delete nothing");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    if (cli.given("SATELLITE"))
+        satellite = name;
     auto store = platform::Store::open_default(platform::Access::ReadOnly);
     if (!store) {
         std::fprintf(stderr, "orva housekeeping: %s\n", store.error().message.c_str());

@@ -14,6 +14,7 @@
 #include "common/atomic_file.h"
 #include "platform/command_line.h"
 #include "platform/launcher.h"
+#include "platform/options/program_options.h"
 
 namespace {
 
@@ -50,11 +51,12 @@ int show_in_terminal(const std::string& file, const std::vector<std::uint8_t>& b
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: lectel FILE\n");
-        return 2;
-    }
-    const std::string file = argv[1];
+    std::string file;
+    orva::platform::ProgramOptions cli("lectel", "Shows a received message: a read-only window, or $PAGER (else the "
+                                                 "terminal) without a display.");
+    cli.positional("FILE", file, "The message file");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
     const bool window = has_display();
     auto bytes = orva::read_file(file);
     if (!window) {

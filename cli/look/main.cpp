@@ -10,41 +10,27 @@
 #include "common/settings/suite_settings.h"
 #include "common/station_time.h"
 #include "cli/look/look_report.h"
+#include "platform/options/program_options.h"
 
 using namespace orva;
-
-static int usage()
-{
-    std::fprintf(stderr, "usage: orva look SATELLITE [--at YYYY-MM-DDTHH:MM:SSZ] [--json]\n");
-    return 2;
-}
 
 int main(int argc, char** argv)
 {
     std::string name, at;
     bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--json") == 0)
-            json = true;
-        else if (std::strcmp(argv[i], "--at") == 0 && i + 1 < argc)
-            at = argv[++i];
-        else if (std::strncmp(argv[i], "--at=", 5) == 0)
-            at = argv[i] + 5;
-        else if (argv[i][0] == '-' || !name.empty())
-            return usage();
-        else
-            name = argv[i];
-    }
-    if (name.empty())
-        return usage();
+    platform::ProgramOptions cli("orva look", "One satellite's position and look angles from the station.");
+    cli.positional("SATELLITE", name, "The satellite's name in the element database")
+        .option("--at", at, "A UTC time such as 2026-12-09T01:30:00Z instead of now", "TIME")
+        .flag("--json", json, "Print the answer as JSON");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
 
     station::StationSeconds when = std::chrono::duration_cast<std::chrono::seconds>(
                                        std::chrono::system_clock::now().time_since_epoch()).count();
     if (!at.empty()) {
         auto t = parse_iso8601(at);
         if (!t) {
-            std::fprintf(stderr, "orva look: \"%s\" is not a UTC time like 2026-12-09T01:30:00Z\n", at.c_str());
-            return 2;
+            return cli.usage_error("\"" + at + "\" is not a UTC time like 2026-12-09T01:30:00Z");
         }
         when = t->time_since_epoch().count();
     }

@@ -1,13 +1,15 @@
 // `orva NAME ARGS...` runs `orva-NAME ARGS...` from the folder of this program.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "platform/options/program_options.h"
 
 namespace fs = std::filesystem;
 
@@ -20,9 +22,8 @@ static fs::path own_folder(const char* argv0)
     return self.parent_path();
 }
 
-static int usage(const fs::path& folder)
+static std::string command_list(const fs::path& folder)
 {
-    std::fprintf(stderr, "usage: orva COMMAND [ARGS...]\ncommands:");
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
@@ -31,30 +32,30 @@ static int usage(const fs::path& folder)
             names.push_back(name.substr(5));
     }
     std::sort(names.begin(), names.end());
+    std::string text = "Commands:";
     for (const auto& name : names)
-        std::fprintf(stderr, " %s", name.c_str());
-    std::fprintf(stderr, "\n");
-    return 2;
+        text += " " + name;
+    return text + "\n`orva COMMAND --help` tells more about each.";
 }
 
 int main(int argc, char** argv)
 {
     fs::path folder = own_folder(argv[0]);
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)
-        return usage(folder);
-    std::string command = argv[1];
-    if (command.find('/') != std::string::npos)
-        return usage(folder);
+    orva::platform::ProgramOptions cli("orva", "The operator's command: runs orva-COMMAND from the folder of orva.");
+    std::string command;
+    std::vector<std::string> arguments;
+    cli.command_and_arguments(command, arguments, "The command to run, followed by its own arguments")
+        .footer(command_list(folder));
+    if (auto code = cli.parse(argc, argv))
+        return *code;
     fs::path program = folder / ("orva-" + command);
-    if (!fs::exists(program)) {
-        std::fprintf(stderr, "orva: unknown command \"%s\"\n", command.c_str());
-        return usage(folder);
-    }
+    if (command.find('/') != std::string::npos || !fs::exists(program))
+        return cli.usage_error("unknown command \"" + command + "\"");
     std::vector<char*> args;
     std::string name = program.string();
     args.push_back(name.data());
-    for (int i = 2; i < argc; ++i)
-        args.push_back(argv[i]);
+    for (auto& a : arguments)
+        args.push_back(a.data());
     args.push_back(nullptr);
     execv(name.c_str(), args.data());
     std::fprintf(stderr, "orva: cannot run %s: %s\n", name.c_str(), std::strerror(errno));

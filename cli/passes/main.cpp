@@ -9,45 +9,28 @@
 #include "common/elements/kep_database.h"
 #include "common/settings/suite_settings.h"
 #include "common/station_time.h"
+#include "platform/options/program_options.h"
 #include "station/core/pass_listing.h"
 
 using namespace orva;
-
-static int usage()
-{
-    std::fprintf(stderr, "usage: orva passes [--days N] [--from YYYY-MM-DDTHH:MM:SSZ] [--json]\n");
-    return 2;
-}
 
 int main(int argc, char** argv)
 {
     bool json = false;
     long days = 0;
     std::string from_text;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--days" && i + 1 < argc) {
-            char* end = nullptr;
-            days = std::strtol(argv[++i], &end, 10);
-            if (*end != 0 || days < 1 || days > 30) {
-                std::fprintf(stderr, "orva passes: --days takes a whole number from 1 to 30\n");
-                return 2;
-            }
-        } else if (a == "--from" && i + 1 < argc) {
-            from_text = argv[++i];
-        } else {
-            return usage();
-        }
-    }
+    platform::ProgramOptions cli("orva passes", "The station's upcoming passes and whether each will be run.");
+    cli.option("--days", days, "Days ahead (default: Helmo's \"Schedule Days\")", "N", 1, 30)
+        .option("--from", from_text, "Start at this UTC time instead of now", "TIME")
+        .flag("--json", json, "Print the passes as JSON");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
     std::int64_t from = std::chrono::duration_cast<std::chrono::seconds>(
                             std::chrono::system_clock::now().time_since_epoch()).count();
     if (!from_text.empty()) {
         auto t = parse_iso8601(from_text);
         if (!t) {
-            std::fprintf(stderr, "orva passes: \"%s\" is not a UTC time like 2026-12-09T01:30:00Z\n", from_text.c_str());
-            return 2;
+            return cli.usage_error("\"" + from_text + "\" is not a UTC time like 2026-12-09T01:30:00Z");
         }
         from = t->time_since_epoch().count();
     }

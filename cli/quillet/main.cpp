@@ -6,6 +6,7 @@
 #include "common/settings/suite_settings.h"
 #include "common/tilde_args.h"
 #include "platform/launcher.h"
+#include "platform/options/program_options.h"
 #include "platform/store/store.h"
 #include "cli/quillet/message_file.h"
 
@@ -29,14 +30,6 @@ int fail(const std::string& message)
     return 1;
 }
 
-int usage()
-{
-    std::fprintf(stderr,
-                 "usage: quillet S~SATELLITE [D~CALL] [T~TITLE] [F~ORIGINAL] [--to CALL] [--title TEXT] [--text FILE]\n"
-                 "  Without --text, $VISUAL or $EDITOR edits the message; it is queued when saved.\n");
-    return 2;
-}
-
 std::string text_of(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 } // namespace
@@ -45,33 +38,27 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> tilde;
     std::optional<std::string> text_file, to, title;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= argc)
-                return std::nullopt;
-            return std::string(argv[++i]);
-        };
-        if (a == "--text") {
-            if (!(text_file = value()))
-                return usage();
-        } else if (a == "--to") {
-            if (!(to = value()))
-                return usage();
-        } else if (a == "--title") {
-            if (!(title = value()))
-                return usage();
-        } else if (a == "--help" || a == "-h") {
-            usage();
-            return 0;
-        } else {
-            tilde.push_back(a);
-        }
-    }
+    std::string text_value, to_value, title_value;
+    platform::ProgramOptions cli("quillet", "Composes a message and queues it for upload as an \".OUT\" file in the "
+                                            "satellite directory.");
+    cli.positionals("S~SATELLITE [D~CALL] [T~TITLE] [F~ORIGINAL]", tilde,
+                    "Tilde arguments: the satellite, and the addressee, title and quoted original", true)
+        .option("--to", to_value, "The addressee (instead of D~)", "CALL")
+        .option("--title", title_value, "The title (instead of T~)", "TEXT")
+        .option("--text", text_value, "Take the body from FILE instead of an editor", "FILE")
+        .footer("Without --text, $VISUAL or $EDITOR edits the message; it is queued when saved.");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    if (cli.given("--text"))
+        text_file = text_value;
+    if (cli.given("--to"))
+        to = to_value;
+    if (cli.given("--title"))
+        title = title_value;
     const TildeArgs args = TildeArgs::parse(tilde);
     const auto satellite = args.get('S');
     if (!satellite || satellite->empty())
-        return usage();
+        return cli.usage_error("S~SATELLITE is required");
 
     auto store = platform::Store::open_default(platform::Access::ReadOnly);
     if (!store)

@@ -11,27 +11,12 @@
 
 #include "platform/store/store.h"
 #include "platform/store/store_text.h"
+#include "platform/options/program_options.h"
 
 using namespace orva;
 using namespace orva::platform;
 
 namespace {
-
-const char* usage_text =
-    "usage: orva reg [--store FILE] COMMAND\n"
-    "  list [KEY]                                  subkeys and values of KEY (default: the root)\n"
-    "  get KEY NAME                                one value (strings as text, numbers in decimal)\n"
-    "  set KEY NAME --string TEXT | --dword N | --binary HEX\n"
-    "  delete KEY [NAME]                           a value, or a key with everything below it\n"
-    "  export [KEY]                                the store (or KEY and below) as text\n"
-    "  import FILE                                 apply a text made by export (- for stdin)\n"
-    "KEY is written as the programs write it: SOFTWARE\\Orva\\Station\n";
-
-int usage()
-{
-    std::fputs(usage_text, stderr);
-    return 2;
-}
 
 int fail(const std::string& message)
 {
@@ -76,26 +61,36 @@ std::string show(const Value& v)
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    std::string store_file;
-    if (args.size() >= 2 && args[0] == "--store") {
-        store_file = args[1];
-        args.erase(args.begin(), args.begin() + 2);
-    }
-    if (args.empty() || args[0] == "--help" || args[0] == "-h")
-        return usage();
-    const std::string cmd = args[0];
-    bool writes = cmd == "set" || cmd == "delete" || cmd == "import";
-    if (!writes && cmd != "list" && cmd != "get" && cmd != "export")
-        return usage();
+    std::string store_file, key, name, text, dword, binary, file;
+    ProgramOptions cli("orva reg", "Inspects and scripts the configuration store.");
+    cli.option("--store", store_file, "The store to use instead of $ORVA_STORE", "FILE")
+        .require_subcommand()
+        .footer("KEY is written as the programs write it: SOFTWARE\\Orva\\Station");
+    auto& list = cli.subcommand("list", "Subkeys and values of KEY (default: the root).");
+    list.positional("KEY", key, "The key", false);
+    auto& get = cli.subcommand("get", "One value: strings as text, numbers in decimal.");
+    get.positional("KEY", key, "The key").positional("NAME", name, "The value's name");
+    auto& set = cli.subcommand("set", "Write one value: give exactly one of --string, --dword, --binary.");
+    set.positional("KEY", key, "The key")
+        .positional("NAME", name, "The value's name")
+        .option("--string", text, "A string value", "TEXT")
+        .option("--dword", dword, "A 32-bit number (decimal, or hexadecimal with 0x)", "N")
+        .option("--binary", binary, "Bytes in hexadecimal (\"01 02 ff\")", "HEX");
+    auto& del = cli.subcommand("delete", "A value, or a key with everything below it.");
+    del.positional("KEY", key, "The key").positional("NAME", name, "The value's name", false);
+    auto& exp = cli.subcommand("export", "The store (or KEY and below) as text.");
+    exp.positional("KEY", key, "The key", false);
+    auto& imp = cli.subcommand("import", "Apply a text made by export.");
+    imp.positional("FILE", file, "The text file, or - for standard input");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
 
     auto store = store_file.empty() ? Store::open_default(Access::ReadWrite)
                                     : Store::open(store_file, Access::ReadWrite);
     if (!store)
         return fail(store.error().message);
 
-    if (cmd == "list") {
-        std::string key = args.size() > 1 ? args[1] : "";
+    if (list.chosen()) {
         if (!key.empty() && !store->key_exists(key))
             return fail("key \"" + key + "\" does not exist");
         for (const auto& sub : store->subkeys(key))
@@ -104,74 +99,61 @@ int main(int argc, char** argv)
             std::printf("\"%s\"=%s\n", v.name.c_str(), format_value_text(v).c_str());
         return 0;
     }
-    if (cmd == "get") {
-        if (args.size() != 3)
-            return usage();
-        auto v = store->read_value(args[1], args[2]);
+    if (get.chosen()) {
+        auto v = store->read_value(key, name);
         if (!v)
             return fail(v.error().message);
         std::printf("%s\n", show(*v).c_str());
         return 0;
     }
-    if (cmd == "set") {
-        if (args.size() != 5)
-            return usage();
-        const std::string& key = args[1];
-        const std::string& name = args[2];
-        const std::string& kind = args[3];
-        const std::string& data = args[4];
+    if (set.chosen()) {
+        int kinds = int(set.given("--string")) + int(set.given("--dword")) + int(set.given("--binary"));
+        if (kinds != 1)
+            return set.usage_error("give exactly one of --string, --dword and --binary");
         Status s;
-        if (kind == "--string") {
-            s = store->write_string(key, name, data);
-        } else if (kind == "--dword") {
+        if (set.given("--string")) {
+            s = store->write_string(key, name, text);
+        } else if (set.given("--dword")) {
             errno = 0;
             char* end = nullptr;
-            unsigned long long n = std::strtoull(data.c_str(), &end, 0);
-            if (data.empty() || *end || errno || n > 0xFFFFFFFFull || data[0] == '-')
-                return fail("\"" + data + "\" is not a 32-bit number");
+            unsigned long long n = std::strtoull(dword.c_str(), &end, 0);
+            if (dword.empty() || *end || errno || n > 0xFFFFFFFFull || dword[0] == '-')
+                return fail("\"" + dword + "\" is not a 32-bit number");
             s = store->write_integer(key, name, static_cast<std::uint32_t>(n));
-        } else if (kind == "--binary") {
-            std::vector<std::uint8_t> bytes;
-            if (!parse_hex(data, bytes))
-                return fail("\"" + data + "\" is not a list of hex bytes");
-            s = store->write_binary(key, name, bytes);
         } else {
-            return usage();
+            std::vector<std::uint8_t> bytes;
+            if (!parse_hex(binary, bytes))
+                return fail("\"" + binary + "\" is not a list of hex bytes");
+            s = store->write_binary(key, name, bytes);
         }
         if (!s)
             return fail(s.error().message);
         return 0;
     }
-    if (cmd == "delete") {
-        if (args.size() < 2 || args.size() > 3)
-            return usage();
-        Status s = args.size() == 3 ? store->delete_value(args[1], args[2]) : store->delete_key(args[1]);
+    if (del.chosen()) {
+        Status s = del.given("NAME") ? store->delete_value(key, name) : store->delete_key(key);
         if (!s)
             return fail(s.error().message);
         return 0;
     }
-    if (cmd == "export") {
-        std::string key = args.size() > 1 ? args[1] : "";
+    if (exp.chosen()) {
         if (!key.empty() && !store->key_exists(key))
             return fail("key \"" + key + "\" does not exist");
         std::fputs(export_store_text(*store, key).c_str(), stdout);
         return 0;
     }
-    // import
-    if (args.size() != 2)
-        return usage();
-    std::string text;
-    if (args[1] == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
+    std::string content;
+    if (file == "-") {
+        content.assign(std::istreambuf_iterator<char>(std::cin), {});
     } else {
-        std::ifstream in(args[1], std::ios::binary);
+        std::ifstream in(file, std::ios::binary);
         if (!in)
-            return fail("cannot read \"" + args[1] + "\": " + std::strerror(errno));
-        text.assign(std::istreambuf_iterator<char>(in), {});
+            return fail("cannot read \"" + file + "\": " + std::strerror(errno));
+        content.assign(std::istreambuf_iterator<char>(in), {});
     }
-    auto ops = parse_store_text(text);
+    auto ops = parse_store_text(content);
     if (!ops)
-        return fail(args[1] + ": " + ops.error().message + " (nothing was imported)");
+        return fail(file + ": " + ops.error().message + " (nothing was imported)");
     if (auto s = apply_store_text(*store, *ops); !s)
         return fail(s.error().message);
     return 0;

@@ -10,22 +10,12 @@
 #include "common/settings/suite_settings.h"
 #include "station/setup/satellite_setup.h"
 #include "cli/sat/tell_station.h"
+#include "platform/options/program_options.h"
 
 using namespace orva;
 using namespace orva::station::setup;
 
 namespace {
-
-const char* usage_text =
-    "usage: orva sat COMMAND\n"
-    "  list                               the satellites' names, in the store's order\n"
-    "  show NAME                          every field of a satellite, page by page, as FIELD=VALUE\n"
-    "  fields                             the fields that add and edit take, with their pages and limits\n"
-    "  add NAME [FIELD=VALUE...]          a new satellite (\"Satellite Type=PacSat\" is required)\n"
-    "  edit NAME FIELD=VALUE...           change fields of a satellite\n"
-    "  delete NAME                        remove a satellite from the store\n"
-    "FIELD is a label of the setup pages (\"Retry time\") or the value it stores (\"Retry Time\").\n"
-    "The store is $ORVA_STORE, else ~/.config/orva/store.db.\n";
 
 int fail(const std::string& message)
 {
@@ -76,13 +66,27 @@ int save(SatelliteEdit& e, platform::Store& store, const std::vector<std::string
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::fputs(usage_text, args.empty() ? stderr : stdout);
-        return args.empty() ? 2 : 0;
-    }
-    const std::string cmd = args[0];
-    if (cmd == "fields") {
+    std::string name;
+    std::vector<std::string> fields;
+    platform::ProgramOptions cli("orva sat", "The satellites of the store, set up with the fields, limits and messages of "
+                                             "Helmo's \"Satellite Setup\" pages.");
+    cli.require_subcommand().footer(
+        "FIELD is a label of the setup pages (\"Retry time\") or the value it stores (\"Retry Time\").\n"
+        "The store is $ORVA_STORE, else ~/.config/orva/store.db.");
+    auto& list = cli.subcommand("list", "The satellites' names, in the store's order.");
+    auto& show = cli.subcommand("show", "Every field of a satellite, page by page, as FIELD=VALUE.");
+    show.positional("NAME", name, "The satellite's name");
+    auto& fields_cmd = cli.subcommand("fields", "The fields that add and edit take, with their pages and limits.");
+    auto& add = cli.subcommand("add", "A new satellite (\"Satellite Type=PacSat\" is required).");
+    add.positional("NAME", name, "The satellite's name").positionals("FIELD=VALUE", fields, "Fields to set");
+    auto& edit = cli.subcommand("edit", "Change fields of a satellite.");
+    edit.positional("NAME", name, "The satellite's name").positionals("FIELD=VALUE", fields, "Fields to set", true);
+    auto& del = cli.subcommand("delete", "Remove a satellite from the store.");
+    del.positional("NAME", name, "The satellite's name");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+
+    if (fields_cmd.chosen()) {
         for (const auto& f : satellite_form()) {
             std::string kind = input_name(f.input);
             if (f.input == Input::Choice) {
@@ -95,48 +99,37 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    auto store = platform::Store::open_default(cmd == "list" || cmd == "show" ? platform::Access::ReadOnly
+    auto store = platform::Store::open_default(list.chosen() || show.chosen() ? platform::Access::ReadOnly
                                                                               : platform::Access::ReadWrite);
     if (!store)
         return fail(store.error().message);
-    if (cmd == "list" && args.size() == 1) {
+    if (list.chosen()) {
         for (const auto& n : settings::list_satellites(*store))
             std::printf("%s\n", n.c_str());
         return 0;
     }
-    if (args.size() < 2) {
-        std::fputs(usage_text, stderr);
-        return 2;
-    }
-    const std::string name = args[1];
-    std::vector<std::string> fields(args.begin() + 2, args.end());
-    if (cmd == "show" && fields.empty()) {
+    if (show.chosen()) {
         auto e = SatelliteEdit::open(*store, name);
         if (!e)
             return fail(e.error().message);
         print_record(*e);
         return 0;
     }
-    if (cmd == "delete" && fields.empty()) {
+    if (del.chosen()) {
         if (Status s = settings::delete_satellite(*store, name); !s)
             return fail(s.error().message);
         QCoreApplication app(argc, argv);
         std::printf("%s deleted\n%s\n", name.c_str(), tools::tell_station_to_reload().c_str());
         return 0;
     }
-    if (cmd == "add") {
-        QCoreApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
+    if (add.chosen()) {
         auto e = SatelliteEdit::create(settings::read_general(*store, settings::Program::Helmo).orva_directory);
         fields.insert(fields.begin(), "Name=" + name);
         return save(e, *store, fields);
     }
-    if (cmd == "edit" && !fields.empty()) {
-        QCoreApplication app(argc, argv);
-        auto e = SatelliteEdit::open(*store, name);
-        if (!e)
-            return fail(e.error().message);
-        return save(*e, *store, fields);
-    }
-    std::fputs(usage_text, stderr);
-    return 2;
+    auto e = SatelliteEdit::open(*store, name);
+    if (!e)
+        return fail(e.error().message);
+    return save(*e, *store, fields);
 }

@@ -8,6 +8,7 @@
 #include "cli/hash/sha256.h"
 
 #include "common/atomic_file.h"
+#include "platform/options/program_options.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -32,27 +33,6 @@ using namespace orva;
 
 volatile std::sig_atomic_t g_stop = 0;
 void on_signal(int) { g_stop = 1; }
-
-void usage()
-{
-    std::fprintf(stderr,
-                 "usage: orva satsim --folder DIR [--pty | --tcp PORT | --kiss-connect HOST:PORT] [--real-server] [--loss P] [--corrupt P] [--reorder P]\n"
-                 "                   [--seed N] [--rate BYTES_PER_S] [--speed X] [--queue-line S] [--duration S]\n"
-                 "                   [--bdcst-call CALL] [--bbs-call CALL] [--refuse CODE] [--cut-at SHARE]\n"
-                 "                   [--uplink-loss P] [--manifest FILE] [--log-requests]\n"
-                 "Serves the files of DIR as a PACSAT satellite. With --pty it prints \"PTY <path>\" on the first\n"
-                 "line; --speed runs the simulated clock X times faster than real time. --loss drops that share\n"
-                 "of the frames both ways (--uplink-loss sets the uplink's share apart); --seed N repeats a run's\n"
-                 "losses in both directions. Uploads to the BBS\n"
-                 "callsign are stored in DIR; --refuse answers each with that FTL0 error code, --cut-at drops\n"
-                 "the link once that share of a file has arrived. --manifest writes one line per served file:\n"
-                 "its number in hexadecimal, its size and the SHA-256 of the whole file as broadcast.\n"
-                 "--real-server behaves as the servers in service do (texts with a NUL, \"OK CALL\" answers,\n"
-                 "fixed 191-byte chunks, no N bit, uploads filed under the number in their header).\n"
-                 "--kiss-connect reaches a KISS TNC on TCP (a soundcard modem) as its client; losses are\n"
-                 "then the radio's own unless --loss is given. --log-requests prints a line for each\n"
-                 "request heard and each queue line sent.\n");
-}
 
 struct Uplink : engine::KissSink {
     satsim::Satellite* sat = nullptr;
@@ -139,42 +119,50 @@ int main(int argc, char** argv)
     std::string manifest;
     std::string kiss_connect;
     bool log_requests = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto next = [&]() -> const char* {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "orva satsim: %s needs a value\n", a.c_str());
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        if (a == "--folder") folder = next();
-        else if (a == "--pty") pty = true;
-        else if (a == "--tcp") { pty = false; tcp_port = std::atoi(next()); }
-        else if (a == "--loss") channel_config.loss = std::atof(next());
-        else if (a == "--uplink-loss") uplink_loss = std::atof(next());
-        else if (a == "--corrupt") channel_config.corrupt = std::atof(next());
-        else if (a == "--reorder") channel_config.reorder = std::atof(next());
-        else if (a == "--seed") channel_config.seed = std::strtoull(next(), nullptr, 10);
-        else if (a == "--rate") config.bytes_per_second = std::uint32_t(std::atol(next()));
-        else if (a == "--speed") speed = std::atof(next());
-        else if (a == "--queue-line") config.queue_line_ms = std::uint64_t(std::atof(next()) * 1000);
-        else if (a == "--duration") duration = std::atof(next());
-        else if (a == "--bdcst-call") config.bdcst_call = next();
-        else if (a == "--bbs-call") config.bbs_call = next();
-        else if (a == "--refuse") upload_config.refuse = std::atoi(next());
-        else if (a == "--cut-at") upload_config.cut_at = std::atof(next());
-        else if (a == "--manifest") manifest = next();
-        else if (a == "--log-requests") log_requests = true;
-        else if (a == "--real-server") config.real_server = upload_config.real_server = true;
-        else if (a == "--kiss-connect") { pty = false; kiss_connect = next(); }
-        else if (a == "--help" || a == "-h") { usage(); return 0; }
-        else { std::fprintf(stderr, "orva satsim: unknown option %s\n", a.c_str()); usage(); return 2; }
-    }
-    if (folder.empty() || speed <= 0 || config.bytes_per_second == 0) {
-        usage();
-        return 2;
-    }
+    double loss = 0, corrupt = 0, reorder = 0, uplink_share = 0, queue_line = double(config.queue_line_ms) / 1000, cut_at = 0;
+    long tcp = 0, seed = long(channel_config.seed), rate = long(config.bytes_per_second), refuse = 0;
+    bool pty_flag = false;
+    platform::ProgramOptions cli("orva satsim", "Serves the files of a folder as a simulated PACSAT satellite behind a KISS TNC.");
+    cli.option("--folder", folder, "The satellite's files; uploads are stored here too", "DIR")
+        .flag("--pty", pty_flag, "Serve on a new pseudo-terminal and print \"PTY <path>\" first (the default)")
+        .option("--tcp", tcp, "Serve KISS on 127.0.0.1:PORT instead", "PORT", 0, 65535)
+        .option("--kiss-connect", kiss_connect, "Reach a KISS TNC on TCP (a soundcard modem) as its client", "HOST:PORT")
+        .flag("--real-server", config.real_server, "Behave as the servers in service do (see orva-satsim(1))")
+        .option("--loss", loss, "Share of frames lost both ways (with --kiss-connect: none unless given)",
+                "P", 0, 1)
+        .option("--uplink-loss", uplink_share, "The uplink's share of lost frames, apart from --loss", "P", 0, 1)
+        .option("--corrupt", corrupt, "Share of frames with one byte changed", "P", 0, 1)
+        .option("--reorder", reorder, "Share of frames held back behind the next one", "P", 0, 1)
+        .option("--seed", seed, "Repeats a run's losses in both directions (default 1)", "N", 0, 2147483647)
+        .option("--rate", rate, "Downlink bytes per second (default 1200)", "BYTES_PER_S", 1, 100000000)
+        .option("--speed", speed, "Run the simulated clock X times faster than real time (default 1)", "X", 0.001, 10000)
+        .option("--queue-line", queue_line, "Seconds between queue lines (default 3)", "S", 0, 3600)
+        .option("--duration", duration, "End after this many seconds (0: run until stopped)", "S", 0, 864000)
+        .option("--bdcst-call", config.bdcst_call, "The broadcast callsign (default PACSAT-11)", "CALL")
+        .option("--bbs-call", config.bbs_call, "The BBS callsign uploads go to (default PACSAT-12)", "CALL")
+        .option("--refuse", refuse, "Answer each upload with this FTL0 error code", "CODE", 0, 255)
+        .option("--cut-at", cut_at, "Drop the link once this share of a file has arrived", "SHARE", 0, 1)
+        .option("--manifest", manifest, "Write one line per served file: number (hex), size, SHA-256", "FILE")
+        .flag("--log-requests", log_requests, "Print a line for each request heard and each queue line sent");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    if (folder.empty())
+        return cli.usage_error("--folder DIR is required");
+    pty = !cli.given("--tcp") && !cli.given("--kiss-connect");
+    tcp_port = int(tcp);
+    channel_config.loss = loss;
+    channel_config.corrupt = corrupt;
+    channel_config.reorder = reorder;
+    channel_config.seed = std::uint64_t(seed);
+    if (cli.given("--uplink-loss"))
+        uplink_loss = uplink_share;
+    config.bytes_per_second = std::uint32_t(rate);
+    config.queue_line_ms = std::uint64_t(queue_line * 1000);
+    upload_config.real_server = config.real_server;
+    if (cli.given("--refuse"))
+        upload_config.refuse = int(refuse);
+    if (cli.given("--cut-at"))
+        upload_config.cut_at = cut_at;
     const auto wall = std::uint32_t(std::chrono::duration_cast<std::chrono::seconds>(
                                         std::chrono::system_clock::now().time_since_epoch())
                                         .count());

@@ -4,27 +4,20 @@
 
 #include "platform/store/store.h"
 #include "cli/setup/demo_station.h"
+#include "platform/options/program_options.h"
 
 using namespace orva;
 
 int main(int argc, char** argv)
 {
     std::string dir, store_file;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--demo" && i + 1 < argc)
-            dir = argv[++i];
-        else if (a == "--store" && i + 1 < argc)
-            store_file = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: orva setup [--store FILE] --demo DIR\n");
-            return 2;
-        }
-    }
-    if (dir.empty()) {
-        std::fprintf(stderr, "usage: orva setup [--store FILE] --demo DIR\n");
-        return 2;
-    }
+    platform::ProgramOptions cli("orva setup", "Sets up a station in the store.");
+    cli.option("--demo", dir, "Write a complete demo station with its suite folder in DIR", "DIR")
+        .option("--store", store_file, "The store to write instead of $ORVA_STORE", "FILE");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    if (dir.empty())
+        return cli.usage_error("--demo DIR is required");
     auto store = store_file.empty() ? platform::Store::open_default(platform::Access::ReadWrite)
                                     : platform::Store::open(store_file, platform::Access::ReadWrite);
     if (!store) {

@@ -14,6 +14,7 @@
 
 #include "common/settings/suite_settings.h"
 #include "common/station_time.h"
+#include "platform/options/program_options.h"
 #include "platform/store/store.h"
 #include "station/app/station_rig.h"
 
@@ -40,12 +41,6 @@ private:
     platform::Duration offset_;
 };
 
-int usage()
-{
-    std::fprintf(stderr, "usage: orva track SATELLITE [--rotator-only] [--seconds N] [--from YYYY-MM-DDTHH:MM:SSZ]\n");
-    return 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,34 +48,20 @@ int main(int argc, char** argv)
     std::string name, from_text;
     bool rotator_only = false;
     long seconds = 0; // 0: until interrupted
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--rotator-only") {
-            rotator_only = true;
-        } else if (a == "--seconds" && i + 1 < argc) {
-            char* end = nullptr;
-            seconds = std::strtol(argv[++i], &end, 10);
-            if (*end != 0 || seconds < 1 || seconds > 86400) {
-                std::fprintf(stderr, "orva track: --seconds takes a whole number from 1 to 86400\n");
-                return 2;
-            }
-        } else if (a == "--from" && i + 1 < argc) {
-            from_text = argv[++i];
-        } else if (!a.empty() && a[0] != '-' && name.empty()) {
-            name = a;
-        } else {
-            return usage();
-        }
-    }
-    if (name.empty())
-        return usage();
+    platform::ProgramOptions cli("orva track", "Drives the rotator and radio after one satellite with a live line, "
+                                               "then parks the antenna.");
+    cli.positional("SATELLITE", name, "The satellite's name")
+        .flag("--rotator-only", rotator_only, "Leave the radio alone")
+        .option("--seconds", seconds, "Stop after this many seconds (default: at Ctrl+C)", "N", 1, 86400)
+        .option("--from", from_text, "Run the station clock from this UTC time", "TIME");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
 
     platform::Duration offset{};
     if (!from_text.empty()) {
         auto t = parse_iso8601(from_text);
         if (!t) {
-            std::fprintf(stderr, "orva track: \"%s\" is not a UTC time like 2026-12-09T01:30:00Z\n", from_text.c_str());
-            return 2;
+            return cli.usage_error("\"" + from_text + "\" is not a UTC time like 2026-12-09T01:30:00Z");
         }
         offset = std::chrono::duration_cast<platform::Duration>(t->time_since_epoch()) -
                  platform::SystemClock::instance().now().time_since_epoch();

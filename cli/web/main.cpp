@@ -7,6 +7,7 @@
 
 #include "cli/doctor/doctor.h"
 #include "common/json_writer.h"
+#include "platform/options/program_options.h"
 #include "platform/store/store.h"
 #include "station/web/web_access.h"
 #include "station/web/web_settings.h"
@@ -15,23 +16,6 @@ using namespace orva;
 using namespace orva::station::web;
 
 namespace {
-
-int usage(std::FILE* to, int code)
-{
-    std::fprintf(to,
-                 "usage: orva web enable [--address ADDRESS] [--port PORT] [--private]\n"
-                 "       orva web disable\n"
-                 "       orva web token [--clear]\n"
-                 "       orva web status [--json]\n"
-                 "helmo serves the station's page while it runs: the tracking table, the schedule, the pass\n"
-                 "in progress, the map, the satellites' directories and mail, and orva doctor's checks.\n"
-                 "It listens on 127.0.0.1 port %u unless told otherwise. Any other address needs an access\n"
-                 "token (orva web token), and so does every control (run or end a pass, mark a file).\n"
-                 "--private asks for the token before showing anything, even on 127.0.0.1.\n"
-                 "A running helmo takes a change at its next start.\n",
-                 unsigned(kDefaultPort));
-    return code;
-}
 
 int fail(const std::string& why, int code = 1)
 {
@@ -54,30 +38,26 @@ int save(platform::Store& store, const WebSettings& s)
     return 0;
 }
 
-int enable(int argc, char** argv)
+struct EnableOptions {
+    std::string address;
+    long port = -1;
+    bool private_view = false, public_view = false;
+};
+
+int enable(const EnableOptions& o)
 {
     auto store = open_store(platform::Access::ReadWrite);
     if (!store)
         return fail(store.error().message);
     WebSettings s = read_web_settings(*store);
-    for (int i = 0; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--address" && i + 1 < argc) {
-            s.address = argv[++i];
-        } else if (a == "--port" && i + 1 < argc) {
-            char* end = nullptr;
-            long port = std::strtol(argv[++i], &end, 10);
-            if (*end != 0 || port < 0 || port > 65535)
-                return fail("--port takes a number from 0 (any free port) to 65535", 2);
-            s.port = std::uint32_t(port);
-        } else if (a == "--private") {
-            s.private_view = true;
-        } else if (a == "--public") {
-            s.private_view = false;
-        } else {
-            return usage(stderr, 2);
-        }
-    }
+    if (!o.address.empty())
+        s.address = o.address;
+    if (o.port >= 0)
+        s.port = std::uint32_t(o.port);
+    if (o.private_view)
+        s.private_view = true;
+    if (o.public_view)
+        s.private_view = false;
     if (Status policy = check_listen_policy(s.address, !s.token_record.empty()); !policy)
         return fail(policy.error().message, 2);
     if (s.private_view && s.token_record.empty())
@@ -102,11 +82,8 @@ int disable()
     return 0;
 }
 
-int token(int argc, char** argv)
+int token(bool clear)
 {
-    bool clear = argc == 1 && std::strcmp(argv[0], "--clear") == 0;
-    if (argc > 1 || (argc == 1 && !clear))
-        return usage(stderr, 2);
     auto store = open_store(platform::Access::ReadWrite);
     if (!store)
         return fail(store.error().message);
@@ -135,11 +112,8 @@ int token(int argc, char** argv)
     return 0;
 }
 
-int status(int argc, char** argv)
+int status(bool json)
 {
-    bool json = argc == 1 && std::strcmp(argv[0], "--json") == 0;
-    if (argc > 1 || (argc == 1 && !json))
-        return usage(stderr, 2);
     auto store = open_store(platform::Access::ReadOnly);
     if (!store)
         return fail(store.error().message);
@@ -176,18 +150,33 @@ int status(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-        return usage(stderr, 2);
-    std::string command = argv[1];
-    if (command == "--help" || command == "-h")
-        return usage(stdout, 0);
-    if (command == "enable")
-        return enable(argc - 2, argv + 2);
-    if (command == "disable")
-        return argc == 2 ? disable() : usage(stderr, 2);
-    if (command == "token")
-        return token(argc - 2, argv + 2);
-    if (command == "status")
-        return status(argc - 2, argv + 2);
-    return usage(stderr, 2);
+    platform::ProgramOptions cli("orva web", "The station's web page, which helmo serves while it runs.");
+    cli.require_subcommand();
+    cli.footer("The page shows the tracking table, the schedule, the pass in progress, the map, the satellites'\n"
+               "directories and mail, and orva doctor's checks. It listens on 127.0.0.1 port 8073 unless told\n"
+               "otherwise. Any other address needs an access token (orva web token), and so does every control\n"
+               "(run or end a pass, mark a file). A running helmo takes a change at its next start.");
+    EnableOptions e;
+    auto& enable_cmd = cli.subcommand("enable", "Serve the page from helmo's next start.");
+    enable_cmd.option("--address", e.address, "Address to listen on (default 127.0.0.1; others need a token)", "ADDRESS")
+        .option("--port", e.port, "Port to listen on (default 8073; 0: any free port, named in helmo's log)", "PORT", 0, 65535)
+        .flag("--private", e.private_view, "Ask for the token before showing anything, even on 127.0.0.1")
+        .flag("--public", e.public_view, "Show the page without the token on 127.0.0.1 again");
+    auto& disable_cmd = cli.subcommand("disable", "Stop serving the page from helmo's next start.");
+    bool clear = false, json = false;
+    auto& token_cmd = cli.subcommand("token", "Make a new access token and print it once (the store keeps its hash).");
+    token_cmd.flag("--clear", clear, "Remove the token: view only, on loopback");
+    auto& status_cmd = cli.subcommand("status", "What is set, and whether helmo answers.");
+    status_cmd.flag("--json", json, "Print the status as JSON");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    if (enable_cmd.chosen())
+        return enable(e);
+    if (disable_cmd.chosen())
+        return disable();
+    if (token_cmd.chosen())
+        return token(clear);
+    if (status_cmd.chosen())
+        return status(json);
+    return cli.usage_error("a command is needed");
 }

@@ -3,7 +3,9 @@
 // Tessel only brings the first one forward.
 #include "dirview/app/tessel_window.h"
 #include "platform/dbus/session_bus.h"
+#include "platform/options/program_options.h"
 #include "platform/store/store.h"
+#include "platform/version.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -16,19 +18,15 @@
 int main(int argc, char** argv)
 {
     using namespace orva;
+    std::string satellite;
+    platform::ProgramOptions cli("tessel", "Shows a satellite's PACSAT directory and marks files for download.");
+    cli.positional("SATELLITE", satellite, "The satellite to open (default: ask)", false);
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tessel");
-    QApplication::setApplicationVersion("0.1.0");
-
-    std::string satellite;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-            std::printf("usage: tessel [SATELLITE]\nShows the satellite's PACSAT directory and marks files for download.\n");
-            return 0;
-        }
-        if (satellite.empty())
-            satellite = argv[i];
-    }
+    QApplication::setApplicationVersion(QString::fromStdString(suite_version_text()));
 
     auto store = platform::Store::open_default(platform::Access::ReadWrite);
     if (!store) {

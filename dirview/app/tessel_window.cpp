@@ -7,6 +7,7 @@
 #include "dirview/app/tessel_boxes.h"
 #include "platform/launcher.h"
 #include "platform/store/store.h"
+#include "platform/version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -861,9 +862,7 @@ void TesselWindow::about()
 {
     auto* m = new QMessageBox(QMessageBox::Information, "About Tessel",
                               "Tessel, the directory viewer of the Orva ground station.\nVersion " +
-                                  QString(QCoreApplication::applicationVersion().isEmpty()
-                                              ? "0.1.0"
-                                              : QCoreApplication::applicationVersion()),
+                                  QString::fromStdString(suite_version_text()),
                               QMessageBox::Ok, this);
     m->setObjectName("About");
     m->setAttribute(Qt::WA_DeleteOnClose);

@@ -13,6 +13,7 @@
 
 #include "elemupd/elemix.h"
 #include "elemupd/station_notice.h"
+#include "platform/options/program_options.h"
 
 #if ORVA_HAVE_MESSENGER
 #include "platform/dbus/session_bus.h"
@@ -38,14 +39,13 @@ int main(int argc, char** argv)
 {
     // Qt's own "-platform NAME" is not a tilde argument; everything else is.
     std::vector<std::string> args, qt_args;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 && i + 1 < argc) {
-            qt_args.push_back(argv[i]);
-            qt_args.push_back(argv[++i]);
-        } else {
-            args.push_back(argv[i]);
-        }
-    }
+    orva::platform::ProgramOptions cli("elemix", "Merges an element-set text file into the element database "
+                                                 "and tells the station program.");
+    cli.positionals("F~FILE K~NASA|AMSAT", args,
+                    "Tilde arguments: the element file, and its format (N: two-line, A: AMSAT verbose)")
+        .qt_platform(qt_args);
+    if (auto code = cli.parse(argc, argv))
+        return *code;
 
     auto store = orva::platform::Store::open_default(orva::platform::Access::ReadOnly);
     if (!store)

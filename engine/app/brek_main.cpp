@@ -5,6 +5,7 @@
 #include "engine/app/terminal_view.h"
 #include "engine/log/kiss_replay.h"
 #include "engine/window/run_brek_window.h"
+#include "platform/options/program_options.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -35,101 +37,45 @@ void on_signal(int)
     errno = saved;
 }
 
-void usage(std::FILE* to)
-{
-    std::fprintf(to, "usage: brek [--headless] SATELLITE [--pass-seconds N] [--port DEVICE] [--clock-rate X]\n"
-                     "            [--seed N] [--checkpoint-seconds N]\n"
-                     "       brek --replay FILE.KSS SATELLITE\n"
-                     "Runs the pass of SATELLITE (a \"Name\" of the station settings): with its window, or with\n"
-                     "--headless on the terminal. The pass ends when the station closes it, after --pass-seconds\n"
-                     "of station time, or on Ctrl+C.\n");
-}
-
 struct Arguments {
     std::string satellite, replay;
     bool headless = false;
     engine::BrekHostOptions host;
 };
 
-bool number(const char* text, double& out)
+// The exit code after --help, --version or a usage error; nullopt to go on.
+std::optional<int> parse(int argc, char** argv, Arguments& a)
 {
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text, &end);
-    if (errno || end == text || *end)
-        return false;
-    out = v;
-    return true;
-}
-
-// Exit code 2 and a message on a bad command line; -1 to go on.
-int parse(int argc, char** argv, Arguments& a)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](double& out, bool positive) {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "brek: %s needs a value\n", arg.c_str());
-                return false;
-            }
-            if (!number(argv[++i], out) || (positive ? !(out > 0) : out < 0)) {
-                std::fprintf(stderr, "brek: %s: \"%s\" is not a %s number\n", arg.c_str(), argv[i],
-                             positive ? "positive" : "non-negative");
-                return false;
-            }
-            return true;
-        };
-        double v = 0;
-        if (arg == "--headless") {
-            a.headless = true;
-        } else if (arg == "--replay") {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "brek: --replay needs a capture file\n");
-                return 2;
-            }
-            a.replay = argv[++i];
-        } else if (arg == "--port") {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "brek: --port needs a device or host:port\n");
-                return 2;
-            }
-            a.host.port_override = argv[++i];
-        } else if (arg == "--pass-seconds") {
-            if (!value(v, true)) return 2;
-            a.host.pass_seconds = v;
-        } else if (arg == "--clock-rate") {
-            if (!value(v, true)) return 2;
-            a.host.clock_rate = v;
-        } else if (arg == "--checkpoint-seconds") {
-            if (!value(v, true)) return 2;
-            a.host.checkpoint_seconds = v;
-        } else if (arg == "--seed") {
-            if (!value(v, false)) return 2;
-            a.host.seed = std::uint64_t(v);
-        } else if (arg == "--help" || arg == "-h") {
-            usage(stdout);
-            return 0;
-        } else if (!arg.empty() && arg[0] != '-' && a.satellite.empty()) {
-            a.satellite = arg;
-        } else {
-            std::fprintf(stderr, "brek: unknown argument %s\n", arg.c_str());
-            usage(stderr);
-            return 2;
-        }
-    }
+    platform::ProgramOptions cli("brek", "The PACSAT protocol engine: runs the pass of SATELLITE (a \"Name\" of the "
+                                         "station settings) with its window, or with --headless on the terminal.");
+    double pass_seconds = a.host.pass_seconds, clock_rate = a.host.clock_rate,
+           checkpoint_seconds = a.host.checkpoint_seconds;
+    long seed = long(a.host.seed);
+    cli.positional("SATELLITE", a.satellite, "The satellite whose pass this is", false)
+        .flag("--headless", a.headless, "No window: the status list goes to the terminal")
+        .option("--replay", a.replay, "Feed a KISS capture through the receive path of SATELLITE's pass", "FILE.KSS")
+        .option("--port", a.host.port_override, "The TNC's device or host:port instead of the satellite's", "DEVICE")
+        .option("--pass-seconds", pass_seconds, "End the pass after this much station time (0: when the station closes it)", "N", 0.001, 1e9)
+        .option("--clock-rate", clock_rate, "Run station time X times faster (default 1)", "X", 0.001, 1e6)
+        .option("--checkpoint-seconds", checkpoint_seconds, "Write the directory and hole files this often (default 5)", "N",
+                0.001, 1e9)
+        .option("--seed", seed, "Seed of the request scheduler's random choices", "N", 0, 2147483647)
+        .footer("The pass ends when the station closes it, after --pass-seconds of station time, or on Ctrl+C.");
+    if (auto code = cli.parse(argc, argv))
+        return code;
+    a.host.pass_seconds = pass_seconds;
+    a.host.clock_rate = clock_rate;
+    a.host.checkpoint_seconds = checkpoint_seconds;
+    a.host.seed = std::uint64_t(seed);
     if (!a.replay.empty()) {
         a.headless = true;
         a.host.offline = true;
-        if (a.satellite.empty()) {
-            std::fprintf(stderr, "brek: --replay needs the satellite whose pass it replays\n");
-            return 2;
-        }
+        if (a.satellite.empty())
+            return cli.usage_error("--replay needs the satellite whose pass it replays");
     }
-    if (a.headless && a.satellite.empty()) {
-        usage(stderr);
-        return 2;
-    }
-    return -1;
+    if (a.headless && a.satellite.empty())
+        return cli.usage_error("--headless needs a satellite");
+    return std::nullopt;
 }
 
 // SIGINT and SIGTERM close the pass in order, as the station's close request does.
@@ -232,7 +178,7 @@ int main(int argc, char** argv)
 {
     std::signal(SIGPIPE, SIG_IGN);
     Arguments a;
-    if (const int rc = parse(argc, argv, a); rc >= 0)
-        return rc;
+    if (auto rc = parse(argc, argv, a))
+        return *rc;
     return a.headless ? run_headless(argc, argv, a) : run_window(argc, argv, a);
 }

@@ -14,6 +14,7 @@
 
 #include "mailproc/app/dispo_window.h"
 #include "mailproc/command_line.h"
+#include "platform/options/program_options.h"
 
 namespace {
 
@@ -35,17 +36,18 @@ bool has_display(const std::vector<std::string>& qt_args)
 int main(int argc, char** argv)
 {
     using namespace orva::mailproc;
-    std::vector<std::string> qt_args;
+    std::vector<std::string> qt_args, words;
+    orva::platform::ProgramOptions cli("dispo", "Checks, unpacks and files a satellite's completed downloads.");
+    cli.positionals("S~SATELLITE F~FILE", words,
+                    "Tilde arguments: the satellite's \"Name\" and a download file or wildcard (F~*.DL)")
+        .qt_platform(qt_args);
+    if (auto code = cli.parse(argc, argv))
+        return *code;
     std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 && i + 1 < argc) {
-            qt_args.push_back(argv[i]);
-            qt_args.push_back(argv[++i]);
-            continue;
-        }
+    for (const auto& w : words) {
         if (!text.empty())
             text += ' ';
-        text += argv[i];
+        text += w;
     }
     const bool window = has_display(qt_args);
     auto fail = [&](const std::string& message, const std::string& caption) {

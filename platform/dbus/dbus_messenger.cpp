@@ -215,7 +215,7 @@ public:
         if (!connection_.send(call))
             return make_error("cannot post message " + std::to_string(message.number) + ": " +
                               ss(connection_.lastError().message()));
-        return {};
+        return flushed(message);
     }
 
     Result<std::int32_t> send(const WindowAddress& to, const WindowMessage& message,
@@ -256,7 +256,7 @@ public:
         if (!connection_.send(call))
             return make_error("cannot post message " + std::to_string(message.number) + ": " +
                               ss(connection_.lastError().message()));
-        return {};
+        return flushed(message);
     }
 
     Status raise(const WindowAddress& to) override
@@ -292,6 +292,19 @@ private:
         return to.title.empty() ? "the " + to.window_class + " window" : "\"" + to.title + "\" (" + to.window_class + ")";
     }
     static orva::Error missing(const WindowAddress& to) { return make_error("there is no window " + describe(to), ENOENT); }
+
+    // send() only queues the message for Qt's bus thread: a short-lived sender (elemix, `orva sat`)
+    // that exits at once would lose it. A round trip to the bus daemon on the same connection comes
+    // back only after the daemon has taken everything queued before it, so the post is on its way.
+    Status flushed(const WindowMessage& message)
+    {
+        QDBusMessage ping = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                           QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+        QDBusMessage reply = connection_.call(ping, QDBus::Block, 5000);
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            return make_error("message " + std::to_string(message.number) + " may not have left: " + ss(reply.errorMessage()));
+        return {};
+    }
 
     static BusWindow* local_on_this_thread(const std::string& name)
     {

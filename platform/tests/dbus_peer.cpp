@@ -3,6 +3,8 @@
 //   dbus_peer client TOPIC COUNT DIE_AFTER  a MicroSat client that checks COUNT advised changes
 //                                           arrive in order (killing itself after DIE_AFTER if non-zero)
 //   dbus_peer wait-close                    a client that ends with 0 when the server goes away
+//   dbus_peer post-and-go COUNT             posts COUNT messages to the burst probe and ends at once,
+//                                           as elemix and `orva sat` do
 #include <QCoreApplication>
 
 #include <csignal>
@@ -95,6 +97,15 @@ int run_wait_close(QCoreApplication& app)
     return app.exec();
 }
 
+int run_post_and_go(int count)
+{
+    auto messenger = dbus::session_messenger();
+    for (int i = 0; i < count; ++i)
+        if (!messenger->post({"OrvaProbe", "Probe [burst]"}, {3000, static_cast<std::uint32_t>(i), 0}))
+            return 30;
+    std::_Exit(0); // no clean-up that could flush what post() left queued
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -106,5 +117,7 @@ int main(int argc, char** argv)
         return run_client(app, argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc >= 2 && std::strcmp(argv[1], "wait-close") == 0)
         return run_wait_close(app);
+    if (argc >= 3 && std::strcmp(argv[1], "post-and-go") == 0)
+        return run_post_and_go(std::atoi(argv[2]));
     return 2;
 }

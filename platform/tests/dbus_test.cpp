@@ -186,6 +186,31 @@ TEST_F(BusTest, AMessageToAMissingWindowFails)
     EXPECT_FALSE(messenger->raise(nobody));
 }
 
+// elemix and `orva sat` post 2037 and end at once: what they posted still arrives, in order.
+TEST_F(BusTest, APostOutlivesTheSenderThatEndsAtOnce)
+{
+    std::vector<std::uint32_t> got;
+    WindowHandlers handlers;
+    handlers.on_message = [&](const WindowMessage& m) {
+        got.push_back(m.word);
+        return 0;
+    };
+    auto probe = messenger->create_window("OrvaProbe", "Probe [burst]", handlers);
+    ASSERT_TRUE(probe) << probe.error().message;
+    constexpr int kSenders = 12, kEach = 3;
+    for (int i = 0; i < kSenders; ++i) {
+        auto peer = start_peer({"post-and-go", std::to_string(kEach)});
+        ASSERT_TRUE(peer) << peer.error().message;
+        auto status = peer->wait();
+        ASSERT_TRUE(status);
+        ASSERT_EQ(*status, 0);
+    }
+    EXPECT_TRUE(spin_until([&] { return got.size() == std::size_t(kSenders * kEach); }, 10s))
+        << got.size() << " of " << kSenders * kEach << " posts arrived";
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], i % kEach) << i;
+}
+
 TEST_F(BusTest, OwnWindowOnTheSameThreadAnswersDirectlyAndFollowsItsTitle)
 {
     std::vector<WindowMessage> got;

@@ -27,7 +27,7 @@ protected:
         fs::remove_all(root);
         fs::create_directories(root / "bin");
         fs::create_directories(root / "work");
-        for (const char* name : {"brek", "tessel", "dispo", "elemix", "quillet", "lectel", "editor"})
+        for (const char* name : {"brek", "tessel", "dispo", "elemix", "quillet", "lectel", "orva", "editor"})
             fs::create_symlink(ORVA_TEST_CHILD, root / "bin" / name);
         out = root / "child.out";
         env["ORVA_TEST_CHILD_OUT"] = out.string();
@@ -85,7 +85,7 @@ TEST_F(LauncherTest, SuiteNamesMapToOurProgramsBesideUs)
         {"BREK.EXE", "brek"},       {"TESSEL.EXE", "tessel"},   {"DISPO.EXE", "dispo"},
         {"ELEMIX.EXE", "elemix"},   {"QUILLET.EXE", "quillet"}, {"LECTEL.EXE", "lectel"},
         {"brek.exe", "brek"},       {"Tessel", "tessel"},       {"C:\\STATION\\BREK.EXE", "brek"},
-        {"/home/op/orva/DISPO.EXE", "dispo"}};
+        {"/home/op/orva/DISPO.EXE", "dispo"}, {"orva", "orva"}};
     for (const auto& [dos, ours] : table) {
         auto resolved = resolve_command({dos, "AO-16"}, environment);
         ASSERT_TRUE(resolved) << dos << ": " << resolved.error().message;

@@ -16,6 +16,7 @@
 #include "station/app/web/web_view.h"
 #include "station/app/window/main_window.h"
 #include "station/app/setup/setup_menu.h"
+#include "platform/options/program_options.h"
 
 using namespace orva;
 
@@ -69,23 +70,19 @@ int run_window(int argc, char** argv, int sfd)
 
 int main(int argc, char** argv)
 {
-    bool headless = false;
+    bool headless = false, no_table = false;
     station::HeadlessOptions options;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--headless") == 0) {
-            headless = true;
-        } else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
-            options.log_file = argv[++i];
-        } else if (std::strcmp(argv[i], "--no-table") == 0) {
-            options.table = false;
-        } else if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("helmo %s\n", ORVA_VERSION);
-            return 0;
-        } else {
-            std::fprintf(stderr, "usage: helmo [--headless [--log FILE] [--no-table]]\n");
-            return 2;
-        }
-    }
+    std::string log_file;
+    platform::ProgramOptions cli("helmo", "The station: element sets, pass schedule, tracking, rotator and radio, "
+                                          "pass execution.");
+    cli.flag("--headless", headless, "Run without the main window; the schedule and log go to the terminal")
+        .option("--log", log_file, "With --headless: the log goes to FILE instead of standard output", "FILE")
+        .flag("--no-table", no_table, "With --headless: no live tracking table on the terminal");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    if (cli.given("--log"))
+        options.log_file = log_file;
+    options.table = !no_table;
     int sfd = block_signals();
     if (!headless) {
         int rc = run_window(argc, argv, sfd);

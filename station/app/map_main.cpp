@@ -12,6 +12,7 @@
 
 #include "common/station_time.h"
 #include "platform/dbus/session_bus.h"
+#include "platform/options/program_options.h"
 #include "station/app/map_window.h"
 
 using namespace orva;
@@ -37,37 +38,28 @@ private:
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    std::string satellite;
+    std::string satellite, at, out_text, size;
     platform::Duration shift{};
     bool fast = false;
-    QString out;
     int width = 0, height = 0;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--at") == 0 && i + 1 < argc) {
-            auto t = parse_iso8601(argv[++i]);
-            if (!t) {
-                std::fprintf(stderr, "helmo-map: %s is not a time such as 2026-12-09T12:00Z\n", argv[i]);
-                return 2;
-            }
-            shift = platform::TimePoint(*t) - platform::SystemClock::instance().now();
-        } else if (std::strcmp(argv[i], "--fast") == 0) {
-            fast = true;
-        } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-            out = QString::fromLocal8Bit(argv[++i]);
-        } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
-            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 100 || height < 100) {
-                std::fprintf(stderr, "helmo-map: --size takes WIDTHxHEIGHT, such as 1040x700\n");
-                return 2;
-            }
-        } else if (argv[i][0] == '-') {
-            std::fprintf(stderr, "usage: helmo-map [SATELLITE | \"The Sun\"] [--at 2026-12-09T12:00Z] [--fast] [--size WxH] "
-                                 "[--out FILE.png]\n");
-            return 2;
-        } else {
-            satellite = argv[i];
-        }
+    platform::ProgramOptions cli("helmo-map", "The station's map window on its own, over the station's store.");
+    cli.positional("SATELLITE", satellite, "Show this satellite (or \"The Sun\") on the map", false)
+        .option("--at", at, "Start the map's clock at this UTC time, such as 2026-12-09T12:00Z", "TIME")
+        .flag("--fast", fast, "Fast mode: many updates per orbit")
+        .option("--size", size, "The window's size, such as 1040x700", "WxH")
+        .option("--out", out_text, "Save the window as a picture after its first rounds and end", "FILE.png");
+    if (auto code = cli.parse(argc, argv))
+        return *code;
+    if (cli.given("--at")) {
+        auto t = parse_iso8601(at);
+        if (!t)
+            return cli.usage_error(at + " is not a time such as 2026-12-09T12:00Z");
+        shift = platform::TimePoint(*t) - platform::SystemClock::instance().now();
     }
+    if (cli.given("--size") && (std::sscanf(size.c_str(), "%dx%d", &width, &height) != 2 || width < 100 || height < 100))
+        return cli.usage_error("--size takes WIDTHxHEIGHT, such as 1040x700");
+    QApplication app(argc, argv);
+    QString out = QString::fromLocal8Bit(out_text.c_str());
     auto store = platform::Store::open_default(platform::Access::ReadWrite);
     if (!store) {
         std::fprintf(stderr, "helmo-map: %s\n", store.error().message.c_str());

@@ -151,7 +151,7 @@ TEST(HelmoSetupSync, OrvaStationSetMovesTheRunningStation)
     ASSERT_TRUE(s.wait_for([&] {
         return std::count_if(s.view.lines.begin(), s.view.lines.end(),
                              [](const std::string& x) { return x.find("message 2037") != std::string::npos; }) == 2;
-    }));
+    })) << ::testing::PrintToString(s.view.lines);
     EXPECT_EQ(s.view.moves, 1);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QFontDatabase>
@@ -29,6 +30,8 @@
 #include "station/app/window/event_form.h"
 #include "station/app/window/main_window.h"
 #include "station/tests/helmo_test_station.h"
+#include "elemupd/network/element_sources.h"
+#include "platform/testing/spawned_child.h"
 
 namespace orva::station {
 namespace {
@@ -591,6 +594,62 @@ TEST(HelmoWindow, UpdateSatelliteDatabaseImportsAndReportsAnUnreadableFile)
     ASSERT_TRUE(again);
     for (const std::string& l : *again)
         EXPECT_NE(l.find("Not Updated"), std::string::npos) << l;
+}
+
+// The menu's network update against a real HTTP server on 127.0.0.1: it runs off the window
+// thread, lists one line per source and the satellites added, and the station reloads.
+TEST(HelmoWindow, UpdateFromTheNetworkListsEachSourceAndReloads)
+{
+    WindowStation s("network", "TESTSAT~", [](platform::Store& store) {
+        settings::DispoSettings d;
+        d.keps_append = 1;
+        ASSERT_TRUE(settings::write_dispo(store, d).ok());
+    });
+    fs::path www = s.dir / "www";
+    fs::create_directories(www);
+    fs::copy_file(fs::path(ORVA_SOURCE_DIR) / "station/tests/data/elements-2025-178.txt", www / "keps.txt");
+    test_support::Child server({"/usr/bin/python3", std::string(ORVA_SOURCE_DIR) + "/testbed/http/element_server.py",
+                                www.string(), (s.dir / "requests.log").string()},
+                               s.dir / "server.err", true);
+    ASSERT_TRUE(server.wait_line("PORT ", std::chrono::seconds(20)));
+    std::string base;
+    for (const auto& l : server.lines())
+        if (l.rfind("PORT ", 0) == 0)
+            base = "http://127.0.0.1:" + l.substr(5);
+    {
+        platform::Store& st = s.host->store();
+        ASSERT_TRUE(st.create_key(elemupd::kElementSourcesKey).ok());
+        ASSERT_TRUE(elemupd::add_element_source(st, {"local", base + "/keps.txt", ElementFormat::Nasa, {}, {}}).ok());
+        ASSERT_TRUE(elemupd::add_element_source(st, {"gone", base + "/gone.txt", ElementFormat::Nasa, {}, {}}).ok());
+    }
+    s.step();
+    s.step();
+    ASSERT_NE(row_text(s.window->tracking_table(), 0).find(':'), std::string::npos); // a countdown
+    std::vector<std::string> shown;
+    s.window->set_dialog_driver([&](QDialog& d) {
+        if (auto* keps = dynamic_cast<UpdateKepsDialog*>(&d))
+            for (int i = 0; i < keps->list->count(); ++i)
+                shown.push_back(keps->list->item(i)->text().toStdString());
+    });
+    ::setenv("no_proxy", "127.0.0.1", 1); // a proxy of the machine is not on the way to loopback
+    s.window->run_command(kUpdateFromNetwork);
+    s.window->run_command(kUpdateFromNetwork); // a second choice while it runs starts nothing
+    EXPECT_EQ(s.window->status_text().toStdString(), "The network update is still running");
+    QElapsedTimer waited;
+    waited.start();
+    while (shown.empty() && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    // The test station has NOAA 15 and DMSP F16 already, with the same epochs.
+    ASSERT_EQ(shown.size(), 20u) << ::testing::PrintToString(shown);
+    EXPECT_EQ(shown[0], "local: " + base + "/keps.txt: 20 sets: 0 updated, 18 added, 2 not newer");
+    EXPECT_EQ(shown[1], "  NOAA 18: Added to database");
+    EXPECT_EQ(shown[19], "gone: " + base + "/gone.txt: HTTP 404; nothing changed");
+    auto db = elements::KepDatabase::load(elements::kep_database_path(s.host->suite_dir()));
+    ASSERT_TRUE(db.ok());
+    EXPECT_NE(db->find_by_catalogue(25544), -1);
+    // Reloaded: the tracks were initialised again, so the countdown is blank until the next round.
+    s.window->refresh(s.host->now());
+    EXPECT_EQ(row_text(s.window->tracking_table(), 0).find(':'), std::string::npos);
 }
 
 TEST(HelmoWindow, EnableRotatorListsStopThenTheSatellites)

@@ -4,11 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#ifndef ORVA_VERSION_MAJOR
-#define ORVA_VERSION_MAJOR 0
-#define ORVA_VERSION_MINOR 0
-#define ORVA_VERSION_PATCH 0
-#endif
+#include "platform/version.h"
+
 
 namespace orva::station::app {
 
@@ -28,7 +25,8 @@ QStringList about_lines(const std::filesystem::path& program_dir)
     for (const auto& [name, file] : programs) {
         std::error_code ec;
         if (std::filesystem::exists(program_dir / file, ec))
-            lines << QString("%1 %2").arg(name, version_text(ORVA_VERSION_MAJOR, ORVA_VERSION_MINOR, ORVA_VERSION_PATCH, 0));
+            lines << QString("%1 %2").arg(name, version_text(suite_version().major, suite_version().minor,
+                                                               suite_version().patch, 0));
     }
     return lines;
 }

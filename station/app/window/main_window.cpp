@@ -38,6 +38,9 @@
 #include "station/app/window/dialogs.h"
 #include "station/core/tracking_list.h"
 #include "common/element_import/import_file.h"
+#include "platform/version.h"
+#include "elemupd/network/network_update.h"
+#include "platform/http/http_get.h"
 
 namespace orva::station {
 
@@ -206,6 +209,7 @@ void MainWindow::wire_commands()
     set_command(131, [this] { edit_satellite_data(); });
     set_command(144, [this] { edit_observers(); });
     set_command(130, [this] { update_database(); });
+    set_command(kUpdateFromNetwork, [this] { update_database_from_network(); });
     const std::filesystem::path suite = host_->suite_dir();
     set_command(123, [this, suite] { start_program({"NOTEPAD.EXE", (suite / "Brek Equations.TXT").string()}); });
     set_command(124, [this, suite] { start_program({"NOTEPAD.EXE", (suite / "Tessel Equations.TXT").string()}); });
@@ -813,6 +817,55 @@ void MainWindow::update_database()
     d.exec();
 }
 
+namespace {
+// Helmo reloads its own database when the update is done; nobody else needs telling.
+class OwnReload final : public elemupd::ReloadNotice {
+public:
+    Status post_reload() override { return {}; }
+};
+} // namespace
+
+void MainWindow::update_database_from_network()
+{
+    if (network_busy_) {
+        show_status("The network update is still running");
+        return;
+    }
+    network_busy_ = true;
+    show_status("Fetching element sets from the network");
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    const std::filesystem::path store_file = host_->store().file();
+    network_update_.start([this, store_file](std::stop_token stop) {
+        std::vector<std::string> lines;
+        bool changed = false;
+        // The worker's own handle on the store: the window's belongs to the window thread.
+        auto store = platform::Store::open(store_file, platform::Access::ReadWrite);
+        if (!store) {
+            lines.push_back("Cannot open the store: " + store.error().message);
+        } else {
+            OwnReload notice;
+            elemupd::NetworkUpdateOptions options;
+            options.progress = [stop](const std::string&, std::uint64_t, std::uint64_t) {
+                return !stop.stop_requested();
+            };
+            elemupd::NetworkUpdate run = elemupd::update_from_network(*store, platform::http_get, options, notice);
+            lines = run.lines(true);
+            changed = run.changed;
+        }
+        if (stop.stop_requested())
+            return;
+        QMetaObject::invokeMethod(this, [this, lines, changed] {
+            network_update_.stop();
+            network_busy_ = false;
+            QApplication::restoreOverrideCursor();
+            if (changed)
+                host_->reload_elements();
+            UpdateKepsDialog d(lines, this);
+            run_dialog(d);
+        }, Qt::QueuedConnection);
+    });
+}
+
 std::optional<std::vector<std::string>> MainWindow::import_elements(const std::filesystem::path& file, bool amsat)
 {
     platform::Store& st = host_->store();
@@ -853,11 +906,11 @@ void MainWindow::help(const std::string& section)
 void MainWindow::about()
 {
     QString text = QString("Helmo, the station control of the Orva suite, version %1.\n\nPrograms found beside Helmo:\n")
-                       .arg(ORVA_VERSION);
+                       .arg(QString::fromStdString(suite_version_text()));
     for (const char* p : {"helmo", "brek", "tessel", "dispo", "elemix", "pixora", "orva"}) {
         std::filesystem::path exe = program_dir() / p;
         if (std::filesystem::exists(exe))
-            text += QString("  %1 %2\n").arg(p, ORVA_VERSION);
+            text += QString("  %1 %2\n").arg(p, QString::fromStdString(suite_version_text()));
     }
     show_message(this, text, "About Helmo");
 }

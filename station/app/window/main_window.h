@@ -17,6 +17,7 @@
 #include "station/app/station_host.h"
 #include "station/app/window/menu_table.h"
 #include "station/app/window/view_texts.h"
+#include "platform/worker_thread.h"
 
 class QAction;
 class QDialog;
@@ -130,12 +131,16 @@ private:
     void edit_satellite_data();
     void edit_observers();
     void update_database();
+    void update_database_from_network();
     void schedule_events();
     void start_program(std::vector<std::string> words, const std::filesystem::path& dir = {});
     void help(const std::string& section);
     void about();
 
     StationHost* host_ = nullptr;
+    // The network update runs here, off the window thread; closing the window abandons it.
+    platform::WorkerThread network_update_;
+    bool network_busy_ = false;
     QLabel *clock_, *date_, *status_, *tracking_heading_, *schedule_heading_;
     QListWidget *tracking_, *schedule_;
     std::vector<MenuEntry> entries_;

@@ -28,6 +28,7 @@ std::vector<MenuEntry> main_menu_entries()
         {131, "S&atellites", "Edit Satellite Data", {}},
         {144, "S&atellites", "Edit Observer Database", {}},
         {130, "S&atellites", "Update Satellite Database", {}},
+        {kUpdateFromNetwork, "S&atellites", "Update Satellite Database from the Network", {}},
         {114, "&Files", "File Housekeeping", {}},
         {149, "&Files", "Directory Maintenance", {}},
         {123, "&Files", "Edit Brek equations", {}},

@@ -20,6 +20,9 @@ struct MenuEntry {
 // The main menu in order, without commands.
 std::vector<MenuEntry> main_menu_entries();
 
+// Update Satellite Database from the network sources (`orva elements update` in the window).
+inline constexpr int kUpdateFromNetwork = 40011;
+
 // Row menus (right click on a row).
 inline constexpr int kEditScheduling = 40003, kRunThisPassNow = 40004, kListenOnly = 40005;
 inline constexpr int kRunPassOfSatellite = 40006, kDisplayOnMap = 40007, kDisplayOnMapAndRotator = 40008,
