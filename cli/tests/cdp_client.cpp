@@ -91,7 +91,7 @@ Result<std::unique_ptr<Browser>> Browser::start(const std::string& program, cons
                                "--no-default-browser-check", "--disable-extensions", "--disable-background-networking",
                                "--disable-component-update", "--disable-sync", "--disable-default-apps", "--no-pings",
                                "--disable-domain-reliability", "--disable-client-side-phishing-detection",
-                               "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1", "--hide-scrollbars",
+                               "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1", "--no-proxy-server", "--hide-scrollbars",
                                "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0",
                                "--user-data-dir=" + profile.string(), "--window-size=1280,1800", "about:blank"},
                               {});
