@@ -7,7 +7,7 @@ if(ORVA_BUILD_APPS AND TARGET orva_station_window)
   # What helmo does with a display: the first start when the store was never set up, then the window.
   orva_library(NAME orva_station_window_start
     SOURCES app/window_start.cpp
-    DEPS orva_station_setup_menu
+    DEPS orva_station_setup_menu orva_station_web_app
     QT)
   target_link_libraries(helmo PRIVATE orva_station_window_start)
 endif()

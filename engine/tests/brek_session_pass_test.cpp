@@ -4,9 +4,12 @@
 #include "engine/frames/ax25_frame.h"
 #include "engine/log/capture_file.h"
 #include "engine/session/file_header_lookup.h"
+#include "engine/session/session_export.h"
 #include "engine/tests/session_sim_host.h"
 #include "engine/tests/upload_message.h"
 #include "engine/upload/ax25_control.h"
+
+#include "common/json_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +118,36 @@ TEST_F(SessionPassTest, DirectoryLinesCarryTheirFileAndTheBoxesShowItsHeader)
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->title, "Pass test 2");
     EXPECT_EQ(entry->from, "W1AW");
+}
+
+// The station's web view reads the pass from this document: the satellite, the boxes, a file
+// being received with its share, and the status lines with their colours.
+TEST_F(SessionPassTest, StatusExportFollowsThePassAndItsDownloads)
+{
+    const auto now_s = std::uint32_t(host.now / 1000);
+    host.serve({test::served_file(0x300, 30000, now_s - 600, "Big one")}, root / "served", 0.3, 11);
+    open();
+    host.run(*session, 3000);
+    session->fill_file(0x300, true);
+    ASSERT_TRUE(host.run_until(*session, [&] {
+        for (const DownloadRow& r : session->download_table())
+            if (r.file_number == 0x300 && r.percent > 0 && r.percent < 100)
+                return true;
+        return false;
+    }, 60'000));
+    const std::string json = session_status_json(*session);
+    EXPECT_NE(json.find("\"satellite\":\"AO-16\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"state\":\"open\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"downloads\":[{\"file\":\"300\""), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"percent\":0,"), std::string::npos) << "the row shows its share: " << json;
+    EXPECT_NE(json.find("\"total_bytes\":"), std::string::npos);
+    ASSERT_FALSE(session->status_lines().empty());
+    EXPECT_NE(json.find(json_quote(session->status_lines().back().text)), std::string::npos) << json;
+    EXPECT_NE(json.find("\"colour\":\""), std::string::npos);
+
+    session->request_close();
+    ASSERT_TRUE(host.run_until(*session, [&] { return session->finished(); }, 20'000));
+    EXPECT_NE(session_status_json(*session).find("\"downloads\":[]"), std::string::npos);
 }
 
 // The log's figure compares the bytes heard with the satellite's count between its status lines.

@@ -16,6 +16,7 @@
 #include "common/settings/keys.h"
 #include "common/settings/setup_command.h"
 #include "station/app/headless_host.h"
+#include "station/app/web/web_view.h"
 #include "station/app/window_start.h"
 #include "platform/options/program_options.h"
 
@@ -61,6 +62,7 @@ int run_window(int argc, char** argv, int sfd)
         app.quit();
     });
     int rc = app.exec();
+    station.web->stop();
     station.host->shutdown();
     return rc;
 }
@@ -99,20 +101,33 @@ int main(int argc, char** argv)
                      station::kSetupNotCompleted, settings::setup_command);
         return 255;
     }
-    station::HeadlessHost host(std::move(*store), options);
+    // The terminal, and the web page when the store turns it on: two views over one host.
+    station::TerminalView terminal(options);
+    station::WebView web(terminal);
+    station::StationHost host(std::move(*store), web, station::HostOptions{options.clock});
+    terminal.attach(host);
+    web.attach(host);
+    if (Status s = terminal.open(); !s) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
+        return 255;
+    }
     if (Status s = host.start(); !s) {
         std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
         return 255;
     }
+    if (Status s = web.start(); !s)
+        std::fprintf(stderr, "helmo: web view not started: %s\n", s.error().message.c_str());
     QSocketNotifier notifier(sfd, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
         signalfd_siginfo info;
         if (::read(sfd, &info, sizeof info) == sizeof info)
             host.log(std::string("signal ") + (info.ssi_signo == SIGINT ? "SIGINT" : "SIGTERM") + ": shutting down");
+        web.stop();
         host.shutdown();
         app.quit();
     });
     int rc = app.exec();
+    web.stop();
     host.shutdown();
     ::close(sfd);
     return rc;

@@ -683,9 +683,14 @@ void StationHost::answer_notice(const std::string& name, std::int64_t aos, Notic
     core_->dispatch_now(now());
 }
 
-void StationHost::run_entry_now(const std::string& name, std::int64_t aos)
+Status StationHost::run_entry_now(const std::string& name, std::int64_t aos)
 {
-    answer_notice(name, aos, NoticeAnswer::Run);
+    return core_->run_pass_now(name, aos, now());
+}
+
+Status StationHost::end_entry_now(const std::string& name, std::int64_t aos)
+{
+    return core_->end_pass_now(name, aos, now());
 }
 
 void StationHost::listen_only(const std::string& name, std::int64_t aos)

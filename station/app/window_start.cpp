@@ -9,9 +9,12 @@ namespace orva::station::app {
 
 WindowStation::~WindowStation()
 {
+    if (web)
+        web->stop();
     if (host)
         host->shutdown();
     host.reset();
+    web.reset();
     window.reset();
 }
 
@@ -30,11 +33,14 @@ Result<std::unique_ptr<WindowStation>> start_window_station(platform::Store stor
     }
     auto station = std::make_unique<WindowStation>();
     station->window = std::make_unique<MainWindow>();
-    station->host = std::make_unique<StationHost>(std::move(store), *station->window, options);
+    station->web = std::make_unique<WebView>(*station->window);
+    station->host = std::make_unique<StationHost>(std::move(store), *station->web, options);
     station->window->attach(*station->host);
+    station->web->attach(*station->host);
     wire_setup_menu(*station->window, *station->host);
     if (Status s = station->host->start(); !s)
         return s.error();
+    (void)station->web->start(); // a refusal is in the log; the station runs without the page
     station->window->started();
     station->window->show();
     return station;

@@ -7,14 +7,16 @@
 #include "platform/result.h"
 #include "platform/store/store.h"
 #include "station/app/station_host.h"
+#include "station/app/web/web_view.h"
 #include "station/app/window/main_window.h"
 
 namespace orva::station::app {
 
 struct WindowStation {
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<WebView> web; // the page, when the store turns it on, in front of the window
     std::unique_ptr<StationHost> host;
-    ~WindowStation(); // the host stops before its window goes
+    ~WindowStation(); // the web view and the host stop before the window goes
 };
 
 // Null when the operator cancelled the first-start setup (the store is as it was). An error is

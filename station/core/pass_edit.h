@@ -16,6 +16,7 @@ inline constexpr const char* kPassIsRunning =
 inline constexpr const char* kLosBeforeAos = "The LOS of this pass must come after its AOS.";
 inline constexpr const char* kPassAlreadyOver = "The LOS of this pass has already passed.";
 inline constexpr const char* kPassGone = "This pass is no longer in the schedule.";
+inline constexpr const char* kPassNotRunning = "This pass is not running.";
 
 // What the Edit Schedule dialog sets on a pass (times are station times, UTC).
 struct PassEdit {

@@ -221,6 +221,46 @@ void StationCore::reload_elements(const elements::KepDatabase& db, std::int64_t 
     std::erase_if(tracking_, [&](const TrackedSatellite& t) { return db.find_by_name(t.track.name) < 0; });
 }
 
+Status StationCore::run_pass_now(const std::string& name, std::int64_t aos, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    PassEntry* e = schedule_.find_entry(name, aos);
+    if (!e)
+        return make_error(kPassGone);
+    if (is_running(*e))
+        return make_error(kPassIsRunning);
+    for (PassEntry& other : schedule_.entries())
+        other.run_now = 0;
+    e->run_now = 1;
+    e->last_run_end = 0;
+    e->dont_run = 0;
+    io_.log("run this pass now: " + e->name + " (AOS " + time_text(e->aos) + ")");
+    dispatch_locked(now);
+    return {};
+}
+
+Status StationCore::end_pass_now(const std::string& name, std::int64_t aos, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    if (!is_running(name, aos))
+        return make_error(kPassNotRunning);
+    if (state_.running.end_requested)
+        return {};
+    state_.running.end_requested = true;
+    state_.last_pass_end = now;
+    state_.hold_off = now + 15;
+    io_.log("end this pass now: " + name);
+    pass_end_ = true;
+    io_.close_program_window();
+    return {};
+}
+
+bool StationCore::is_running_pass(const std::string& name, std::int64_t aos)
+{
+    std::lock_guard lock(mutex_);
+    return is_running(name, aos);
+}
+
 bool StationCore::is_running(const PassEntry& e) const { return is_running(e.name, e.aos); }
 
 bool StationCore::is_running(const std::string& name, std::int64_t aos) const
@@ -598,6 +638,7 @@ LiveView StationCore::live_view(std::int64_t now)
         v.rows.push_back(tracking_row(t.track, now, t.next_event_time));
         v.in_view.push_back(t.track.elevation > 0);
         v.names.push_back(t.track.name);
+        v.values.push_back(tracking_values(t.track, now, t.next_event_time, t.next_is_aos));
     }
     while (v.rows.size() < 2) {
         v.rows.emplace_back();

@@ -43,6 +43,7 @@ struct LiveView {
     std::vector<std::string> names;       // per row: the satellite (empty for a filler row)
     std::string status;                   // next AOS or running LOS; empty when scheduling is off
     std::vector<std::string> schedule;    // schedule rows
+    std::vector<TrackingValues> values;   // per tracked satellite (no filler rows)
 };
 
 class StationCore : private PassHooks {
@@ -110,6 +111,15 @@ public:
     void set_scheduling(bool on, std::int64_t now);
     // Run Pass: a manual pass of 900 s from now at the head of the schedule.
     Status manual_pass(const std::string& name, std::int64_t now);
+
+    // "Run this pass now" on an entry that is not running: it runs next (run_now, never-run, not
+    // "don't run"; every other entry loses run_now) and the dispatcher runs.
+    Status run_pass_now(const std::string& name, std::int64_t aos, std::int64_t now);
+    // "End this pass now" on the running pass: the pass-end signal is set and its program's window
+    // asked to close, as at the pass's own end. The pass counts as ended by its program, so it is
+    // not started again within the hour.
+    Status end_pass_now(const std::string& name, std::int64_t aos, std::int64_t now);
+    bool is_running_pass(const std::string& name, std::int64_t aos);
 
     // Edit Schedule's OK on the entry of that name and AOS: taken out, given the edit, put back
     // by AOS, and the dispatcher runs. The running pass is refused: its times drive the pass.

@@ -466,7 +466,8 @@ void MainWindow::on_schedule_menu(const QPoint& pos)
         return;
     QMenu menu(this);
     QAction* edit = menu.addAction("Edit Scheduling");
-    QAction* run = menu.addAction("Run this pass now");
+    const ScheduleRow& r = rows_[std::size_t(row)];
+    QAction* run = menu.addAction(host_->core().is_running_pass(r.name, r.aos) ? "End this pass now" : "Run this pass now");
     QAction* listen = menu.addAction("Listen only");
     QAction* chosen = menu.exec(schedule_->viewport()->mapToGlobal(pos));
     if (chosen == edit)
@@ -484,8 +485,12 @@ void MainWindow::schedule_row_command(int id, int row)
     const ScheduleRow& r = rows_[std::size_t(row)];
     if (id == kEditScheduling)
         edit_scheduling(row);
-    else if (id == kRunThisPassNow)
-        host_->run_entry_now(r.name, r.aos);
+    else if (id == kRunThisPassNow) {
+        Status done = host_->core().is_running_pass(r.name, r.aos) ? host_->end_entry_now(r.name, r.aos)
+                                                                    : host_->run_entry_now(r.name, r.aos);
+        if (!done)
+            show_message(this, q(done.error().message), "Helmo");
+    }
     else if (id == kListenOnly)
         host_->listen_only(r.name, r.aos);
 }
