@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "station/map/map_view.h"
+#include "station/tests/map_satellite.h"
 
 using namespace orva::station;
 using namespace orva::station::map;
@@ -11,17 +12,7 @@ using namespace orva::station::map;
 namespace {
 orva::elements::KepRecord sample()
 {
-    orva::elements::KepRecord r;
-    r.name = "AO-16";
-    r.catalogue = 20439;
-    r.epoch_year = 26;
-    r.epoch_day = 343.4;
-    r.inclination = 98.6;
-    r.raan = 40;
-    r.eccentricity = 0.001;
-    r.arg_perigee = 90;
-    r.mean_anomaly = 10;
-    r.mean_motion = 14.3;
+    orva::elements::KepRecord r = testing::map_satellite();
     r.beacon_mhz = 437.025;
     return r;
 }

@@ -1,8 +1,8 @@
 # orva demo: the demo station run end to end (setup, satsim, helmo, brek, dispo) and checked.
 orva_library(NAME orva_cli_demo
-  SOURCES demo/demo_pass.cpp demo/demo_files.cpp demo/demo_check.cpp demo/child.cpp
-  DEPS orva_station_core orva_common_pfh orva_common_util orva_cli_hash)
-orva_program(NAME orva-demo SOURCES demo/main.cpp DEPS orva_cli_demo orva_cli_setup orva_platform_store)
+  SOURCES demo/demo_pass.cpp demo/demo_files.cpp demo/demo_check.cpp demo/demo_configure.cpp demo/child.cpp
+  DEPS orva_station_core orva_common_pfh orva_common_util orva_cli_hash orva_platform_serial)
+orva_program(NAME orva-demo SOURCES demo/main.cpp DEPS orva_cli_demo orva_cli_setup orva_platform_store orva_station_web)
 
 orva_test(MODULE cli NAME cli_demo_test
   SOURCES tests/demo_pass_test.cpp tests/demo_check_test.cpp

@@ -1,6 +1,6 @@
 # orva satsim: the simulated PACSAT satellite the demo and the end-to-end tests run against.
 orva_library(NAME orva_cli_satsim
-  SOURCES satsim/served_file.cpp satsim/satellite.cpp satsim/channel.cpp
+  SOURCES satsim/served_file.cpp satsim/satellite.cpp satsim/channel.cpp satsim/transmitter.cpp
   DEPS orva_engine_frames orva_common_pfh orva_common_util)
 orva_program(NAME orva-satsim SOURCES satsim/main.cpp DEPS orva_cli_satsim orva_cli_satsim_ftl0 orva_cli_hash orva_platform_threads)
 

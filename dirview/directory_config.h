@@ -28,6 +28,8 @@ struct DirectoryConfig {
     std::uint32_t maximum_messages = 999;
     // Entries a list mode shows at most.
     std::size_t display_limit = 1250;
+    // A reader beside Tessel (the station's web view) leaves the changed marks Tessel shows.
+    bool keep_changed_marks = false;
 };
 
 // Fails when no satellite has that name.

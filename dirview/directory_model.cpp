@@ -353,7 +353,8 @@ void DirectoryModel::close()
 {
     State& s = *state_;
     if (s.table) {
-        s.table->clear_changed();
+        if (!s.config.keep_changed_marks)
+            s.table->clear_changed();
         s.table->flush();
     }
     s.table.reset();

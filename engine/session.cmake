@@ -7,6 +7,9 @@ orva_library(NAME orva_engine_session
     ${CMAKE_CURRENT_LIST_DIR}/session/pass_config.cpp
     ${CMAKE_CURRENT_LIST_DIR}/session/file_header_lookup.cpp
     ${CMAKE_CURRENT_LIST_DIR}/session/brek_session.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/session/session_display.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/session/session_commands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/session/session_export.cpp
   DEPS orva_engine_reception orva_engine_upload orva_engine_log orva_engine_link orva_common_pfh orva_common_settings)
 
 orva_test(MODULE engine NAME engine_session_test

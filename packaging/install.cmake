@@ -49,7 +49,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libqt6core6 | libqt6core6t64, libqt6gui6 | libqt6gui6t64, libqt6widgets6 | libqt6widgets6t64, libqt6dbus6 | libqt6dbus6t64, libqt6printsupport6 | libqt6printsupport6t64, libsqlite3-0, libhamlib4 | libhamlib4t64, libhamlib-utils, libarchive13 | libarchive13t64, libcurl4 | libcurl4t64, ca-certificates, unzip, lhasa, nomarch, dbus")
+  "libqt6core6 | libqt6core6t64, libqt6gui6 | libqt6gui6t64, libqt6widgets6 | libqt6widgets6t64, libqt6dbus6 | libqt6dbus6t64, libqt6printsupport6 | libqt6printsupport6t64, libsqlite3-0, libhamlib4 | libhamlib4t64, libhamlib-utils, libarchive13 | libarchive13t64, libcurl4 | libcurl4t64, ca-certificates, libcpp-httplib0.11, libssl3 | libssl3t64, unzip, lhasa, nomarch, dbus")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "direwolf")
 # Also record what the programs really link, as dpkg-shlibdeps finds it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

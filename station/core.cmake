@@ -30,6 +30,9 @@ orva_library(NAME orva_station_core
     core/track_data.cpp
     core/pass_execution.cpp
     core/station_core.cpp
+    core/schedule_settings.cpp
+    core/pass_edit.cpp
+    core/pass_thread.cpp
     core/search_worker.cpp
     core/pass_listing.cpp
   DEPS orva_station_schedule orva_common_settings orva_platform_launcher orva_platform_threads)

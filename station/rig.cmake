@@ -10,6 +10,7 @@ orva_library(NAME orva_station_rig
     rotator/sattrak.cpp
     rotator/paced_writer.cpp
     rotator/tracking_tick.cpp
+    rotator/controller_port.cpp
     rotator/rig_control.cpp
     radio/doppler.cpp
     radio/transverters.cpp

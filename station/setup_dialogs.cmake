@@ -16,6 +16,7 @@ if(ORVA_BUILD_APPS)
       app/setup/programs_dialog.cpp
       app/setup/about_dialog.cpp
       app/setup/sound_player.cpp
+      app/setup/first_start_dialog.cpp
     DEPS orva_station_setup orva_station_housekeeping orva_station_viewers orva_platform_launcher
       orva_station_hamlib_dialog orva_version Qt6::Widgets Qt6::PrintSupport
     QT)

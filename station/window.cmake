@@ -10,6 +10,7 @@ if(ORVA_BUILD_APPS)
   orva_library(NAME orva_station_window
     SOURCES
       app/window/main_window.cpp
+      app/window/main_window_commands.cpp
       app/window/dialogs.cpp
     DEPS orva_station_app orva_station_view orva_common_element_import orva_station_map_window orva_version orva_elemupd_network
       Qt6::Widgets Qt6::PrintSupport

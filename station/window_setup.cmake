@@ -4,7 +4,12 @@ if(ORVA_BUILD_APPS AND TARGET orva_station_window)
     SOURCES app/setup/setup_menu.cpp
     DEPS orva_station_setup_dialogs orva_station_window orva_platform_dbus
     QT)
-  target_link_libraries(helmo PRIVATE orva_station_setup_menu)
+  # What helmo does with a display: the first start when the store was never set up, then the window.
+  orva_library(NAME orva_station_window_start
+    SOURCES app/window_start.cpp
+    DEPS orva_station_setup_menu orva_station_web_app
+    QT)
+  target_link_libraries(helmo PRIVATE orva_station_window_start)
 endif()
 
 if(ORVA_BUILD_APPS AND TARGET orva_station_setup_menu)
@@ -12,4 +17,11 @@ if(ORVA_BUILD_APPS AND TARGET orva_station_setup_menu)
     SOURCES tests/setup_menu_test.cpp
     DEPS orva_station_setup_menu
     QT)
+  orva_test(MODULE station NAME test_station_first_start SERIAL TIMEOUT 120
+    SOURCES tests/first_start_test.cpp
+    DEPS orva_station_window_start orva_test_child
+    QT)
+  if(TARGET test_station_first_start)
+    add_dependencies(test_station_first_start orva-setup)
+  endif()
 endif()

@@ -1,6 +1,6 @@
 #include "cli/demo/demo_files.h"
 
-#include "common/pfh/pfh_builder.h"
+#include "common/pfh/upload_layout.h"
 
 namespace orva::tools {
 
@@ -22,24 +22,22 @@ std::vector<DemoFile> demo_satellite_files()
     };
 }
 
-std::vector<std::uint8_t> demo_upload_message(const std::string& callsign, std::uint32_t now)
+Result<std::vector<std::uint8_t>> demo_upload_message(const std::string& callsign, std::uint32_t now)
 {
     std::string body = "Hello from " + callsign +
                        ".\r\nThis message was queued by orva demo and sent with FTL0 during the pass.\r\n73\r\n";
-    pfh::PfhHeader h;
-    h.file_number = 0;
-    h.file_name = "DEMO    ";
+    pfh::UploadHeaderFields h;
+    h.file_name = "DEMO";
     h.file_ext = "TXT";
     h.file_type = 0;
     h.create_time = now;
+    h.last_modified_time = now;
     h.source = callsign;
+    h.ax25_uploader = callsign.substr(0, callsign.find('-')).substr(0, 6);
     h.destination = "ALL";
     h.title = "Greetings from the demo station";
-    h.upload_time = 0;
-    h.download_count = 0;
-    h.expire_time = 0;
     h.compression_type = 0;
-    return pfh::build_pfh_file(h, std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()));
+    return pfh::build_upload_file(h, std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()));
 }
 
 } // namespace orva::tools

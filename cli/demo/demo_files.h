@@ -2,6 +2,8 @@
 // one message from the station with its PACSAT header, ready for the upload queue.
 #pragma once
 
+#include "platform/result.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,8 +17,9 @@ struct DemoFile {
 
 std::vector<DemoFile> demo_satellite_files();
 
-// A message from `callsign` to "ALL", as the composer leaves it: header and body, file number
-// 0 (the satellite gives it one).
-std::vector<std::uint8_t> demo_upload_message(const std::string& callsign, std::uint32_t now);
+// A message from `callsign` to "ALL", as the composer leaves it: header in the standard upload
+// layout and body, file number 0 (the satellite gives it one). Fails on a callsign that does
+// not fit the header.
+Result<std::vector<std::uint8_t>> demo_upload_message(const std::string& callsign, std::uint32_t now);
 
 } // namespace orva::tools

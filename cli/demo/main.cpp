@@ -30,11 +30,13 @@
 #include "platform/store/store.h"
 #include "cli/demo/child.h"
 #include "cli/demo/demo_check.h"
+#include "cli/demo/demo_configure.h"
 #include "cli/demo/demo_files.h"
 #include "station/orbit/sat_track.h"
 #include "cli/demo/demo_pass.h"
 #include "platform/options/program_options.h"
 #include "cli/setup/demo_station.h"
+#include "station/web/web_settings.h"
 
 namespace fs = std::filesystem;
 using namespace orva;
@@ -52,6 +54,7 @@ struct Options {
     std::int64_t lead = 30; // seconds from now to AOS
     bool quiet = false;     // no relayed program lines
     bool window = false;    // helmo with its main window (needs a display) instead of --headless
+    bool web = false;       // helmo serves the station's web page on 127.0.0.1
 };
 
 std::int64_t wall_now()
@@ -82,43 +85,6 @@ fs::path program_dir()
     std::error_code ec;
     fs::path self = fs::read_symlink("/proc/self/exe", ec);
     return ec ? fs::path(".") : self.parent_path();
-}
-
-// The demo's changes to what orva setup wrote: AO-16 runs brek on the simulator's line, UO-22
-// is listed but not run, and the pass ends promptly.
-Status configure_station(platform::Store& store, const std::string& pty)
-{
-    using namespace settings;
-    auto key = find_satellite_key(store, "AO-16", CaseRule::IgnoreCase);
-    if (!key)
-        return make_error("orva setup wrote no AO-16");
-    SatelliteRecord ao = read_satellite_key(store, *key);
-    ao.program = "BREK.EXE --headless %s";
-    ao.state = 0;
-    ao.priority = 10;
-    ao.port = 1;
-    ao.tnc_type = 8;          // the simulator speaks KISS from the start
-    ao.start_time = 10;       // program started 10 s before AOS
-    ao.run_dispo = 0;         // the demo checks the downloads first, then files them
-    ao.proc_threshold = 0;
-    ao.min_elevation = 0;
-    ao.min_pass_time = 0;
-    if (auto r = write_satellite(store, *key, ao); !r)
-        return r.error();
-    if (auto uo = find_satellite_key(store, "UO-22", CaseRule::IgnoreCase)) {
-        SatelliteRecord rec = read_satellite_key(store, *uo);
-        rec.state = 1;
-        if (auto r = write_satellite(store, *uo, rec); !r)
-            return r.error();
-    }
-    if (Status s = store.write_string(platform::serial_ports_key, "COM1", pty); !s)
-        return s;
-    HelmoSettings h = read_helmo(store);
-    h.tracking = "AO-16~UO-22~";
-    h.pass_end_time = 2;
-    h.schedule_days = 1;
-    h.pop_up_time = 60;
-    return write_helmo(store, h);
 }
 
 std::string read_text_file(const fs::path& p)
@@ -314,7 +280,7 @@ int Demo::prepare_pass()
     auto store = platform::Store::open(store_file_, platform::Access::ReadWrite);
     if (!store)
         return fail(store.error().message);
-    if (Status s = configure_station(*store, pty_); !s)
+    if (Status s = tools::configure_demo_pass(*store, pty_); !s)
         return fail(s.error().message);
     settings::StationSettings st = settings::read_station(*store, settings::Program::Helmo);
     elements::ObserverSite site = elements::ObserverSite::from_station(st.callsign, st.latitude, st.longitude, st.altitude);
@@ -347,10 +313,20 @@ int Demo::prepare_pass()
     // The engine fetches only what an equation wants: here, everything.
     if (Status s = write_file_atomic(sat_dir_ / "Brek Equations.TXT", std::string_view("[AUTO] { FILESIZE > 1 }\r\n")); !s)
         return fail(s.error().message);
-    message_ = tools::demo_upload_message(st.callsign, std::uint32_t(now));
+    auto message = tools::demo_upload_message(st.callsign, std::uint32_t(now));
+    if (!message)
+        return fail(message.error().message);
+    message_ = std::move(*message);
     if (Status s = write_file_atomic(sat_dir_ / "DEMO.OUT", std::span<const std::uint8_t>(message_)); !s)
         return fail(s.error().message);
     say("[4/5] queued DEMO.OUT (" + std::to_string(message_.size()) + " bytes) in " + sat_dir_.string());
+    if (opt_.web) {
+        station::web::WebSettings web;
+        web.enabled = true;
+        if (Status s = station::web::write_web_settings(*store, web); !s)
+            return fail(s.error().message);
+        say("      watch it on " + station::web::web_url(web.address, web.port));
+    }
     return 0;
 }
 
@@ -487,7 +463,8 @@ int main(int argc, char** argv)
         .option("--loss", opt.loss, "Share of frames the simulated radio loses (default 0.05)", "P", 0, 0.5)
         .option("--pass", pass, "The shortest pass wanted, in seconds (default 60)", "S", 20, 600)
         .flag("--quiet", opt.quiet, "Print only the summary")
-        .flag("--window", opt.window, "Run helmo with its main window (needs a display) instead of --headless");
+        .flag("--window", opt.window, "Run helmo with its main window (needs a display) instead of --headless")
+        .flag("--web", opt.web, "Serve the station's web page at http://127.0.0.1:8073/ to watch the pass");
     if (auto code = cli.parse(argc, argv))
         return *code;
     opt.dir = dir;

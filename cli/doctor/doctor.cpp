@@ -14,7 +14,9 @@
 #include <filesystem>
 
 #include "common/elements/kep_database.h"
+#include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
+#include "common/settings/setup_command.h"
 #include "common/settings/suite_settings.h"
 #include "platform/port_names.h"
 #include "platform/store_ports.h"
@@ -225,11 +227,15 @@ std::vector<CheckLine> run_doctor(const platform::Store& store, const DoctorOpti
     else
         lines.push_back(ok(store_name, "exists and is writable"));
 
+    if (!store.key_exists(settings::keys::general))
+        lines.push_back(fault("setup", std::string("not completed: run ") + settings::setup_command +
+                                           " (or start helmo, which asks for the same)"));
     auto general = settings::read_general(store, settings::Program::Tool);
     fs::path suite = general.orva_directory;
     bool have_suite = false;
     if (general.orva_directory.empty()) {
-        lines.push_back(fault("suite directory", "not set: run orva setup (or Helmo's setup pages)"));
+        lines.push_back(fault("suite directory", std::string("not set: run ") + settings::setup_command +
+                                                     " (or Helmo's General Setup)"));
     } else if (std::string p = folder_problem(suite); !p.empty()) {
         lines.push_back(fault("suite directory", p + ": create it or run orva setup again"));
     } else {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/doctor/doctor.h"
+#include "common/settings/setup_command.h"
 #include "platform/options/program_options.h"
 
 using namespace orva;
@@ -20,7 +21,7 @@ int main(int argc, char** argv)
     auto store = store_file.empty() ? platform::Store::open(platform::Store::default_path(), platform::Access::ReadOnly)
                                     : platform::Store::open(store_file, platform::Access::ReadOnly);
     if (!store) {
-        std::fprintf(stderr, "orva doctor: %s: run orva setup first\n", store.error().message.c_str());
+        std::fprintf(stderr, "orva doctor: %s: run %s first\n", store.error().message.c_str(), settings::setup_command);
         return 1;
     }
     tools::DoctorOptions options;

@@ -1,7 +1,7 @@
 #include "cli/quillet/message_file.h"
 
 #include "common/atomic_file.h"
-#include "common/pfh/pfh_builder.h"
+#include "common/pfh/upload_layout.h"
 
 #include <cctype>
 #include <cstdio>
@@ -62,26 +62,20 @@ Result<std::vector<std::uint8_t>> build_message(const MessageFields& fields, std
         return make_error("the station has no callsign (set it in the station setup)");
     if (title.empty())
         return make_error("the message has no title (give T~TITLE or --title TEXT)");
-    pfh::PfhHeader h;
-    h.file_number = 0;
-    std::string name(stem.substr(0, 8));
-    name.resize(8, ' ');
-    h.file_name = name;
+    pfh::UploadHeaderFields h;
+    h.file_name = std::string(stem.substr(0, 8));
     h.file_ext = "TXT";
     h.create_time = now;
+    h.last_modified_time = now;
     h.file_type = 0;
-    h.source = from.substr(0, 32);
-    std::string uploader = from.substr(0, from.find('-')).substr(0, 6);
-    uploader.resize(6, ' ');
-    h.ax25_uploader = uploader;
-    h.upload_time = 0;
-    h.download_count = 0;
-    h.destination = to.substr(0, 32);
+    h.source = from.substr(0, pfh::kMaxAddressText);
+    h.ax25_uploader = from.substr(0, from.find('-')).substr(0, 6);
+    h.destination = to.substr(0, pfh::kMaxAddressText);
     h.expire_time = now + fields.expiry_days * 86400u;
     h.compression_type = 0;
     h.title = title.substr(0, 255);
     const std::vector<std::uint8_t> bytes(body.begin(), body.end());
-    return pfh::build_pfh_file(h, bytes);
+    return pfh::build_upload_file(h, bytes);
 }
 
 Result<std::filesystem::path> write_out_file(const std::filesystem::path& folder, std::uint32_t now,

@@ -24,7 +24,8 @@ struct MessageFields {
 // can never start another tilde argument downstream.
 std::string header_text(std::string_view text);
 
-// The whole file: header (file name `stem` "TXT", type 0, uncompressed) and the body.
+// The whole file: header (file name `stem` "TXT", type 0, uncompressed) in the standard upload
+// layout (common/pfh/upload_layout.h), then the body.
 // Fails when the destination, source or title is empty once cleaned.
 Result<std::vector<std::uint8_t>> build_message(const MessageFields& fields, std::string_view body,
                                                 std::string_view stem, std::uint32_t now);

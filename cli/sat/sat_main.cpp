@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/settings/keys.h"
+#include "common/settings/setup_command.h"
 #include "common/settings/suite_settings.h"
 #include "station/setup/satellite_setup.h"
 #include "cli/sat/tell_station.h"
@@ -124,6 +126,8 @@ int main(int argc, char** argv)
     }
     QCoreApplication app(argc, argv);
     if (add.chosen()) {
+        if (!store->key_exists(settings::keys::general))
+            return fail(std::string("this station is not set up yet: run ") + settings::setup_command + " first");
         auto e = SatelliteEdit::create(settings::read_general(*store, settings::Program::Helmo).orva_directory);
         fields.insert(fields.begin(), "Name=" + name);
         return save(e, *store, fields);

@@ -3,8 +3,10 @@
 #include "engine/link/kiss_encoder.h"
 #include "cli/satsim/channel.h"
 #include "cli/satsim/ftl0/ftl0_server.h"
+#include "cli/satsim/ftl0/server_downlink.h"
 #include "cli/satsim/ftl0/uploaded_file.h"
 #include "cli/satsim/satellite.h"
+#include "cli/satsim/transmitter.h"
 #include "cli/hash/sha256.h"
 
 #include "common/atomic_file.h"
@@ -121,6 +123,7 @@ int main(int argc, char** argv)
     std::string manifest;
     std::string kiss_connect;
     bool log_requests = false;
+    long tnc_queue = long(satsim::TransmitterConfig{}.queue_bytes);
     double loss = 0, corrupt = 0, reorder = 0, uplink_share = 0, queue_line = double(config.queue_line_ms) / 1000, cut_at = 0;
     long tcp = 0, seed = long(channel_config.seed), rate = long(config.bytes_per_second), refuse = 0;
     bool pty_flag = false;
@@ -145,7 +148,11 @@ int main(int argc, char** argv)
         .option("--refuse", refuse, "Answer each upload with this FTL0 error code", "CODE", 0, 255)
         .option("--cut-at", cut_at, "Drop the link once this share of a file has arrived", "SHARE", 0, 1)
         .option("--manifest", manifest, "Write one line per served file: number (hex), size, SHA-256", "FILE")
-        .flag("--log-requests", log_requests, "Print a line for each request heard and each queue line sent");
+        .flag("--log-requests", log_requests, "Print a line for each request heard and each queue line sent")
+        .option("--tnc-queue", tnc_queue,
+                "With --real-server: bytes of broadcast frames kept queued in the TNC, link answers behind them "
+                "(default 900)",
+                "BYTES", 0, 1000000);
     if (auto code = cli.parse(argc, argv))
         return *code;
     if (folder.empty())
@@ -198,6 +205,11 @@ int main(int argc, char** argv)
     upload_config.bbs_call = config.bbs_call;
     upload_config.epoch = wall;
     satsim::Ftl0Server server(upload_config);
+    // A server in service hands its frames to a TNC that sends them at the air rate. Behind a
+    // real TNC this models its queue, to know when to hand it more; otherwise it is the TNC.
+    std::optional<satsim::Transmitter> tnc;
+    if (config.real_server)
+        tnc.emplace(satsim::TransmitterConfig{config.bytes_per_second * 8, 300, std::size_t(tnc_queue)});
 
     int listen_fd = -1, io_fd = -1, slave_keep = -1;
     if (!kiss_connect.empty()) {
@@ -261,7 +273,17 @@ int main(int argc, char** argv)
             break;
         uplink.now = now_ms;
         if (io_fd >= 0 && out.size() < kOutLimit) {
-            for (auto& frame : sat.poll(now_ms)) {
+            std::vector<satsim::Frame> frames;
+            if (tnc) {
+                auto handed = satsim::hand_to_transmitter(sat, server, *tnc, now_ms);
+                auto sent = tnc->poll(now_ms);
+                frames = kiss_connect.empty() ? std::move(sent) : std::move(handed);
+            } else {
+                frames = sat.poll(now_ms);
+                for (auto& f : server.poll(now_ms))
+                    frames.push_back(std::move(f));
+            }
+            for (auto& frame : frames) {
                 if (log_requests && frame.size() > 6 && std::memcmp(frame.data(), "\xA0\x84\x98\x92\xA6\xA8", 6) == 0) {
                     std::printf("QUEUE LINE at %.1f s\n", double(now_ms) / 1000);
                     std::fflush(stdout);
@@ -269,9 +291,6 @@ int main(int argc, char** argv)
                 for (auto& f : channel.pass(std::move(frame)))
                     engine::encode_kiss_frame(f, 0, false, out);
             }
-            for (auto& frame : server.poll(now_ms))
-                for (auto& f : channel.pass(std::move(frame)))
-                    engine::encode_kiss_frame(f, 0, false, out);
             for (const auto& up : server.take_finished())
                 if (auto served = satsim::served_upload(up, config.epoch + std::uint32_t(now_ms / 1000)))
                     sat.add_file(std::move(*served));
@@ -330,7 +349,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
                  "satsim: %llu frames (%llu file, %llu directory), %llu fill and %llu directory requests, "
                  "%llu lost, %llu corrupted, %llu reordered; uplink %llu frames, %llu lost; "
-                 "uploads %llu filed, %llu refused for their header's file number; "
+                 "uploads %llu filed, %llu refused for their header's file number, %llu logins reset; "
                  "%llu bytes broadcast, %llu bytes heard\n",
                  (unsigned long long)c.frames_sent, (unsigned long long)c.file_frames, (unsigned long long)c.dir_frames,
                  (unsigned long long)c.requests, (unsigned long long)c.dir_requests, (unsigned long long)ch.lost,
@@ -339,6 +358,7 @@ int main(int argc, char** argv)
                  (unsigned long long)uplink_channel.counters().lost,
                  (unsigned long long)server.counters().uploads_done,
                  (unsigned long long)server.counters().header_refusals,
+                 (unsigned long long)server.counters().login_resets,
                  (unsigned long long)sat.bytes_broadcast(), (unsigned long long)uplink.bytes);
     if (slave_keep >= 0)
         ::close(slave_keep);

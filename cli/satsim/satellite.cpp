@@ -264,7 +264,11 @@ void Satellite::expand(const Request& r)
         file_frames(*f, offset, length, r.block);
 }
 
-std::vector<Frame> Satellite::poll(std::uint64_t now_ms)
+std::vector<Frame> Satellite::poll(std::uint64_t now_ms) { return release(now_ms, std::nullopt); }
+
+std::vector<Frame> Satellite::poll(std::uint64_t now_ms, std::size_t room) { return release(now_ms, room); }
+
+std::vector<Frame> Satellite::release(std::uint64_t now_ms, std::optional<std::size_t> room)
 {
     std::vector<Frame> out;
     if (!started_) {
@@ -306,9 +310,16 @@ std::vector<Frame> Satellite::poll(std::uint64_t now_ms)
             expand(r);
             continue;
         }
-        if (budget_ < double(outgoing_.front().size()))
-            break;
-        budget_ -= double(outgoing_.front().size());
+        const std::size_t size = outgoing_.front().size();
+        if (room) {
+            if (*room < size)
+                break;
+            *room -= size;
+        } else {
+            if (budget_ < double(size))
+                break;
+            budget_ -= double(size);
+        }
         const Frame& next = outgoing_.front();
         if (next.size() > 16 && (next[15] == kPidFile || next[15] == kPidDir))
             bytes_broadcast_ += next.size() - 16;

@@ -62,6 +62,9 @@ public:
     void on_uplink_frame(std::span<const std::uint8_t> frame, std::uint64_t now_ms);
     // Frames the downlink has room for by `now_ms`.
     std::vector<Frame> poll(std::uint64_t now_ms);
+    // Frames for a transmitter with `room` bytes free in its queue (see Transmitter): the
+    // downlink is paced by that transmitter instead. Periodic lines are not held back.
+    std::vector<Frame> poll(std::uint64_t now_ms, std::size_t room);
 
     const SatelliteCounters& counters() const { return counters_; }
     const std::vector<ServedFile>& files() const { return files_; }
@@ -82,6 +85,7 @@ private:
         bool whole = false;
     };
 
+    std::vector<Frame> release(std::uint64_t now_ms, std::optional<std::size_t> room);
     const ServedFile* find(std::uint32_t file_number) const;
     void enqueue(Request r);
     void expand(const Request& r);

@@ -47,6 +47,10 @@ Result<std::vector<std::string>> create_demo_station(platform::Store& store, con
         record.bbs_callsign = demo.bbs_callsign;
         record.bdcst_callsign = demo.bdcst_callsign;
         record.priority = 50;
+        record.uplink[0] = demo.uplink;
+        record.downlink[0] = demo.downlink;
+        record.uplink_mode = demo.uplink_mode;
+        record.downlink_mode = demo.downlink_mode;
         std::string key;
         if (auto existing = find_satellite_key(store, demo.name, CaseRule::IgnoreCase)) {
             key = *existing;

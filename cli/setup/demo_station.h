@@ -2,6 +2,7 @@
 // two PacSat satellites, written through the same record code the setup pages use.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -11,15 +12,20 @@
 
 namespace orva::tools {
 
+// Modes are indexes into the Frequencies page's list: 0 "FM", 3 "USB".
 struct DemoSatellite {
     const char* name;
     const char* bbs_callsign;
     const char* bdcst_callsign;
+    double uplink, downlink; // MHz, the satellites' published amateur frequencies
+    std::uint32_t uplink_mode, downlink_mode;
 };
 
 inline constexpr DemoSatellite demo_satellites[] = {
-    {"AO-16", "PACSAT-12", "PACSAT-11"},
-    {"UO-22", "UOSAT5-12", "UOSAT5-11"},
+    // 1200 bit/s FSK up on FM; the PSK downlink is received in USB.
+    {"AO-16", "PACSAT-12", "PACSAT-11", 145.920, 437.025, 0, 3},
+    // 9600 bit/s FSK on FM both ways.
+    {"UO-22", "UOSAT5-12", "UOSAT5-11", 145.900, 435.120, 0, 0},
 };
 
 inline constexpr const char* demo_callsign = "N0CALL";

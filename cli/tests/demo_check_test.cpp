@@ -6,6 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "common/pfh/pfh_builder.h"
+#include "common/pfh/upload_layout.h"
 #include "cli/demo/demo_check.h"
 #include "cli/demo/demo_files.h"
 #include "cli/hash/sha256.h"
@@ -76,7 +77,7 @@ TEST_F(DemoCheck, DownloadsAgainstTheManifest)
 
 TEST_F(DemoCheck, UploadNeedsTheSatellitesCopyAndTheSentMark)
 {
-    std::vector<std::uint8_t> msg = demo_upload_message("N0CALL", 1796799600);
+    const std::vector<std::uint8_t> msg = *demo_upload_message("N0CALL", 1796799600);
     put(dir / "sat" / "DEMO.OUT", msg);
     UploadCheck before = check_upload(msg, dir / "sim", dir / "sat");
     EXPECT_FALSE(before.ok());
@@ -92,14 +93,15 @@ TEST_F(DemoCheck, UploadNeedsTheSatellitesCopyAndTheSentMark)
     put(dir / "sim" / "800.UPL", other);
     EXPECT_FALSE(check_upload(msg, dir / "sim", dir / "sat").ok()); // different bytes
     // Filed as the station sends it: the header carries the server's number, the rest is the same.
-    pfh::ParseOptions queued;
-    queued.allow_zero_file_number = true;
-    auto h = pfh::parse_pfh(msg, queued);
-    ASSERT_TRUE(h);
-    const std::vector<std::uint8_t> body(msg.begin() + std::ptrdiff_t(h->header_length), msg.end());
-    h->file_number = 0x801;
-    const auto numbered = pfh::build_pfh_file(*h, body);
-    ASSERT_EQ(numbered.size(), msg.size());
+    auto numbered = msg;
+    numbered[5] = 0x01; // item 1's value, in the standard upload layout
+    numbered[6] = 0x08;
+    auto layout = pfh::check_upload_layout(msg);
+    ASSERT_TRUE(layout) << layout.error().message;
+    auto sum = pfh::compute_header_checksum(std::span(numbered).first(layout->header_length));
+    ASSERT_TRUE(sum);
+    numbered[63] = std::uint8_t(*sum); // item 10's value
+    numbered[64] = std::uint8_t(*sum >> 8);
     put(dir / "sim" / "800.UPL", numbered); // under another number than its header's
     EXPECT_FALSE(check_upload(msg, dir / "sim", dir / "sat").ok());
     auto body_changed = numbered;
@@ -116,7 +118,7 @@ TEST_F(DemoCheck, UploadNeedsTheSatellitesCopyAndTheSentMark)
 
 TEST_F(DemoCheck, UploadStoredWithTheServersNumberInItsHeaderCounts)
 {
-    std::vector<std::uint8_t> msg = demo_upload_message("N0CALL", 1796799600);
+    const std::vector<std::uint8_t> msg = *demo_upload_message("N0CALL", 1796799600);
     put(dir / "sat" / "802.UL", msg);
     // The header as the station sends it: item 1 holds 0x802, item 10 the new sum.
     auto stamped = msg;

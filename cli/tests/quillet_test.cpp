@@ -67,6 +67,72 @@ TEST(QuilletMessage, OutFileParsesBackWithItsHeader)
     EXPECT_EQ(h->body_checksum, pfh::body_checksum(tail));
 }
 
+// A server in service writes into an upload's header at the offsets of the standard layout
+// without reading it: each rule of that layout, read here byte by byte from the message file.
+std::uint32_t le32_at(const Bytes& b, std::size_t at)
+{
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+}
+
+// (id, length) of each item up to and including the terminator.
+std::vector<std::pair<unsigned, unsigned>> items_of(const Bytes& b)
+{
+    std::vector<std::pair<unsigned, unsigned>> v;
+    for (std::size_t pos = 2; pos + 3 <= b.size();) {
+        v.emplace_back(unsigned(b[pos] | b[pos + 1] << 8), b[pos + 2]);
+        if (v.back() == std::pair<unsigned, unsigned>(0, 0))
+            break;
+        pos += 3 + b[pos + 2];
+    }
+    return v;
+}
+
+TEST(QuilletLayout, LastModifiedTimeAndSeuFlagAreItems6And7)
+{
+    auto bytes = quillet::build_message(fields(), "Body\r\n", "6B49D200", kNow);
+    ASSERT_TRUE(bytes) << bytes.error().message;
+    const Bytes& b = *bytes;
+    ASSERT_GT(b.size(), 51u);
+    EXPECT_EQ(Bytes(b.begin() + 40, b.begin() + 43), (Bytes{0x06, 0x00, 0x04})) << "item 6 at byte 40";
+    EXPECT_EQ(le32_at(b, 43), kNow);
+    EXPECT_EQ(Bytes(b.begin() + 47, b.begin() + 51), (Bytes{0x07, 0x00, 0x01, 0x00})) << "item 7 at byte 47";
+}
+
+TEST(QuilletLayout, ItemsComeInTheStandardOrderAndLengths)
+{
+    auto bytes = quillet::build_message(fields(), "Body\r\n", "6B49D200", kNow);
+    ASSERT_TRUE(bytes) << bytes.error().message;
+    const auto items = items_of(*bytes);
+    // 0 for the two texts of free length (source "W1ME", destination "K1ABC").
+    const std::vector<std::pair<unsigned, unsigned>> fixed = {
+        {0x01, 4}, {0x02, 8}, {0x03, 3}, {0x04, 4}, {0x05, 4}, {0x06, 4}, {0x07, 1}, {0x08, 1}, {0x09, 2}, {0x0A, 2},
+        {0x0B, 2}, {0x10, 4}, {0x11, 6}, {0x12, 4}, {0x13, 1}, {0x14, 5}, {0x15, 6}, {0x16, 4}, {0x17, 4}, {0x18, 1}};
+    ASSERT_GE(items.size(), fixed.size());
+    for (std::size_t i = 0; i < fixed.size(); ++i)
+        EXPECT_EQ(items[i], fixed[i]) << "item " << i << " of the header";
+    EXPECT_EQ(items.back(), (std::pair<unsigned, unsigned>(0, 0)));
+    // The header checksum and the body offset where the server reads and writes them.
+    EXPECT_EQ((*bytes)[60], 0x0A);
+    EXPECT_EQ((*bytes)[65], 0x0B);
+}
+
+TEST(QuilletLayout, UploadTimeIsAt82PlusTheSourceLength)
+{
+    for (const char* call : {"W1ME", "G0ABC-12"}) {
+        quillet::MessageFields f = fields();
+        f.source = call;
+        auto bytes = quillet::build_message(f, "Body\r\n", "6B49D200", kNow);
+        ASSERT_TRUE(bytes) << bytes.error().message;
+        const std::size_t at = 82 + std::string(call).size();
+        ASSERT_GT(bytes->size(), at + 7);
+        EXPECT_EQ(Bytes(bytes->begin() + std::ptrdiff_t(at), bytes->begin() + std::ptrdiff_t(at + 3)),
+                  (Bytes{0x12, 0x00, 0x04}))
+            << call;
+        EXPECT_EQ(le32_at(*bytes, at + 3), 0u) << "the server fills the upload time in";
+    }
+}
+
 TEST(QuilletMessage, HeaderTextsStayOneValue)
 {
     EXPECT_EQ(quillet::header_text(" Re: hi\nT~x F~/etc/passwd\r "), "Re: hiTx F/etc/passwd");

@@ -1,5 +1,6 @@
 // The upload client against the simulated satellite's FTL0 server over a lossy channel, in
 // simulated time.
+#include "engine/tests/upload_message.h"
 #include "engine/tests/upload_test_peer.h"
 #include "engine/upload/upload_client.h"
 #include "cli/satsim/ftl0/ftl0_server.h"
@@ -94,7 +95,7 @@ TEST_F(SatsimUpload, FiveFilesUploadWholeThroughTenPercentLoss) {
     const std::size_t sizes[] = {1024, 5000, 20000, 60000, 100 * 1024};
     std::vector<Bytes> bodies;
     for (std::size_t i = 0; i < 5; ++i) {
-        bodies.push_back(pattern_bytes(sizes[i], std::uint32_t(100 + i)));
+        bodies.push_back(upload_message(pattern_bytes(sizes[i], std::uint32_t(100 + i))));
         write_bytes(queue / ("MSG" + std::to_string(i) + ".OUT"), bodies.back());
     }
     satsim::Ftl0Server server(config());
@@ -105,7 +106,7 @@ TEST_F(SatsimUpload, FiveFilesUploadWholeThroughTenPercentLoss) {
     ASSERT_EQ(finished.size(), 5u);
     // Smallest first: server numbers follow the sizes.
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(read_all(finished[i].path), bodies[i]) << i;
+        EXPECT_EQ(read_all(finished[i].path), numbered_upload(bodies[i], finished[i].file_number)) << i;
         char name[16];
         std::snprintf(name, sizeof name, "%X.UL", finished[i].file_number);
         EXPECT_TRUE(fs::exists(queue / name)) << name;
@@ -117,7 +118,7 @@ TEST_F(SatsimUpload, FiveFilesUploadWholeThroughTenPercentLoss) {
 }
 
 TEST_F(SatsimUpload, CutAtFortyPercentResumesInTheNextPass) {
-    const Bytes body = pattern_bytes(50000, 7);
+    const Bytes body = upload_message(pattern_bytes(50000, 7));
     write_bytes(queue / "BIG.OUT", body);
     auto c = config();
     c.cut_at = 0.4;
@@ -142,11 +143,11 @@ TEST_F(SatsimUpload, CutAtFortyPercentResumesInTheNextPass) {
         EXPECT_LT(second.client().log_entries()[0].bytes, 50000 * 61 / 100);
     }
     EXPECT_TRUE(fs::exists(queue / "800.UL"));
-    EXPECT_EQ(read_all(sat / "800.UPL"), body);
+    EXPECT_EQ(read_all(sat / "800.UPL"), numbered_upload(body, 0x800));
 }
 
 TEST_F(SatsimUpload, RefusedUploadBecomesUlxWithItsText) {
-    write_bytes(queue / "BAD.OUT", pattern_bytes(3000, 9));
+    write_bytes(queue / "BAD.OUT", upload_message(pattern_bytes(3000, 9)));
     auto c = config();
     c.refuse = 16;
     satsim::Ftl0Server server(c);
@@ -157,7 +158,7 @@ TEST_F(SatsimUpload, RefusedUploadBecomesUlxWithItsText) {
     EXPECT_TRUE(fs::exists(queue / "800.ULX"));
     EXPECT_EQ(pass.client().log_entries().at(0).reason, 3);
 
-    write_bytes(queue / "LEN.OUT", pattern_bytes(3000, 10));
+    write_bytes(queue / "LEN.OUT", upload_message(pattern_bytes(3000, 10)));
     c.refuse = 2;
     satsim::Ftl0Server strict(c);
     Pass again(strict, queue.path(), 0.0, 4);

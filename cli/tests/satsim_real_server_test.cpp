@@ -3,7 +3,7 @@
 // for byte; and each quirk of such a server on its own: headers split without an E bit, NUL-ended
 // texts, "OK"/"NO" answers with PID 0xBB to an SSID callsign, fixed chunks for any hole, reserved
 // address bits clear, a longer login response, and uploads filed only under the number in their
-// header.
+// header, with number, upload time and checksum written in place.
 #include "common/atomic_file.h"
 #include "common/pfh/pfh.h"
 #include "common/pfh/pfh_builder.h"
@@ -11,7 +11,10 @@
 #include "engine/frames/request_frames.h"
 #include "engine/link/crc16.h"
 #include "engine/link/kiss_decoder.h"
+#include "engine/tests/upload_message.h"
+#include "engine/upload/upload_client.h"
 #include "cli/satsim/ftl0/ftl0_server.h"
+#include "cli/satsim/ftl0/uploaded_file.h"
 #include "cli/satsim/satellite.h"
 #include "cli/satsim/served_file.h"
 
@@ -254,12 +257,12 @@ TEST_F(RealServer, HoleFillsComeInFixedChunksWithFileTypeZero)
 // A bare FTL0 client, enough to log in and upload one file with one frame per packet.
 class RawUpload {
 public:
-    explicit RawUpload(Ftl0Server& server) : server_(server) {}
+    explicit RawUpload(Ftl0Server& server, std::string call = "G0ABC-3") : server_(server), call_(std::move(call)) {}
     Bytes frame(std::uint8_t control, const Bytes& info, bool with_pid)
     {
         Bytes f;
         const auto d = Ax25Address::parse("XY2ZZ-12")->wire(true, false);
-        const auto s = Ax25Address::parse("G0ABC-3")->wire(false, true);
+        const auto s = Ax25Address::parse(call_)->wire(false, true);
         f.insert(f.end(), d.begin(), d.end());
         f.insert(f.end(), s.begin(), s.end());
         f.push_back(control);
@@ -289,7 +292,7 @@ public:
         for (const Bytes& f : server_.poll(t_)) {
             for (std::size_t at = 6; at < 14; at += 7)
                 EXPECT_EQ(f[at] & 0x60, 0) << "reserved bits set";
-            if (Ax25Address::from_wire(std::span<const std::uint8_t, 7>(f.data(), 7)).callsign() != "G0ABC")
+            if (Ax25Address::from_wire(std::span<const std::uint8_t, 7>(f.data(), 7)) != *Ax25Address::parse(call_))
                 continue;
             if ((f[14] & 1) == 0) { // I frame: take the packet and acknowledge it
                 packets.emplace_back(f.begin() + 16, f.end());
@@ -302,6 +305,7 @@ public:
 
 private:
     Ftl0Server& server_;
+    std::string call_;
     std::uint64_t t_ = 0;
     int vr_ = 0, ns_ = 0;
 };
@@ -315,17 +319,13 @@ Bytes u32(std::uint32_t a, std::uint32_t b)
     return d;
 }
 
+const std::string kMessageBody = "A message that goes up.\r\n";
+
+// A message as the composer queues it, from the station "G0ABC-3" of RawUpload.
 Bytes message(std::uint32_t number)
 {
-    pfh::PfhHeader h;
-    h.file_number = number;
-    h.file_name = "MSG     ";
-    h.file_ext = "TXT";
-    h.source = "G0ABC";
-    h.destination = "ALL";
-    h.title = "Hello";
-    const std::string body = "A message that goes up.\r\n";
-    return pfh::build_pfh_file(h, Bytes(body.begin(), body.end()));
+    const Bytes queued = engine::test::upload_message(Bytes(kMessageBody.begin(), kMessageBody.end()), "G0ABC-3", "Hello");
+    return number ? engine::test::numbered_upload(queued, number) : queued;
 }
 
 TEST_F(RealServer, UploadIsFiledOnlyUnderTheNumberTheGoAnswerGave)
@@ -335,6 +335,7 @@ TEST_F(RealServer, UploadIsFiledOnlyUnderTheNumberTheGoAnswerGave)
     c.bbs_call = "XY2ZZ-12";
     c.folder = folder;
     c.first_number = 9;
+    c.epoch = 1'800'000'000;
     Ftl0Server server(c);
     RawUpload up(server);
     const auto login = up.connect();
@@ -371,7 +372,124 @@ TEST_F(RealServer, UploadIsFiledOnlyUnderTheNumberTheGoAnswerGave)
     EXPECT_EQ(server.counters().uploads_done, 1u);
     auto filed = read_file(folder / "A.UPL");
     ASSERT_TRUE(filed);
-    EXPECT_EQ(*filed, numbered);
+    // Filed in place: the upload time written at 82 plus the source's length, the sum made again;
+    // nothing else changed.
+    auto held = pfh::parse_pfh(*filed);
+    ASSERT_TRUE(held) << held.error().message;
+    EXPECT_EQ(held->file_number, 10u);
+    EXPECT_EQ(held->upload_time, c.epoch);
+    ASSERT_EQ(filed->size(), numbered.size());
+    for (std::size_t i = 0; i < numbered.size(); ++i)
+        if ((*filed)[i] != numbered[i]) {
+            EXPECT_TRUE((i >= 92 && i < 96) || i == 63 || i == 64) << "byte " << i << " changed";
+        }
+}
+
+// The header the suite used to write, as the issue's station sent it (source "TEST1"): the
+// mandatory items without 6 and 7, in id order.
+Bytes old_layout_message()
+{
+    pfh::PfhHeader h;
+    h.file_number = 0;
+    h.file_name = "65A1B2C3";
+    h.file_ext = "TXT";
+    h.create_time = 0x65A1B2C3;
+    h.file_type = 0;
+    h.source = "TEST1";
+    h.ax25_uploader = "TEST1 ";
+    h.upload_time = 0;
+    h.download_count = 0;
+    h.destination = "ALL";
+    h.expire_time = 0x65A1B2C3 + 2 * 86400;
+    h.compression_type = 0;
+    h.title = "Hello";
+    return pfh::build_pfh_file(h, Bytes(kMessageBody.begin(), kMessageBody.end()));
+}
+
+// What a server in service made of that header, byte for byte where the issue names the bytes; and
+// the station's upload client refuses to send such a file at all.
+TEST_F(RealServer, UploadOutOfLayoutIsFiledBrokenAndTheStationHoldsItBack)
+{
+    Ftl0ServerConfig c;
+    c.real_server = true;
+    c.bbs_call = "XY2ZZ-12";
+    c.folder = folder;
+    c.first_number = 0x2A;
+    c.epoch = 0x6B1A17B2; // the upload time, as the server writes it
+    Ftl0Server server(c);
+    RawUpload up(server, "TEST1");
+    ASSERT_EQ(up.connect().size(), 1u);
+    const Bytes queued = old_layout_message();
+    auto go = up.send(3, u32(0, std::uint32_t(queued.size())));
+    ASSERT_EQ(go.size(), 1u);
+    ASSERT_EQ(le32(go[0], 2), 0x2Au);
+    // The station's stamp: the number in item 1, item 10 summed again. A valid header still.
+    Bytes sent = queued;
+    sent[5] = 0x2A;
+    auto sum = pfh::compute_header_checksum(sent);
+    ASSERT_TRUE(sum);
+    sent[52] = std::uint8_t(*sum); // item 10 of this layout is at byte 49
+    sent[53] = std::uint8_t(*sum >> 8);
+    ASSERT_TRUE(pfh::parse_pfh(sent)) << "what the station sent parses";
+    up.send(0, sent);
+    auto ack = up.send(1, {});
+    ASSERT_EQ(ack.size(), 1u);
+    EXPECT_EQ(ack[0][1] & 0x1F, 6) << "accepted, as the issue's server did";
+
+    auto filed = read_file(folder / "2A.UPL");
+    ASSERT_TRUE(filed);
+    // The source item (59: id, length 5, "TEST1") took the checksum's two bytes at 63 and 64.
+    EXPECT_EQ((*filed)[61], 5);
+    EXPECT_EQ((*filed)[62], 'T');
+    EXPECT_EQ((*filed)[65], 'T');
+    EXPECT_EQ((*filed)[66], '1');
+    EXPECT_NE(Bytes(filed->begin() + 63, filed->begin() + 65), Bytes({'E', 'S'}));
+    // The destination (87: id, length 3, "ALL") took the upload time's low three bytes, and the
+    // next item's id its high byte: an item 0x6B.
+    EXPECT_EQ((*filed)[89], 3);
+    EXPECT_EQ(Bytes(filed->begin() + 90, filed->begin() + 94), (Bytes{0xB2, 0x17, 0x1A, 0x6B}));
+    // Its header checksum no longer holds: every directory reader drops the entry.
+    auto parsed = pfh::parse_pfh(*filed);
+    ASSERT_FALSE(parsed);
+    EXPECT_NE(parsed.error().message.find("checksum"), std::string::npos) << parsed.error().message;
+
+    // Broadcast as the server holds it, in its directory and as the file itself.
+    auto served_file = served_upload(server.take_finished().at(0), c.epoch);
+    ASSERT_TRUE(served_file);
+    EXPECT_EQ(served_file->bytes, *filed);
+    Satellite sat(config, {});
+    sat.add_file(*served_file);
+    const engine::DirectoryHoleRequest whole[] = {{0, 0xFFFFFFFF}};
+    sat.on_uplink_frame(request("TEST1", 0xBD, engine::directory_request(244, whole)), 0);
+    std::size_t entries = 0;
+    for (const Frame& f : run(sat, 0, 5000)) {
+        if (!is_dir(f))
+            continue;
+        const Bytes i = info(f);
+        const Bytes header(i.begin() + 17, i.end() - 2);
+        EXPECT_FALSE(pfh::parse_pfh(header)) << "a directory entry that a station could file";
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+
+    // The station never offers it: no SABM, the file stays queued, the reason is said.
+    const fs::path station = root / "station";
+    fs::create_directories(station);
+    ASSERT_TRUE(write_file_atomic(station / "65A1B2C3.OUT", queued));
+    engine::UploadConfig uc;
+    uc.my_call = *Ax25Address::parse("TEST1");
+    uc.bbs_call = *Ax25Address::parse("XY2ZZ-12");
+    uc.folder = station;
+    uc.seed = 1;
+    engine::UploadClient client(uc);
+    engine::LinkTime now{1'000'000'000'000};
+    auto out = client.on_bbs_status(std::string("Open: A\0", 8), now);
+    out = client.poll(now + engine::LinkTime(5000));
+    EXPECT_TRUE(out.frames.empty());
+    EXPECT_FALSE(client.busy());
+    EXPECT_NE(client.held().find("65A1B2C3.OUT not sent: upload header: byte 40 holds item 0x08"), std::string::npos)
+        << client.held();
+    EXPECT_TRUE(fs::exists(station / "65A1B2C3.OUT"));
 }
 
 } // namespace

@@ -63,6 +63,25 @@ TEST(DemoStation, IsCompleteAndRepeatable)
     EXPECT_EQ(ao->program, (t.path / "suite" / "BREK.EXE").string() + " %S");
     EXPECT_TRUE(fs::is_directory(t.path / "suite" / "UO-22" / "MyMsgs"));
 
+    // The published amateur frequencies, as the Frequencies page stores them: 8-byte doubles in MHz.
+    auto mhz = [&](const char* sat, const char* value) {
+        auto key = find_satellite_key(*store, sat, CaseRule::IgnoreCase);
+        auto b = key ? store->read_binary(*key, value, 8) : Result<std::vector<std::uint8_t>>(make_error("no key"));
+        EXPECT_TRUE(b.ok()) << sat << " " << value;
+        return b ? detail::decode_double_le(*b) : 0.0;
+    };
+    EXPECT_EQ(mhz("AO-16", "Uplink 1"), 145.920);
+    EXPECT_EQ(mhz("AO-16", "Downlink 1"), 437.025);
+    EXPECT_EQ(mhz("UO-22", "Uplink 1"), 145.900);
+    EXPECT_EQ(mhz("UO-22", "Downlink 1"), 435.120);
+    EXPECT_EQ(ao->default_uplink, 1u);
+    EXPECT_EQ(ao->default_downlink, 1u);
+    EXPECT_EQ(ao->uplink_mode, 0u) << "FM";
+    EXPECT_EQ(ao->downlink_mode, 3u) << "USB for the PSK downlink";
+    auto uo = read_satellite(*store, "UO-22", Program::Brek);
+    ASSERT_TRUE(uo.ok());
+    EXPECT_EQ(uo->downlink_mode, 0u) << "FM";
+
     // The bundled element sets and the places, once each after two runs.
     auto db = elements::KepDatabase::load(elements::kep_database_path(t.path / "suite"));
     ASSERT_TRUE(db.ok()) << db.error().message;

@@ -20,6 +20,7 @@
 #include "cli/demo/child.h"
 #include "cli/demo/demo_pass.h"
 #include "cli/setup/demo_station.h"
+#include "cli/tests/demo_station_fixture.h"
 
 namespace orva::tools {
 namespace {
@@ -29,56 +30,23 @@ using namespace std::chrono_literals;
 
 constexpr std::int64_t kFrom = 1796947200; // 2026-12-11T00:00:00Z, five days after the elements' epoch
 
-class StationCommands : public ::testing::Test {
+class StationCommands : public DemoStationTest {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("orva-station-cmd-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
-        ASSERT_TRUE(store.ok());
-        ASSERT_TRUE(create_demo_station(*store, dir / "station").ok());
-        // UO-22 listed only: its passes are never scheduled.
-        auto key = settings::find_satellite_key(*store, "UO-22", settings::CaseRule::IgnoreCase);
-        ASSERT_TRUE(key);
-        settings::SatelliteRecord uo = settings::read_satellite_key(*store, *key);
-        uo.state = 1;
-        ASSERT_TRUE(settings::write_satellite(*store, *key, uo).ok());
-        settings::HelmoSettings h = settings::read_helmo(*store);
-        h.tracking = "AO-16~UO-22~";
-        ASSERT_TRUE(settings::write_helmo(*store, h).ok());
-        elements::KepDatabase db;
-        db.add_record(demo_orbit_ao16());
-        db.add_record(demo_orbit_uo22());
-        ASSERT_TRUE(db.save(elements::kep_database_path(dir / "station")).ok());
-        env = {"ORVA_STORE=" + (dir / "store.db").string()};
+        auto listed_uo22 = [](platform::Store& store) {
+            // UO-22 listed only: its passes are never scheduled.
+            auto key = settings::find_satellite_key(store, "UO-22", settings::CaseRule::IgnoreCase);
+            ASSERT_TRUE(key);
+            settings::SatelliteRecord uo = settings::read_satellite_key(store, *key);
+            uo.state = 1;
+            ASSERT_TRUE(settings::write_satellite(store, *key, uo).ok());
+            settings::HelmoSettings h = settings::read_helmo(store);
+            h.tracking = "AO-16~UO-22~";
+            ASSERT_TRUE(settings::write_helmo(store, h).ok());
+        };
+        ASSERT_NO_FATAL_FAILURE(write_station("orva-station-cmd-", listed_uo22, {demo_orbit_ao16(), demo_orbit_uo22()}));
     }
-    void TearDown() override { fs::remove_all(dir); }
-
-    // Runs a command to its end: exit code and everything it printed.
-    std::pair<int, std::string> run(const std::vector<std::string>& argv)
-    {
-        auto c = Child::start(argv, env);
-        EXPECT_TRUE(c.ok());
-        if (!c)
-            return {-1, ""};
-        std::string out;
-        std::optional<int> code;
-        auto limit = std::chrono::steady_clock::now() + 60s;
-        while (!(code = (*c)->poll_exit()) || !(*c)->output_closed()) {
-            pollfd p{(*c)->output_fd(), POLLIN, 0};
-            ::poll(&p, 1, 100);
-            for (const std::string& l : (*c)->read_lines())
-                out += l + "\n";
-            if (std::chrono::steady_clock::now() > limit)
-                break;
-        }
-        return {code.value_or(-1), out};
-    }
-
-    fs::path dir;
-    std::vector<std::string> env;
 };
 
 std::size_t count_of(const std::string& text, const std::string& what)

@@ -1,24 +1,20 @@
 // orva track and orva hamlib as an operator runs them, against rotctld and rigctld.
 #include <gtest/gtest.h>
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <regex>
 
-#include "common/elements/kep_database.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
 #include "common/station_time.h"
 #include "station/orbit/sat_track.h"
 #include "station/radio/hamlib_driver.h"
 #include "station/tests/rig_peers.h"
-#include "cli/demo/child.h"
 #include "cli/demo/demo_pass.h"
 #include "cli/setup/demo_station.h"
+#include "cli/tests/demo_station_fixture.h"
 
 namespace orva::tools {
 namespace {
@@ -29,37 +25,29 @@ using station::testing::HamlibDaemon;
 
 constexpr std::int64_t kFrom = 1796947200; // 2026-12-11T00:00:00Z
 
-class Track : public ::testing::Test {
+class Track : public DemoStationTest {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("orva-track-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
-        ASSERT_TRUE(store.ok());
-        ASSERT_TRUE(create_demo_station(*store, dir / "station").ok());
-        auto key = settings::find_satellite_key(*store, "AO-16", settings::CaseRule::IgnoreCase);
-        ASSERT_TRUE(key);
-        for (auto [name, mhz] : {std::pair{"Uplink 1", 145.9}, std::pair{"Downlink 1", 437.025}}) {
-            std::uint8_t b[8];
-            std::memcpy(b, &mhz, 8);
-            ASSERT_TRUE(store->write_binary(*key, name, b).ok());
-        }
-        ASSERT_TRUE(store->write_integer(*key, "Default Uplink", 1).ok());
-        ASSERT_TRUE(store->write_integer(*key, "Default Downlink", 1).ok());
-        settings::RotatorSettings r = settings::read_rotator(*store);
-        r.rotator_type = 2;
-        r.park = 1;
-        r.park_az = 10; // near where the dummy rotator starts (0 0): it turns 6 degrees a second
-        r.park_el = 0;
-        ASSERT_TRUE(settings::write_rotator(*store, r).ok());
-        elements::KepDatabase db;
-        db.add_record(demo_orbit_ao16());
-        ASSERT_TRUE(db.save(elements::kep_database_path(dir / "station")).ok());
-        env = {"ORVA_STORE=" + (dir / "store.db").string()};
+        auto level1_ao16 = [](platform::Store& store) {
+            auto key = settings::find_satellite_key(store, "AO-16", settings::CaseRule::IgnoreCase);
+            ASSERT_TRUE(key);
+            for (auto [name, mhz] : {std::pair{"Uplink 1", 145.9}, std::pair{"Downlink 1", 437.025}}) {
+                std::uint8_t b[8];
+                std::memcpy(b, &mhz, 8);
+                ASSERT_TRUE(store.write_binary(*key, name, b).ok());
+            }
+            ASSERT_TRUE(store.write_integer(*key, "Default Uplink", 1).ok());
+            ASSERT_TRUE(store.write_integer(*key, "Default Downlink", 1).ok());
+            settings::RotatorSettings r = settings::read_rotator(store);
+            r.rotator_type = 2;
+            r.park = 1;
+            r.park_az = 10; // near where the dummy rotator starts (0 0): it turns 6 degrees a second
+            r.park_el = 0;
+            ASSERT_TRUE(settings::write_rotator(store, r).ok());
+        };
+        ASSERT_NO_FATAL_FAILURE(write_station("orva-track-", level1_ao16, {demo_orbit_ao16()}));
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     void use_daemons(const std::string& rot, const std::string& rig)
     {
@@ -69,26 +57,6 @@ protected:
         c.rotator_device = rot;
         c.radio_device = rig;
         ASSERT_TRUE(station::write_hamlib_config(*store, c).ok());
-    }
-
-    std::pair<int, std::string> run(const std::vector<std::string>& argv)
-    {
-        auto c = Child::start(argv, env);
-        EXPECT_TRUE(c.ok());
-        if (!c)
-            return {-1, ""};
-        std::string out;
-        std::optional<int> code;
-        auto limit = std::chrono::steady_clock::now() + 60s;
-        while (!(code = (*c)->poll_exit()) || !(*c)->output_closed()) {
-            pollfd p{(*c)->output_fd(), POLLIN, 0};
-            ::poll(&p, 1, 100);
-            for (const std::string& l : (*c)->read_lines())
-                out += l + "\n";
-            if (std::chrono::steady_clock::now() > limit)
-                break;
-        }
-        return {code.value_or(-1), out};
     }
 
     // Two minutes after the first AO-16 rise after kFrom.
@@ -107,9 +75,6 @@ protected:
         }
         return kFrom;
     }
-
-    fs::path dir;
-    std::vector<std::string> env;
 };
 
 TEST_F(Track, LiveLineAgainstTheDaemonsThenParked)

@@ -12,7 +12,7 @@
 
 namespace orva::pfh {
 
-// Item ids the suite reads. Only the low byte of an id on the air is significant.
+// Item ids the suite reads or writes. Only the low byte of an id on the air is significant.
 enum ItemId : std::uint8_t {
     kEnd = 0,
     kFileNumber = 1,
@@ -20,6 +20,8 @@ enum ItemId : std::uint8_t {
     kFileExt = 3,
     kFileSize = 4,
     kCreateTime = 5,
+    kLastModifiedTime = 6,
+    kSeuFlag = 7,
     kFileType = 8,
     kBodyChecksum = 9,
     kHeaderChecksum = 10,
@@ -29,7 +31,10 @@ enum ItemId : std::uint8_t {
     kUploadTime = 18,
     kDownloadCount = 19,
     kDestination = 20,
+    kAx25Downloader = 21,
+    kDownloadTime = 22,
     kExpireTime = 23,
+    kPriority = 24,
     kCompression = 25,
     kTitle = 34,
     kKeywords = 35,

@@ -291,7 +291,12 @@ Status write_tessel(platform::Store& store, const TesselSettings& s) { return wr
 Status write_brek(platform::Store& store, const BrekSettings& s) { return write_table(store, keys::brek, brek_table, s); }
 Status write_pixora(platform::Store& store, const PixoraSettings& s) { return write_table(store, keys::pixora, pixora_table, s); }
 
+std::span<const Field<GeneralSettings>> general_fields() { return general_table; }
+std::span<const Field<StationSettings>> station_fields() { return station_table; }
+std::span<const Field<RotatorSettings>> rotator_fields() { return rotator_table; }
 std::span<const Field<HelmoSettings>> helmo_fields() { return helmo_table; }
+std::span<const Field<QuilletSettings>> quillet_fields() { return quillet_table; }
+std::span<const Field<DispoSettings>> dispo_fields() { return dispo_table; }
 std::span<const Field<TesselSettings>> tessel_fields() { return tessel_table; }
 std::span<const Field<BrekSettings>> brek_fields() { return brek_table; }
 

@@ -139,7 +139,12 @@ Status write_one(platform::Store& store, std::string_view key, std::span<const F
     return write_field(store, key, *f, record);
 }
 
+std::span<const Field<GeneralSettings>> general_fields();
+std::span<const Field<StationSettings>> station_fields();
+std::span<const Field<RotatorSettings>> rotator_fields();
 std::span<const Field<HelmoSettings>> helmo_fields();
+std::span<const Field<QuilletSettings>> quillet_fields();
+std::span<const Field<DispoSettings>> dispo_fields();
 std::span<const Field<TesselSettings>> tessel_fields();
 std::span<const Field<BrekSettings>> brek_fields();
 

@@ -159,8 +159,4 @@ private:
     std::vector<std::pair<QString, QAction*>> named_;
 };
 
-// The list font of the settings: a fixed-pitch face, sizes 8 to 36.
-QFont list_font(const settings::TesselSettings& s);
-void store_list_font(settings::TesselSettings& s, const QFont& font);
-
 } // namespace orva::dirview

@@ -3,6 +3,7 @@
 #include "common/settings/engine_stores.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
+#include "engine/session/session_export.h"
 #include "platform/dbus/session_bus.h"
 #include "platform/serial_port.h"
 #include "platform/shared_clock.h"
@@ -143,7 +144,7 @@ void BrekHost::start_data_server()
 {
     platform::DataServerHandlers h;
     h.on_connect = [this](platform::ConversationId id, const std::string& topic) {
-        if (topic != "Directory" && topic != "Receive")
+        if (topic != "Directory" && topic != "Receive" && topic != kSessionTopic)
             return false;
         conversations_[id] = topic;
         return true;
@@ -154,6 +155,10 @@ void BrekHost::start_data_server()
         const auto it = conversations_.find(id);
         if (it == conversations_.end())
             return std::nullopt;
+        if (it->second == kSessionTopic) {
+            const std::string json = session_status_json(*session_);
+            return platform::Bytes(json.begin(), json.end());
+        }
         return session_->last_data(it->second);
     };
     h.on_poke = [this](platform::ConversationId, const std::string&, const std::string&, const platform::Bytes& data) {
@@ -190,6 +195,7 @@ void BrekHost::pump()
         session_->request_close();
     }
     session_->poll();
+    export_status();
     if (quitting_ || session_->finished())
         return;
     std::optional<std::uint64_t> due = session_->next_deadline();
@@ -202,6 +208,24 @@ void BrekHost::pump()
                                                     std::uint64_t(std::ceil(double(*due - now) / rate())))
                           : 0;
     timer_.start(int(wait));
+}
+
+void BrekHost::export_status()
+{
+    if (!data_server_ || !session_)
+        return;
+    if (std::none_of(conversations_.begin(), conversations_.end(), [](const auto& c) { return c.second == kSessionTopic; }))
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_export_ < std::chrono::milliseconds(500))
+        return;
+    last_export_ = now;
+    std::string json = session_status_json(*session_);
+    if (json == last_export_json_)
+        return;
+    last_export_json_ = std::move(json);
+    data_server_->advise(kSessionTopic, kSessionStatusItem, kSessionStatusFormat,
+                         std::span(reinterpret_cast<const std::uint8_t*>(last_export_json_.data()), last_export_json_.size()));
 }
 
 void BrekHost::on_finished()

@@ -114,6 +114,11 @@ private:
     void start_data_server();
     // SessionObserver: the session ended.
     void on_finished() override;
+    // The session's state to the "Session" conversations (the station's web view), at most twice
+    // a second and only when it changed.
+    void export_status();
+    std::chrono::steady_clock::time_point last_export_{};
+    std::string last_export_json_;
 
     BrekHostOptions options_;
     std::unique_ptr<platform::Messenger> messenger_;

@@ -22,9 +22,12 @@ constexpr std::uint64_t kTickMs = 10000;
 // the longest gap between its frames taken as part of one broadcast.
 constexpr std::uint64_t kOnAirMinimumMs = 1500;
 constexpr std::uint64_t kOnAirLongestGapMs = 2500;
+// After the frame that ends a file, the next request waits only this long.
+constexpr std::uint64_t kAfterEndMs = 10;
 // A downlink silent this long after a fill request means the server has no request to serve:
 // ours was lost on the way up.
 constexpr std::uint64_t kSilenceAfterRequestMs = 4000;
+constexpr std::uint64_t kSilenceUnansweredMs = 1500;
 // Asked again at most this often in a row before something is heard; a server that has shut
 // down its broadcasts is then left alone until its queue lines come back.
 constexpr int kSilenceRetries = 2;
@@ -167,7 +170,10 @@ std::optional<std::uint64_t> ReceptionEngine::silence_retry_due() const
 {
     if (!fill_sent_at_)
         return std::nullopt;
-    return std::max(*fill_sent_at_, last_broadcast_at_) + kSilenceAfterRequestMs;
+    // A server in service answers each request it hears with "OK": without that answer a
+    // shorter silence tells the request was lost.
+    const std::uint64_t wait = fill_accepted_ ? kSilenceAfterRequestMs : kSilenceUnansweredMs;
+    return std::max(*fill_sent_at_, last_broadcast_at_) + wait;
 }
 
 std::optional<std::uint64_t> ReceptionEngine::directory_quiet_due() const
@@ -179,6 +185,8 @@ std::optional<std::uint64_t> ReceptionEngine::directory_quiet_due() const
 
 void ReceptionEngine::on_request_accepted()
 {
+    if (fill_sent_at_)
+        fill_accepted_ = true;
     // Only a fill asked after the newest header was stored asks about what lies beyond it; an
     // "OK" to an older one says nothing of that, as a server answers a fill with only so many
     // headers.
@@ -261,11 +269,19 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
 {
     (void)port;
     const std::uint64_t file_bytes = files_->counters().bytes;
+    const std::uint64_t directory_bytes = directory_->counters().bytes;
     const std::uint64_t broadcast_bytes = dispatcher_->counters().broadcast_bytes;
     dispatcher_->on_ax25_frame(frame, std::chrono::sys_seconds(std::chrono::seconds(seconds())));
     if (dispatcher_->counters().broadcast_bytes != broadcast_bytes) {
         last_broadcast_at_ = now_;
         silence_retries_ = 0;
+    }
+    if (awaiting_directory_ && directory_->counters().bytes != directory_bytes) {
+        // Our directory fill has begun: a wanted file can be asked for now, to follow it. The
+        // silence after it still brings the next fill, as a server answers with only so many
+        // headers.
+        awaiting_directory_ = false;
+        scheduler_->on_directory_served();
     }
     if (files_->counters().bytes == file_bytes)
         return;
@@ -279,6 +295,14 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
         on_air_gap_ = 0;
     on_air_file_ = heard[0];
     on_air_at_ = now_;
+    // The frame with the file's last bytes, or with the last bytes this station asked for, ends
+    // a broadcast that runs in order: what is still missing can be asked for now, rather than
+    // after the wait for frames lost in a row.
+    const bool asked_end = heard[0] == fill_file_ && fill_end_ > files_->last_fragment_offset() &&
+                           fill_end_ <= files_->last_fragment_end();
+    on_air_ended_ = files_->last_fragment_ended_file() || asked_end;
+    if (on_air_ended_ && request_due_ && *request_due_ > now_ + kAfterEndMs)
+        request_due_ = now_ + kAfterEndMs;
     if (awaiting_service_ != 0 && heard[0] == awaiting_service_) {
         awaiting_service_ = 0;
         fill_sent_at_.reset();
@@ -297,6 +321,8 @@ std::uint32_t ReceptionEngine::file_on_air() const
         return 0;
     // A few frames lost in a row do not end a broadcast; how long a frame takes depends on the
     // link, so the gap between this file's frames sets the allowance.
+    if (on_air_ended_)
+        return 0;
     return now_ - *on_air_at_ <= on_air_allowance() ? on_air_file_ : 0;
 }
 
@@ -407,6 +433,7 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
         std::snprintf(text, sizeof text, "Auto: Request fill of file %lX", static_cast<unsigned long>(file_number));
         post(text, LineColour::Black);
         last_request_ = LastRequest::File;
+        fill_file_ = 0; // a whole file ends with the frame flagged as its end
         return sent_fill(file_number, send_ui(kPidFile, file_request_whole(file_number, block)));
     }
     const DownloadSlot& s = files_->slot(*slot);
@@ -422,14 +449,21 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
                   int(holes.size()));
     post(text, LineColour::Black);
     last_request_ = LastRequest::File;
-    return sent_fill(file_number, send_ui(kPidFile, file_request_holes(file_number, block, holes)));
+    if (!sent_fill(file_number, send_ui(kPidFile, file_request_holes(file_number, block, holes))))
+        return false;
+    // The server sends the ranges in the order asked: the last one's end is the end of it all.
+    fill_file_ = file_number;
+    fill_end_ = holes.back().offset + holes.back().length;
+    return true;
 }
 
 bool ReceptionEngine::sent_fill(std::uint32_t file_number, bool sent)
 {
     if (sent) {
         awaiting_service_ = file_number;
+        awaiting_directory_ = false;
         fill_sent_at_ = now_;
+        fill_accepted_ = false;
     }
     return sent;
 }
@@ -447,6 +481,9 @@ bool ReceptionEngine::send_directory_fill()
         return false;
     directory_asked_at_ = now_;
     fill_sent_at_ = now_;
+    fill_accepted_ = false;
+    awaiting_directory_ = true;
+    awaiting_service_ = 0;
     return true;
 }
 

@@ -202,10 +202,15 @@ private:
     // The file whose fragments were heard last, when, and the gap before that one (ms).
     std::uint32_t on_air_file_ = 0;
     std::optional<std::uint64_t> on_air_at_;
+    bool on_air_ended_ = false; // its last frame heard carried the end of the file or of our fill
+    std::uint32_t fill_file_ = 0; // the file of the last hole fill asked for, and the end of its
+    std::uint32_t fill_end_ = 0;  // last range
     std::uint64_t on_air_gap_ = 0;
     // The file of the last fill request sent, until its broadcast is heard to begin.
     std::uint32_t awaiting_service_ = 0;
+    bool awaiting_directory_ = false; // a directory fill was asked for and nothing of it heard yet
     std::optional<std::uint64_t> fill_sent_at_; // ms: the last fill request, until it is served
+    bool fill_accepted_ = false;                // an "OK" was heard since it was sent
     std::uint64_t last_broadcast_at_ = 0;        // ms: the last file or directory frame heard
     int silence_retries_ = 0;                    // since a broadcast or queue line was last heard
 

@@ -115,6 +115,9 @@ std::vector<std::uint32_t> FileReceiver::recently_heard(std::size_t n) const
 void FileReceiver::on_file_fragment(const FileFragment& f)
 {
     counters_.bytes += f.data.size();
+    last_ended_file_ = f.ends_file();
+    last_offset_ = f.offset;
+    last_end_ = f.offset + std::uint32_t(f.data.size());
     if (f.file_number != last_heard_file_) {
         last_heard_file_ = f.file_number;
         post_number("File %lX heard", f.file_number);

@@ -106,6 +106,10 @@ public:
     std::uint32_t requested_file() const { return requested_; }
     // The `n` files heard most recently, newest first.
     std::vector<std::uint32_t> recently_heard(std::size_t n) const;
+    // The last fragment heard: flagged as its file's last bytes; the bytes it carried.
+    bool last_fragment_ended_file() const { return last_ended_file_; }
+    std::uint32_t last_fragment_offset() const { return last_offset_; }
+    std::uint32_t last_fragment_end() const { return last_end_; }
 
     // Completed files larger than "Proc Threshold", waiting for the end of the pass.
     const std::vector<std::filesystem::path>& waiting_for_pass_end() const { return waiting_; }
@@ -138,6 +142,8 @@ private:
     std::array<std::uint32_t, kHeardRing> heard_{};
     std::size_t heard_pos_ = 0;
     std::uint32_t last_heard_file_ = 0;
+    bool last_ended_file_ = false;
+    std::uint32_t last_offset_ = 0, last_end_ = 0;
     std::uint32_t requested_ = 0;
     std::vector<std::filesystem::path> waiting_;
     // Names of the folder in upper case, read once: finds "%lx.ACT" spellings without a scan per file.

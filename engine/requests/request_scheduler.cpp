@@ -14,6 +14,7 @@ namespace {
 constexpr int kMaxCounted = 21;
 constexpr int kMaxFileRequests = 18;
 constexpr std::uint64_t kIdleAfterUpToDate = 1800;
+constexpr milliseconds kSoon{50}; // manual requests and those that follow a served one
 
 // "G0ABC-0" is "G0ABC".
 std::string_view without_zero_ssid(std::string_view c)
@@ -101,6 +102,7 @@ std::optional<std::uint32_t> RequestScheduler::wanted()
 void RequestScheduler::arm(milliseconds delay)
 {
     pending_ = true;
+    pending_soon_ = delay <= kSoon;
     host_.arm_request_timer(delay);
 }
 
@@ -250,8 +252,16 @@ void RequestScheduler::on_file_complete(std::uint32_t file_number)
 void RequestScheduler::on_request_served()
 {
     // A hole fill lasts a second or two, less than the wait for a queue line and its random
-    // delay: waiting for the line would leave the downlink idle after every short fill.
-    if (settings_.auto_fill && !pending_ && !closed_)
+    // delay: waiting for the line would leave the downlink idle after every short fill. A
+    // request a queue line has already set for later is brought forward.
+    if (settings_.auto_fill && !(pending_ && pending_soon_) && !closed_)
+        arm(milliseconds(10));
+}
+
+void RequestScheduler::on_directory_served()
+{
+    // Only a wanted file follows at once: another directory fill now would repeat this one.
+    if (settings_.auto_fill && !(pending_ && pending_soon_) && !closed_ && !repeat_ && wanted())
         arm(milliseconds(10));
 }
 

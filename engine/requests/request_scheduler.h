@@ -84,6 +84,8 @@ public:
     // The broadcast this station asked for has begun: the server has taken it off the queue, so
     // the next request can join now rather than after the next queue line.
     void on_request_served();
+    // The directory fill this station asked for has begun.
+    void on_directory_served();
     // Nothing was broadcast for a while after this station's request: it was lost on the way
     // up, and asking again need not wait for the next queue line.
     void on_request_unheard();
@@ -117,6 +119,7 @@ private:
     bool repeat_ = false;
     std::optional<std::uint32_t> manual_;
     bool pending_ = false;
+    bool pending_soon_ = false; // the pending run is due within a few tens of milliseconds
     int countdown_ = 4;
     bool last_entry_ = false;
     int file_requests_ = 0;

@@ -51,6 +51,7 @@ struct StatusBoxes {
     std::string bbs_status;                  // the BBS status line
     std::optional<UploadProgress> upload;    // while a file is being sent
     std::string uploads_off;                 // why this pass cannot upload; empty when it can
+    std::string upload_held;                 // a queue file not sent for its header, and why
     // The pass-time bar: from the pass start to the end given by message 2042.
     std::int64_t pass_start = 0;              // station seconds
     std::optional<std::int64_t> pass_end;     // station seconds

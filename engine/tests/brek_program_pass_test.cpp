@@ -7,6 +7,7 @@
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
 #include "engine/tests/reception_test_util.h"
+#include "engine/tests/upload_message.h"
 #include "platform/store/store.h"
 #include "platform/testing/child_process.h"
 
@@ -210,10 +211,11 @@ TEST_F(BrekProgramPass, FiveQueuedFilesUploadInOnePassWithLossBothWays)
     const std::size_t sizes[] = {1024, 4000, 12000, 40000, 100 * 1024};
     std::vector<Bytes> sources;
     for (std::size_t i = 0; i < 5; ++i) {
-        Bytes b(sizes[i]);
+        Bytes body(sizes[i]);
         std::mt19937 g(std::uint32_t(40 + i));
-        for (auto& x : b)
+        for (auto& x : body)
             x = std::uint8_t(g());
+        const Bytes b = test::upload_message(body);
         test::write_bytes(sat_dir / ("MSG" + std::to_string(i) + ".OUT"), b);
         sources.push_back(std::move(b));
     }
@@ -235,7 +237,9 @@ TEST_F(BrekProgramPass, FiveQueuedFilesUploadInOnePassWithLossBothWays)
         // The name is the server's number; the satellite holds that upload as "%X.UPL".
         const fs::path on_satellite = served / (ul.stem().string() + ".UPL");
         ASSERT_TRUE(fs::exists(on_satellite)) << on_satellite;
-        EXPECT_EQ(test::read_bytes(on_satellite), test::read_bytes(ul)) << ul.filename();
+        // As sent: the server's number in the header.
+        const auto number = std::uint32_t(std::stoul(ul.stem().string(), nullptr, 16));
+        EXPECT_EQ(test::read_bytes(on_satellite), test::numbered_upload(test::read_bytes(ul), number)) << ul.filename();
         accepted[test::read_bytes(ul)] = ul;
     }
     for (std::size_t i = 0; i < 5; ++i)

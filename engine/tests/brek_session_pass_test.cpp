@@ -4,12 +4,17 @@
 #include "engine/frames/ax25_frame.h"
 #include "engine/log/capture_file.h"
 #include "engine/session/file_header_lookup.h"
+#include "engine/session/session_export.h"
 #include "engine/tests/session_sim_host.h"
+#include "engine/tests/upload_message.h"
 #include "engine/upload/ax25_control.h"
+
+#include "common/json_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -38,14 +43,14 @@ protected:
         config.general.orva_directory = root.path().string();
         config.seed = 5;
     }
-    void serve(int count, std::size_t size)
+    void serve(int count, std::size_t size, const std::function<void(satsim::SatelliteConfig&)>& shape = {})
     {
         std::vector<satsim::ServedFile> files;
         const auto now_s = std::uint32_t(host.now / 1000);
         for (int i = 0; i < count; ++i)
             files.push_back(test::served_file(0x200 + std::uint32_t(i), size, now_s - 3600 + std::uint32_t(i) * 60,
                                               "Pass test " + std::to_string(i), "ALL", "W1AW"));
-        host.serve(std::move(files), root / "served");
+        host.serve(std::move(files), root / "served", 0, 3, shape);
     }
     void open()
     {
@@ -113,6 +118,36 @@ TEST_F(SessionPassTest, DirectoryLinesCarryTheirFileAndTheBoxesShowItsHeader)
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->title, "Pass test 2");
     EXPECT_EQ(entry->from, "W1AW");
+}
+
+// The station's web view reads the pass from this document: the satellite, the boxes, a file
+// being received with its share, and the status lines with their colours.
+TEST_F(SessionPassTest, StatusExportFollowsThePassAndItsDownloads)
+{
+    const auto now_s = std::uint32_t(host.now / 1000);
+    host.serve({test::served_file(0x300, 30000, now_s - 600, "Big one")}, root / "served", 0.3, 11);
+    open();
+    host.run(*session, 3000);
+    session->fill_file(0x300, true);
+    ASSERT_TRUE(host.run_until(*session, [&] {
+        for (const DownloadRow& r : session->download_table())
+            if (r.file_number == 0x300 && r.percent > 0 && r.percent < 100)
+                return true;
+        return false;
+    }, 60'000));
+    const std::string json = session_status_json(*session);
+    EXPECT_NE(json.find("\"satellite\":\"AO-16\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"state\":\"open\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"downloads\":[{\"file\":\"300\""), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"percent\":0,"), std::string::npos) << "the row shows its share: " << json;
+    EXPECT_NE(json.find("\"total_bytes\":"), std::string::npos);
+    ASSERT_FALSE(session->status_lines().empty());
+    EXPECT_NE(json.find(json_quote(session->status_lines().back().text)), std::string::npos) << json;
+    EXPECT_NE(json.find("\"colour\":\""), std::string::npos);
+
+    session->request_close();
+    ASSERT_TRUE(host.run_until(*session, [&] { return session->finished(); }, 20'000));
+    EXPECT_NE(session_status_json(*session).find("\"downloads\":[]"), std::string::npos);
 }
 
 // The log's figure compares the bytes heard with the satellite's count between its status lines.
@@ -238,7 +273,7 @@ struct WindowWatch {
 
 TEST_F(SessionPassTest, TncBoxReachesTheRunningUploadLink)
 {
-    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(150'000, 4));
+    test::write_bytes(sat_dir / "NOTE.OUT", test::upload_message(test::pattern_of(150'000, 4)));
     serve(0, 0);
     open();
     WindowWatch watch{host};
@@ -261,7 +296,8 @@ TEST_F(SessionPassTest, TncBoxReachesTheRunningUploadLink)
     }
     EXPECT_EQ(watch.most, 5);
 
-    // The satellite stops hearing us: two retries of one second, not twelve of two.
+    // The satellite stops hearing us: two retries from one second, backing off (1 + 2 + 4 s),
+    // not twelve from two.
     host.uplink_open = false;
     const std::uint64_t cut = host.now;
     ASSERT_TRUE(host.run_until(*session, [&] { return log.find("Retry count exceeded.") != nullptr; }, 30'000))
@@ -271,14 +307,14 @@ TEST_F(SessionPassTest, TncBoxReachesTheRunningUploadLink)
                    all += l.text + "\n";
                return all;
            }();
-    EXPECT_LE(host.now - cut, 4'000u);
+    EXPECT_LE(host.now - cut, 7'500u);
     EXPECT_EQ(log.find("Retry count exceeded.")->colour, LineColour::DarkRed);
     EXPECT_TRUE(fs::exists(sat_dir / "800.PUL")); // kept for a later pass
 }
 
 TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
 {
-    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(150'000, 4));
+    test::write_bytes(sat_dir / "NOTE.OUT", test::upload_message(test::pattern_of(150'000, 4)));
     serve(0, 0);
     open();
     EXPECT_NE(log.find("BBS Callsign set to PACSAT-12"), nullptr);
@@ -289,8 +325,9 @@ TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
     StatusBoxes b = session->boxes();
     EXPECT_EQ(b.upload_letter, "U");
     EXPECT_EQ(b.upload->file, "800.PUL");
-    EXPECT_EQ(b.upload->uploaded + b.upload->to_upload, 150'000);
-    EXPECT_EQ(b.upload->percent, int(b.upload->uploaded * 100 / 150'000));
+    const auto length = std::int64_t(fs::file_size(sat_dir / "800.PUL"));
+    EXPECT_EQ(b.upload->uploaded + b.upload->to_upload, length);
+    EXPECT_EQ(b.upload->percent, int(b.upload->uploaded * 100 / length));
     EXPECT_GT(b.upload->cps, 0);
     ASSERT_TRUE(b.upload->seconds_left);
     EXPECT_NEAR(double(*b.upload->seconds_left), double(b.upload->to_upload) / double(b.upload->cps), 1.0);
@@ -310,10 +347,73 @@ TEST_F(SessionPassTest, UploadStatusShowsProgressAndDiscReleasesTheLink)
     EXPECT_TRUE(fs::exists(sat_dir / "800.PUL")); // continued on a later occasion
 }
 
+TEST_F(SessionPassTest, AQueuedMessageGoesUpInOneLoginAndComesBackDownAsTheServerFiledIt)
+{
+    host.sats[0].dl_mine = 0; // the station's own uploads are fetched too
+    test::want_every_file(sat_dir);
+    const std::string text = "Up to a server in service and back down.\r\n";
+    const Bytes queued = test::upload_message(Bytes(text.begin(), text.end()), "G0ABC", "Round trip");
+    test::write_bytes(sat_dir / "MSG.OUT", queued);
+    serve(1, 2000, [](satsim::SatelliteConfig& c) { c.real_server = true; });
+    open();
+    std::string dl;
+    ASSERT_TRUE(host.run_until(*session, [&] {
+        for (const auto& e : fs::directory_iterator(sat_dir))
+            if (e.path().extension() == ".UL") {
+                dl = e.path().stem().string() + ".DL";
+                return fs::exists(sat_dir / dl);
+            }
+        return false;
+    }, 300'000)) << [&] {
+        std::string all;
+        for (const auto& l : log.lines)
+            all += l.text + "\n";
+        return all;
+    }();
+    const auto logins = std::count_if(log.lines.begin(), log.lines.end(),
+                                      [](const StatusLine& l) { return l.text.rfind("Logged in at ", 0) == 0; });
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(host.server->counters().sessions, 1u);
+    // What came down is what the server holds, byte for byte: the message with its number, its
+    // upload time and the header checksum written in, and nothing else changed.
+    const Bytes down = test::read_bytes(sat_dir / dl);
+    const std::string number = dl.substr(0, dl.size() - 3);
+    EXPECT_EQ(down, test::read_bytes(root / "served" / (number + ".UPL")));
+    auto h = pfh::parse_pfh(down);
+    ASSERT_TRUE(h) << h.error().message;
+    EXPECT_EQ(h->file_number, std::stoul(number, nullptr, 16));
+    EXPECT_NE(h->upload_time.value_or(0), 0u);
+    ASSERT_EQ(down.size(), queued.size());
+    for (std::size_t i = 0; i < down.size(); ++i)
+        if (down[i] != queued[i]) {
+            EXPECT_TRUE((i >= 5 && i < 9) || i == 63 || i == 64 || (i >= 90 && i < 94)) << "byte " << i;
+        }
+}
+
+TEST_F(SessionPassTest, QueueFileOutOfTheUploadLayoutIsHeldWithTheReasonShown)
+{
+    // Items in id order without 6 and 7: a server in service would file it damaged.
+    auto h = test::header_for(1, "Old layout", "ALL", "G0ABC");
+    h.file_number = 0;
+    h.create_time = 1'700'000'000;
+    test::write_bytes(sat_dir / "OLD.OUT", pfh::build_pfh_file(h, test::pattern_of(500, 5)));
+    serve(0, 0);
+    open();
+    host.run(*session, 30'000);
+    const StatusLine* said = log.find("Upload file OLD.OUT not sent: upload header: byte 40 holds item 0x08");
+    ASSERT_NE(said, nullptr);
+    EXPECT_EQ(said->colour, LineColour::Red);
+    EXPECT_EQ(session->boxes().upload_held.rfind("OLD.OUT not sent: upload header: ", 0), 0u)
+        << session->boxes().upload_held;
+    EXPECT_EQ(log.find("Attempting to connect to server"), nullptr);
+    EXPECT_TRUE(fs::exists(sat_dir / "OLD.OUT"));
+    EXPECT_EQ(host.server->counters().sessions, 0u);
+}
+
 TEST_F(SessionPassTest, ABadBbsCallsignIsToldAndUploadsStayOffWithTheReason)
 {
     host.sats[0].bbs_callsign = "NOT A CALL";
-    test::write_bytes(sat_dir / "NOTE.OUT", test::pattern_of(2'000, 4));
+    test::write_bytes(sat_dir / "NOTE.OUT", test::upload_message(test::pattern_of(2'000, 4)));
     serve(0, 0);
     open();
     const StatusLine* err = log.find("Error setting the BBS callsign");

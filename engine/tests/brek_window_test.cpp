@@ -528,6 +528,12 @@ TEST_F(BrekWindowTest, UploadStatusBoxShowsTheProgressAndItsDiscButton)
     EXPECT_FALSE(box.disc->isEnabled());
     EXPECT_TRUE(box.file->text().isEmpty());
     EXPECT_EQ(box.link->text().toStdString(), b.uploads_off);
+    // A queue file held back for its header: the box says which and why.
+    EXPECT_TRUE(box.held->text().isEmpty());
+    b.upload_held = "OLD.OUT not sent: upload header: byte 40 holds item 0x08 (file type) where item 0x06 "
+                    "(last modified time) belongs";
+    box.show_boxes(b);
+    EXPECT_EQ(box.held->text().toStdString(), b.upload_held);
 }
 
 TEST_F(BrekWindowTest, FillFileAndFloatMenu)

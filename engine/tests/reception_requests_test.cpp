@@ -113,6 +113,31 @@ TEST_F(SchedulerFixture, ServedOrLostRequestArmsTheNextUnlessOneIsPending)
     EXPECT_EQ(host.armed[2], milliseconds(1300));
 }
 
+TEST_F(SchedulerFixture, AServedRequestBringsForwardTheOneAQueueLineSetForLater)
+{
+    draws.values = {2000};
+    s->on_queue_line("PB: Empty.", false, 100);
+    ASSERT_EQ(host.armed.size(), 1u);
+    EXPECT_EQ(host.armed[0], milliseconds(2300));
+    // The broadcast asked for begins: the next request goes now, not 2.3 s later.
+    s->on_request_served();
+    ASSERT_EQ(host.armed.size(), 2u);
+    EXPECT_EQ(host.armed[1], milliseconds(10));
+}
+
+TEST_F(SchedulerFixture, AServedDirectoryFillIsFollowedOnlyByAWantedFile)
+{
+    host.complete = true;
+    s->on_directory_served();
+    EXPECT_TRUE(host.armed.empty()) << "another directory fill now would repeat the one on air";
+    host.wanted = std::pair<std::uint32_t, int>{0x123, 8};
+    s->on_directory_served();
+    ASSERT_EQ(host.armed.size(), 1u);
+    EXPECT_EQ(host.armed[0], milliseconds(10));
+    s->run(5);
+    EXPECT_EQ(host.sent, std::vector<std::string>{"file 291"});
+}
+
 TEST_F(SchedulerFixture, TailActionWhenWeAreLastInTheQueue)
 {
     settings.tail_action = 3;

@@ -9,6 +9,7 @@
 #include "engine/tests/reception_test_util.h"
 #include "cli/satsim/channel.h"
 #include "cli/satsim/ftl0/ftl0_server.h"
+#include "cli/satsim/ftl0/uploaded_file.h"
 #include "cli/satsim/satellite.h"
 
 #include <strings.h>
@@ -97,6 +98,8 @@ struct SimHost final : SessionHost, KissSink {
         satsim::Ftl0ServerConfig u;
         u.folder = upload_folder;
         u.epoch = c.epoch;
+        u.bbs_call = c.bbs_call;
+        u.real_server = c.real_server;
         server.emplace(u);
         const satsim::ChannelConfig d{loss, 0, 0, seed};
         down.emplace(d);
@@ -112,6 +115,10 @@ struct SimHost final : SessionHost, KissSink {
             std::vector<Bytes> out = satellite->poll(t);
             for (auto& f : server->poll(t))
                 out.push_back(std::move(f));
+            // A finished upload joins the directory, as the satellite files it.
+            for (const auto& up : server->take_finished())
+                if (auto served = satsim::served_upload(up, std::uint32_t(now / 1000)))
+                    satellite->add_file(std::move(*served));
             for (auto& f : out)
                 for (auto& g : down->pass(std::move(f))) {
                     received.push_back(g);

@@ -1,6 +1,7 @@
 #include "common/pfh/pfh_builder.h"
 #include "engine/upload/upload_client.h"
 #include "engine/upload/upload_host.h"
+#include "engine/tests/upload_message.h"
 #include "engine/tests/upload_test_peer.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,13 @@ namespace {
 using namespace test;
 using K = ControlKind;
 namespace fs = std::filesystem;
+
+// A queue file of `size` bytes in all, as the composer writes it: header in the upload layout,
+// the rest a pattern.
+Bytes queued(std::size_t size, std::uint32_t seed) {
+    const std::size_t header = upload_message({}).size();
+    return upload_message(pattern_bytes(size - header, seed));
+}
 
 // A hand-driven server end: takes what the client sends, acknowledges it and answers.
 class ClientTest : public ::testing::Test {
@@ -102,7 +110,7 @@ protected:
 };
 
 TEST_F(ClientTest, NewFileUploadsRenamesAtGoAndAtAcknowledgement) {
-    const Bytes body = pattern_bytes(1000, 1);
+    const Bytes body = queued(1000, 1);
     write_bytes(dir / "MSG.OUT", body);
     connect_and_login();
     EXPECT_TRUE(posted("PACSAT protocol server version 1"));
@@ -119,7 +127,7 @@ TEST_F(ClientTest, NewFileUploadsRenamesAtGoAndAtAcknowledgement) {
     EXPECT_FALSE(fs::exists(dir / "MSG.OUT"));
     EXPECT_EQ(packets.size(), 3u); // two data packets: the window
     take_data();
-    EXPECT_EQ(data_sent(), body);
+    EXPECT_EQ(data_sent(), numbered_upload(body, 0x1A2B)); // the server's number in its header
     EXPECT_EQ(client->state(), UploadClient::kAwaitDataEndAnswer);
     EXPECT_TRUE(fs::exists(dir / "1A2B.PUL")); // not before the acknowledgement
 
@@ -144,7 +152,7 @@ TEST_F(ClientTest, NewFileUploadsRenamesAtGoAndAtAcknowledgement) {
 }
 
 TEST_F(ClientTest, ContinuesFromTheServersOffset) {
-    const Bytes body = pattern_bytes(3000, 2);
+    const Bytes body = queued(3000, 2);
     write_bytes(dir / "BEEF.PUL", body);
     connect_and_login();
     EXPECT_EQ(u32(packets[0], 2), 0xBEEFu);
@@ -171,7 +179,7 @@ TEST_F(ClientTest, NoTriggerWithoutFilesOrWhenShutOrDisabled) {
     auto o = client->on_bbs_status("Open ABCD", now);
     EXPECT_EQ(o.bbs_status, "Open ABCD");
     EXPECT_FALSE(client->busy());
-    write_bytes(dir / "A.OUT", pattern_bytes(100, 4));
+    write_bytes(dir / "A.OUT", queued(200, 4));
     client->on_bbs_status("Shut", now);
     EXPECT_FALSE(client->busy());
     client->set_uploading(false);
@@ -221,7 +229,7 @@ class RefusalTest : public ClientTest, public ::testing::WithParamInterface<Refu
 
 TEST_P(RefusalTest, TextRenameAndLogAsTheTableSays) {
     const auto c = GetParam();
-    write_bytes(dir / "ABC.PUL", pattern_bytes(500, 5));
+    write_bytes(dir / "ABC.PUL", queued(500, 5));
     connect_and_login();
     if (c.after_data_end) {
         answer(go_packet(0xABC, 0));
@@ -263,7 +271,7 @@ INSTANTIATE_TEST_SUITE_P(
     refusal_name);
 
 TEST_F(ClientTest, ImpossibleOffsetOrShortGoIsUnexpectedAndKeepsThePul) {
-    write_bytes(dir / "ABC.PUL", pattern_bytes(500, 6));
+    write_bytes(dir / "ABC.PUL", queued(500, 6));
     connect_and_login();
     answer(go_packet(0xABC, 501));
     EXPECT_TRUE(posted("Unexpected packet during transfer"));
@@ -274,7 +282,7 @@ TEST_F(ClientTest, ImpossibleOffsetOrShortGoIsUnexpectedAndKeepsThePul) {
 }
 
 TEST_F(ClientTest, ShortGoAnswerIsUnexpected) {
-    write_bytes(dir / "X.OUT", pattern_bytes(500, 6));
+    write_bytes(dir / "X.OUT", queued(500, 6));
     connect_and_login();
     answer(packet(ftl0::kUploadGo, {1, 2, 3}));
     EXPECT_TRUE(posted("Unexpected packet during transfer"));
@@ -283,7 +291,7 @@ TEST_F(ClientTest, ShortGoAnswerIsUnexpected) {
 }
 
 TEST_F(ClientTest, GarbageInsteadOfLoginIsUnexpected) {
-    write_bytes(dir / "X.OUT", pattern_bytes(500, 6));
+    write_bytes(dir / "X.OUT", queued(500, 6));
     take(client->on_bbs_status("Open ABCD", now));
     run_timers(now + LinkTime(2000));
     feed(peer.make(u_control(K::UA, true), false));
@@ -294,7 +302,7 @@ TEST_F(ClientTest, GarbageInsteadOfLoginIsUnexpected) {
 }
 
 TEST_F(ClientTest, AcknowledgementBeforeAllDataIsNotCompletion) {
-    write_bytes(dir / "ABC.PUL", pattern_bytes(5000, 7));
+    write_bytes(dir / "ABC.PUL", queued(5000, 7));
     connect_and_login();
     answer(go_packet(0xABC, 0));
     answer(packet(ftl0::kUploadNak, {1}));
@@ -307,7 +315,7 @@ TEST_F(ClientTest, AcknowledgementBeforeAllDataIsNotCompletion) {
 }
 
 TEST_F(ClientTest, DropMidUploadLogsDisconnectAndKeepsThePul) {
-    write_bytes(dir / "ABC.PUL", pattern_bytes(5000, 8));
+    write_bytes(dir / "ABC.PUL", queued(5000, 8));
     connect_and_login();
     answer(go_packet(0xABC, 0));
     ack();
@@ -322,7 +330,7 @@ TEST_F(ClientTest, DropMidUploadLogsDisconnectAndKeepsThePul) {
 }
 
 TEST_F(ClientTest, ProgressInTheFirstSecondHasARateAndNoTimeWhileZero) {
-    write_bytes(dir / "ABC.PUL", pattern_bytes(5000, 9));
+    write_bytes(dir / "ABC.PUL", queued(5000, 9));
     connect_and_login();
     answer(go_packet(0xABC, 0));
     const auto& p = client->progress();
@@ -334,7 +342,7 @@ TEST_F(ClientTest, ProgressInTheFirstSecondHasARateAndNoTimeWhileZero) {
 }
 
 TEST_F(ClientTest, ZeroBytesToSendStillEndsTheFile) {
-    write_bytes(dir / "ABC.PUL", pattern_bytes(500, 10));
+    write_bytes(dir / "ABC.PUL", queued(500, 10));
     connect_and_login();
     answer(go_packet(0xABC, 500));
     EXPECT_EQ(client->progress().cps, 0);
@@ -345,8 +353,8 @@ TEST_F(ClientTest, ZeroBytesToSendStillEndsTheFile) {
 }
 
 TEST_F(ClientTest, OneConnectionSendsEveryQueuedFileSmallestFirst) {
-    write_bytes(dir / "B.OUT", pattern_bytes(900, 11));
-    write_bytes(dir / "A.OUT", pattern_bytes(300, 12));
+    write_bytes(dir / "B.OUT", queued(900, 11));
+    write_bytes(dir / "A.OUT", queued(300, 12));
     connect_and_login();
     EXPECT_EQ(u32(packets.back(), 6), 300u);
     answer(go_packet(0x10, 0));
@@ -361,6 +369,123 @@ TEST_F(ClientTest, OneConnectionSendsEveryQueuedFileSmallestFirst) {
     EXPECT_EQ(client->log_entries().size(), 2u);
 }
 
+// The header the suite used to write: items in id order, without items 6 and 7 (nor 0x15, 0x16,
+// 0x18). A server in service files it with its writes landing on other items.
+Bytes old_layout_file(std::size_t body_size) {
+    pfh::PfhHeader h;
+    h.file_number = 0;
+    h.file_name = "OLD     ";
+    h.file_ext = "TXT";
+    h.create_time = 1'700'000'000;
+    h.file_type = 0;
+    h.source = "G0ABC";
+    h.ax25_uploader = "G0ABC ";
+    h.upload_time = 0;
+    h.download_count = 0;
+    h.destination = "ALL";
+    h.expire_time = 0;
+    h.compression_type = 0;
+    h.title = "Old layout";
+    return pfh::build_pfh_file(h, pattern_bytes(body_size, 21));
+}
+
+TEST_F(ClientTest, HeaderOutOfLayoutIsHeldQueuedAndSaidOnce) {
+    write_bytes(dir / "OLD.OUT", old_layout_file(300));
+    take(client->on_bbs_status("Open ABCD", now));
+    run_timers(now + LinkTime(5000));
+    EXPECT_FALSE(client->busy());
+    EXPECT_TRUE(frames.empty()) << "no connection for a file that cannot be sent";
+    const std::string why =
+        "upload header: byte 40 holds item 0x08 (file type) where item 0x06 (last modified time) belongs";
+    const auto* p = find_post("Upload file OLD.OUT not sent: " + why);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->colour, LineColour::Red);
+    EXPECT_EQ(client->held(), "OLD.OUT not sent: " + why);
+    EXPECT_TRUE(fs::exists(dir / "OLD.OUT"));
+    // Not said again at every status line.
+    const auto said = posts.size();
+    take(client->on_bbs_status("Open ABCD", now));
+    EXPECT_EQ(posts.size(), said);
+
+    // A file that fits goes up; the held one stays queued and is not offered.
+    write_bytes(dir / "NEW.OUT", queued(400, 1));
+    connect_and_login();
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(u32(packets.back(), 6), 400u);
+    answer(go_packet(0x20, 0));
+    take_data();
+    answer(packet(ftl0::kUploadAck));
+    EXPECT_TRUE(fs::exists(dir / "20.UL"));
+    EXPECT_TRUE(fs::exists(dir / "OLD.OUT"));
+    EXPECT_EQ(packets.size(), 4u) << "command, two data, data end; nothing for OLD.OUT";
+    EXPECT_EQ(frames.back().control.kind, K::DISC);
+
+    // Rewritten in the layout, it is checked again and goes.
+    write_bytes(dir / "OLD.OUT", queued(500, 2));
+    feed(peer.make(u_control(K::UA, true), false));
+    take(client->on_bbs_status("Open ABCD", now));
+    EXPECT_TRUE(client->busy());
+    EXPECT_TRUE(client->held().empty());
+}
+
+TEST_F(ClientTest, ServerEndingTheLoginBringsOneReconnectAfterAPause) {
+    write_bytes(dir / "MSG.OUT", queued(500, 1));
+    auto sabms = [&] {
+        return std::count_if(frames.begin(), frames.end(), [](const SentFrame& f) { return f.control.kind == K::SABM; });
+    };
+    // Runs the timers until a SABM goes out or `limit` passes.
+    auto until_sabm = [&](LinkTime limit) {
+        const auto before = sabms();
+        while (sabms() == before) {
+            auto d = client->next_deadline();
+            if (!d || *d > limit) break;
+            now = std::max(now, *d);
+            take(client->poll(now));
+        }
+        return sabms() > before;
+    };
+    take(client->on_bbs_status("Open ABCD", now));
+    ASSERT_TRUE(until_sabm(now + LinkTime(3000)));
+    feed(peer.make(u_control(K::UA, true), false));
+    // The server drops the session before its login response.
+    feed(peer.make(u_control(K::DISC, true), true));
+    EXPECT_TRUE(posted("Disconnected"));
+    const auto p = std::find_if(posts.begin(), posts.end(),
+                                 [](const StatusPost& s) { return s.text.rfind("Server ended the login.", 0) == 0; });
+    ASSERT_NE(p, posts.end());
+    EXPECT_EQ(p->colour, LineColour::DarkRed);
+    EXPECT_TRUE(client->busy()) << "a new attempt is due";
+    const LinkTime ended = now;
+    // Nothing for ten seconds, status lines or not; then one SABM.
+    take(client->on_bbs_status("Open ABCD", now + LinkTime(5000)));
+    EXPECT_FALSE(until_sabm(ended + LinkTime(10000)));
+    ASSERT_TRUE(until_sabm(ended + LinkTime(40000)));
+    EXPECT_EQ(sabms(), 2);
+
+    // Ended again during the login, after the login response this time: no third attempt.
+    feed(peer.make(u_control(K::UA, true), false));
+    answer(login_packet(1'000'000'000, 1));
+    EXPECT_EQ(client->state(), UploadClient::kAwaitCommandAnswer);
+    feed(peer.make(u_control(K::DISC, true), true));
+    EXPECT_TRUE(posted("Server ended the login again.  No more uploads this pass."));
+    EXPECT_FALSE(client->busy());
+    take(client->on_bbs_status("Open ABCD", now));
+    EXPECT_FALSE(until_sabm(now + LinkTime(120000)));
+    EXPECT_EQ(sabms(), 2);
+    EXPECT_TRUE(fs::exists(dir / "MSG.OUT"));
+}
+
+TEST_F(ClientTest, ServerEndingTheLinkAfterTheLoginIsNoLoginFailure) {
+    write_bytes(dir / "ABC.PUL", queued(5000, 8));
+    connect_and_login();
+    answer(go_packet(0xABC, 0));
+    feed(peer.make(u_control(K::DISC, true), true));
+    EXPECT_TRUE(posted("Disconnected"));
+    EXPECT_FALSE(client->busy()) << "the next status line starts the next attempt";
+    take(client->on_bbs_status("Open ABCD", now));
+    EXPECT_TRUE(client->busy());
+}
+
 struct Lines : StatusSink {
     std::vector<StatusPost> lines;
     void post(std::string text, LineColour colour) override { lines.push_back({std::move(text), colour}); }
@@ -368,7 +493,7 @@ struct Lines : StatusSink {
 
 TEST(UploadHostWiring, TriggerSelectsTheUplinkAndSendsSabmThroughTheHost) {
     TempDir d;
-    write_bytes(d / "A.OUT", pattern_bytes(200, 1));
+    write_bytes(d / "A.OUT", queued(200, 1));
     UploadConfig c;
     c.my_call = addr("G0ABC");
     c.bbs_call = addr("PACSAT-12");
@@ -455,16 +580,8 @@ Bytes read_bytes(const fs::path& p) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 Bytes upload_file(std::uint32_t file_number, std::size_t body_size) {
-    pfh::PfhHeader h;
-    h.file_number = file_number;
-    h.file_name = "MSG";
-    h.file_ext = "TXT";
-    h.file_type = 0;
-    h.source = "G0ABC";
-    h.destination = "W1XYZ";
-    h.title = "Hello";
-    h.upload_time = 0;
-    return pfh::build_pfh_file(h, pattern_bytes(body_size, 3));
+    const Bytes file = upload_message(pattern_bytes(body_size, 3), "G0ABC", "Hello");
+    return file_number ? numbered_upload(file, file_number) : file;
 }
 
 class RealServerUpload : public ClientTest {

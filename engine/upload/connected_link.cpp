@@ -7,6 +7,10 @@
 namespace orva::engine {
 namespace {
 constexpr std::uint8_t kFrmrW = 0x01; // control field not known
+// Backed-off T1 stops growing here (the longest "Retry Time" the TNC box takes).
+constexpr LinkTime kLongestT1{60000};
+// The slowest uplink a PACSAT works: assumed when the satellite's record gives none.
+constexpr std::uint32_t kSlowestBitRate = 1200;
 } // namespace
 
 DataLinkSettings data_link_settings_from(const settings::SatelliteRecord& r) {
@@ -15,11 +19,41 @@ DataLinkSettings data_link_settings_from(const settings::SatelliteRecord& r) {
     s.window = int(std::clamp<std::uint32_t>(r.max_frame, 1, 7));
     s.retries = int(std::clamp<std::uint32_t>(r.retries, 1, 255));
     s.pac_length = std::clamp<std::uint32_t>(r.pac_length, 10, 244);
+    s.bit_rate = r.uplink_speed ? std::clamp<std::uint32_t>(r.uplink_speed, 300, 1'000'000) : kSlowestBitRate;
+    s.tx_delay = LinkTime(std::min<std::uint32_t>(r.tx_delay, 2500));
     return s;
 }
 
+LinkTime full_frame_round_trip(const DataLinkSettings& s) {
+    const std::uint64_t bits = std::uint64_t(s.pac_length + kFrameOverhead) * 8;
+    const std::uint64_t rate = std::max<std::uint32_t>(s.bit_rate, 1);
+    const auto air = LinkTime(std::int64_t((bits * 1000 + rate - 1) / rate));
+    return 2 * (air + s.tx_delay);
+}
+
 ConnectedLink::ConnectedLink(Ax25Address me, Ax25Address peer, DataLinkSettings settings)
-    : me_(me), peer_(peer), settings_(settings) {}
+    : me_(me), peer_(peer), settings_(settings), srt_(full_frame_round_trip(settings)) {}
+
+void ConnectedLink::set_settings(DataLinkSettings settings) {
+    // A new rate or frame length makes the seed wrong; what was measured stays.
+    settings_ = settings;
+    if (!srt_measured_) srt_ = full_frame_round_trip(settings_);
+}
+
+LinkTime ConnectedLink::current_t1() const {
+    if (!settings_.adaptive_t1) return settings_.t1;
+    LinkTime t = std::max(settings_.t1, 2 * srt_);
+    // The first SABM's answer may come behind a full frame each way, whatever was measured.
+    if (state_ == LinkState::AwaitingConnection) t = std::max(t, full_frame_round_trip(settings_));
+    const LinkTime longest = std::max(kLongestT1, settings_.t1);
+    for (int i = 0; i < backoff_ && t < longest; ++i) t *= 2;
+    return std::min(t, longest);
+}
+
+void ConnectedLink::measure(LinkTime round_trip) {
+    srt_ = (7 * srt_ + round_trip) / 8;
+    srt_measured_ = true;
+}
 
 LinkOutput ConnectedLink::take() {
     LinkOutput o = std::move(out_);
@@ -61,12 +95,16 @@ void ConnectedLink::start_connect(LinkTime now) {
     sent_ = 0;
     va_ = vr_ = 0;
     rc_ = 0;
+    backoff_ = 0;
     peer_busy_ = reject_sent_ = ack_pending_ = false;
     t2_.reset();
     t3_.reset();
     state_ = LinkState::AwaitingConnection;
     send_control(u_control(ControlKind::SABM, true), true);
-    t1_ = now + settings_.t1;
+    sabm_sent_ = now;
+    sabm_timed_ = true;
+    sabms_ = 1;
+    start_t1(now);
 }
 
 LinkOutput ConnectedLink::release(LinkTime now) {
@@ -85,8 +123,8 @@ LinkOutput ConnectedLink::release(LinkTime now) {
         t2_.reset();
         t3_.reset();
         send_control(u_control(ControlKind::DISC, true), true);
-        t1_ = now + settings_.t1;
         state_ = LinkState::AwaitingRelease;
+        start_t1(now);
         break;
     }
     return take();
@@ -102,7 +140,7 @@ LinkOutput ConnectedLink::disconnect_now(LinkTime) {
 
 LinkOutput ConnectedLink::send(std::span<const std::uint8_t> info, LinkTime now) {
     if (is_up()) {
-        window_.emplace_back(info.begin(), info.end());
+        window_.push_back(Outgoing{std::vector<std::uint8_t>(info.begin(), info.end()), std::nullopt, true});
         push_i_frames(now);
     }
     return take();
@@ -112,13 +150,16 @@ void ConnectedLink::push_i_frames(LinkTime now) {
     const auto k = std::size_t(std::clamp(settings_.window, 1, 7));
     while (is_up() && !peer_busy_ && sent_ < window_.size() && sent_ < k) {
         const int ns = vs();
-        send_control(i_control(ns, vr_, false), true, window_[sent_], true);
+        Outgoing& o = window_[sent_];
+        send_control(i_control(ns, vr_, false), true, o.info, true);
+        if (o.first_sent) o.timed = false; // sent again: its acknowledgement says nothing of the round trip
+        else o.first_sent = now;
         ++sent_;
         ack_pending_ = false;
         t2_.reset();
         if (!t1_) {
             t3_.reset();
-            t1_ = now + settings_.t1;
+            start_t1(now);
         }
     }
 }
@@ -127,6 +168,12 @@ bool ConnectedLink::nr_valid(int nr) const { return std::size_t((nr - va_) & 7) 
 
 void ConnectedLink::take_ack(int nr, LinkTime now) {
     const auto n = std::size_t((nr - va_) & 7);
+    if (n > 0 && !window_.empty()) {
+        // The oldest frame acknowledged times the round trip, unless it went twice or waited out T1.
+        const Outgoing& oldest = window_.front();
+        if (oldest.timed && oldest.first_sent) measure(now - *oldest.first_sent);
+        backoff_ = 0;
+    }
     for (std::size_t i = 0; i < n && !window_.empty(); ++i) window_.pop_front();
     sent_ -= std::min(n, sent_);
     va_ = nr & 7;
@@ -136,7 +183,7 @@ void ConnectedLink::take_ack(int nr, LinkTime now) {
             t1_.reset();
             t3_ = now + settings_.t3;
         } else if (n > 0) {
-            t1_ = now + settings_.t1;
+            start_t1(now);
         }
     }
 }
@@ -147,20 +194,21 @@ void ConnectedLink::enter_connected(LinkTime now) {
     sent_ = 0;
     va_ = vr_ = 0;
     rc_ = 0;
+    backoff_ = 0;
     peer_busy_ = reject_sent_ = ack_pending_ = false;
     t1_.reset();
     t2_.reset();
     t3_ = now + settings_.t3;
 }
 
-void ConnectedLink::reestablish(LinkTime now) {
-    window_.clear();
-    sent_ = 0;
-    event(LinkEvent::Kind::Reset);
-    start_connect(now);
+void ConnectedLink::drop_after_error(LinkTime) {
+    // The standard re-establishes with SABM; a server in service takes a second SABM as a new
+    // login and ends the first. The link is given up instead, and the caller decides.
+    send_control(u_control(ControlKind::DISC, true), true);
+    enter_disconnected();
 }
 
-void ConnectedLink::enter_disconnected() {
+void ConnectedLink::enter_disconnected(bool by_peer) {
     const bool was = state_ != LinkState::Disconnected;
     state_ = LinkState::Disconnected;
     window_.clear();
@@ -169,7 +217,9 @@ void ConnectedLink::enter_disconnected() {
     t2_.reset();
     t3_.reset();
     ack_pending_ = false;
-    if (was) event(LinkEvent::Kind::Disconnected);
+    backoff_ = 0;
+    sabm_sent_.reset();
+    if (was) out_.events.push_back({LinkEvent::Kind::Disconnected, {}, false, by_peer});
 }
 
 LinkOutput ConnectedLink::on_frame(const Ax25Frame& f, LinkTime now) {
@@ -186,6 +236,7 @@ LinkOutput ConnectedLink::on_frame(const Ax25Frame& f, LinkTime now) {
         break;
     case LinkState::AwaitingConnection:
         if (c.kind == ControlKind::UA) {
+            if (sabm_sent_ && sabm_timed_) measure(now - *sabm_sent_);
             enter_connected(now);
             event(LinkEvent::Kind::Connected);
         } else if (c.kind == ControlKind::DM) {
@@ -223,10 +274,10 @@ LinkOutput ConnectedLink::on_frame(const Ax25Frame& f, LinkTime now) {
             break;
         case ControlKind::DISC:
             send_control(u_control(ControlKind::UA, c.pf), false);
-            enter_disconnected();
+            enter_disconnected(true);
             break;
-        case ControlKind::DM: enter_disconnected(); break;
-        case ControlKind::FRMR: reestablish(now); break;
+        case ControlKind::DM: enter_disconnected(true); break;
+        case ControlKind::FRMR: drop_after_error(now); break;
         case ControlKind::UA:
         case ControlKind::UI: break;
         case ControlKind::Unknown:
@@ -245,7 +296,7 @@ void ConnectedLink::on_i_frame(const Ax25Frame& f, const Control& control, bool 
     if (!command) c.pf = false;
     if (!f.pid || *f.pid != kPidText) return;
     if (!nr_valid(c.nr)) {
-        reestablish(now);
+        drop_after_error(now);
         return;
     }
     take_ack(c.nr, now);
@@ -282,7 +333,7 @@ void ConnectedLink::on_i_frame(const Ax25Frame& f, const Control& control, bool 
 void ConnectedLink::on_s_frame(const Control& c, bool command, LinkTime now) {
     peer_busy_ = c.kind == ControlKind::RNR;
     if (!nr_valid(c.nr)) {
-        reestablish(now);
+        drop_after_error(now);
         return;
     }
     if (command && c.pf) {
@@ -316,11 +367,15 @@ void ConnectedLink::enquiry(LinkTime now) {
     send_control(s_control(ControlKind::RR, vr_, true), true);
     ack_pending_ = false;
     t2_.reset();
-    t1_ = now + settings_.t1;
+    start_t1(now);
 }
 
 void ConnectedLink::on_t1(LinkTime now) {
     t1_.reset();
+    // Whatever is outstanding waited out T1: its answer times the wait, not the link.
+    sabm_timed_ = false;
+    for (auto& o : window_) o.timed = false;
+    if (settings_.adaptive_t1 && backoff_ < 8) ++backoff_;
     switch (state_) {
     case LinkState::Disconnected: break;
     case LinkState::AwaitingConnection:
@@ -331,7 +386,8 @@ void ConnectedLink::on_t1(LinkTime now) {
             ++rc_;
             const auto kind = state_ == LinkState::AwaitingConnection ? ControlKind::SABM : ControlKind::DISC;
             send_control(u_control(kind, true), true);
-            t1_ = now + settings_.t1;
+            if (kind == ControlKind::SABM) ++sabms_;
+            start_t1(now);
         }
         break;
     case LinkState::Connected:

@@ -12,6 +12,8 @@ namespace {
 constexpr LinkTime kPrepareDelay{200};
 constexpr LinkTime kConnectDelay{300};
 constexpr int kConnectJitterMs = 1500;
+// After the server ended a login: at least this long before the one new attempt.
+constexpr LinkTime kReloginPause{10000};
 
 std::string hex(std::uint32_t v) {
     char b[12];
@@ -85,7 +87,7 @@ UploadOutput UploadClient::on_bbs_status(std::string_view text, LinkTime now) {
     out_.bbs_status = std::string(text);
     const bool open = config_.ignore_shut ? text.find("FULL") == std::string_view::npos
                                           : text.find("Open") != std::string_view::npos;
-    if (!config_.uploading || busy() || !open || !folder_.has_waiting()) return take();
+    if (!config_.uploading || busy() || !open || logins_stopped_ || !next_sendable()) return take();
     if (config_.auto_freq) out_.select_uplink = uplink_in_status(text).value_or(config_.default_uplink);
     pending_ = Pending::Prepare;
     pending_at_ = now + kPrepareDelay;
@@ -104,6 +106,7 @@ UploadOutput UploadClient::poll(LinkTime now) {
     }
     if (pending_ == Pending::Connect && pending_at_ <= now) {
         pending_ = Pending::None;
+        login_done_ = false;
         absorb(link_.connect(now), now);
     }
     absorb(link_.poll(now), now);
@@ -145,13 +148,16 @@ void UploadClient::absorb(LinkOutput o, LinkTime now) {
             state_ = kAwaitLogin;
             break;
         case LinkEvent::Kind::Refused: break;
-        case LinkEvent::Kind::Disconnected:
+        case LinkEvent::Kind::Disconnected: {
+            const bool ended_login = e.by_peer && !login_done_;
             stream_.clear();
             if (current_ && current_->sent_this_session > 0) log_current(UploadReason::Disconnected, now);
             drop_current();
             state_ = kIdle;
             post("Disconnected");
+            if (ended_login) login_ended(now);
             break;
+        }
         case LinkEvent::Kind::Data: on_link_data(e, now); break;
         case LinkEvent::Kind::WindowOpened:
             if (state_ == kSending) send_more(now);
@@ -220,7 +226,55 @@ void UploadClient::on_server_packet(std::span<const std::uint8_t> packet, bool o
     }
 }
 
+void UploadClient::login_ended(LinkTime now) {
+    // A server that is busy may end a login; a second attempt after a pause may find it free.
+    // Another refusal ends the uploads of this pass rather than starting a loop.
+    if (++login_failures_ >= 2) {
+        logins_stopped_ = true;
+        post("Server ended the login again.  No more uploads this pass.", LineColour::DarkRed);
+        return;
+    }
+    const LinkTime pause = std::max(kReloginPause, 2 * link_.current_t1());
+    post("Server ended the login.  Connecting again in " + std::to_string((pause.count() + 999) / 1000) + " s.",
+         LineColour::DarkRed);
+    pending_ = Pending::Prepare;
+    pending_at_ = now + pause;
+}
+
+std::optional<QueuedUpload> UploadClient::next_sendable() {
+    std::error_code gone;
+    std::erase_if(held_, [&](const auto& h) { return !std::filesystem::exists(h.first, gone); });
+    if (held_.empty()) held_text_.clear();
+    std::set<std::filesystem::path> pass_over = skip_;
+    for (;;) {
+        auto q = folder_.choose(pass_over);
+        if (!q) return std::nullopt;
+        // Files too short or too long are dealt with by name when chosen.
+        if (q->length < UploadFolder::kMinimumLength || q->length > 0xFFFFFFFFull) return q;
+        std::error_code ec;
+        const auto written = std::filesystem::last_write_time(q->path, ec);
+        if (auto it = held_.find(q->path); it != held_.end() && it->second.written == written && it->second.length == q->length) {
+            pass_over.insert(q->path);
+            continue;
+        }
+        auto layout = check_upload_file(q->path, q->length);
+        if (layout) {
+            held_.erase(q->path);
+            if (held_.empty()) held_text_.clear();
+            return q;
+        }
+        const std::string name = q->path.filename().string();
+        const std::string& why = layout.error().message;
+        post("Upload file " + name + " not sent: " + why, LineColour::Red);
+        held_[q->path] = Held{written, q->length};
+        held_text_ = name + " not sent: " + why;
+        pass_over.insert(q->path);
+    }
+}
+
 void UploadClient::on_go(const ftl0::ServerAnswer& a, LinkTime now) {
+    login_done_ = true;
+    login_failures_ = 0;
     Current& c = *current_;
     // An offset past the end of our file, or a number that is not the one we asked to continue,
     // cannot be acted on: the file stays queued as it is.
@@ -252,13 +306,17 @@ void UploadClient::on_go(const ftl0::ServerAnswer& a, LinkTime now) {
     }
     // The server files the upload under the number in its header: the copy sent carries the
     // number just given, the queue file keeps its own.
-    std::vector<std::uint8_t> start(std::size_t(std::min<std::uint64_t>(c.file.length, 4096)));
+    std::vector<std::uint8_t> start(std::size_t(std::min<std::uint64_t>(c.file.length, 0x10000)));
     start.resize(std::fread(start.data(), 1, start.size(), c.stream));
     auto stamped = stamp_upload_header(start, a.file_number);
-    if (stamped)
-        c.header = std::move(*stamped);
-    else
-        post("Upload file " + c.file.path.filename().string() + ": " + stamped.error().message, LineColour::Red);
+    if (!stamped) {
+        // Checked before the upload command; changed since. Never sent with a header that a
+        // server would file damaged.
+        post("Upload file " + c.file.path.filename().string() + " not sent: " + stamped.error().message, LineColour::Red);
+        keep_for_later();
+        return release(now);
+    }
+    c.header = std::move(*stamped);
     if (std::fseek(c.stream, long(c.offset), SEEK_SET) != 0) {
         post("Error opening upload file " + c.file.path.filename().string(), LineColour::Red);
         keep_for_later();
@@ -272,6 +330,8 @@ void UploadClient::on_go(const ftl0::ServerAnswer& a, LinkTime now) {
 }
 
 void UploadClient::on_upload_error(std::uint8_t code) {
+    login_done_ = true;
+    login_failures_ = 0;
     post("Upload not accepted by server.", LineColour::Red);
     const Refusal* r = find_refusal(kCommandRefusals, code);
     if (r) post(r->text, LineColour::Red);
@@ -304,7 +364,7 @@ void UploadClient::on_data_end_answer(const ftl0::ServerAnswer& a, LinkTime now)
 
 void UploadClient::choose_next(LinkTime now) {
     for (;;) {
-        auto q = folder_.choose(skip_);
+        auto q = next_sendable();
         if (!q) return release(now);
         if (q->length > 0xFFFFFFFFull) { // cannot be described to the server
             skip_.insert(q->path);

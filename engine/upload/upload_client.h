@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -76,6 +77,9 @@ public:
     }
 
     int state() const { return state_; }
+    // The last queue file held back because its header does not fit the upload layout, and why;
+    // empty when none is held. For the Upload Status box.
+    const std::string& held() const { return held_text_; }
     // Connecting, connected or about to connect: the "U" letter is shown.
     bool busy() const { return pending_ != Pending::None || link_.state() != LinkState::Disconnected; }
     const ConnectedLink& link() const { return link_; }
@@ -90,7 +94,16 @@ public:
 private:
     enum class Pending : std::uint8_t { None, Prepare, Connect };
     using Current = UploadInProgress;
+    // A queue file whose header was found not to fit, as it was then: checked again once changed.
+    struct Held {
+        std::filesystem::file_time_type written;
+        std::uint64_t length = 0;
+    };
 
+    // The file choose() gives, passing over refused files and files whose header does not fit
+    // (each of those posted once, and kept queued).
+    std::optional<QueuedUpload> next_sendable();
+    void login_ended(LinkTime now);
     void absorb(LinkOutput link_out, LinkTime now);
     // The connected link carries FTL0 as a byte stream: packets are cut from it by their length.
     void on_link_data(const LinkEvent& e, LinkTime now);
@@ -120,6 +133,11 @@ private:
     LinkTime pending_at_{};
     std::optional<Current> current_;
     std::set<std::filesystem::path> skip_; // kept after a refusal: not offered again this pass
+    std::map<std::filesystem::path, Held> held_;
+    std::string held_text_;
+    bool login_done_ = false;  // this connection's first upload command has been answered
+    int login_failures_ = 0;   // logins the server ended, since the last that went through
+    bool logins_stopped_ = false;
     UploadProgress progress_;
     std::vector<UploadLogEntry> log_;
     UploadOutput out_;

@@ -68,6 +68,11 @@ void UploadHost::disconnect() {
     deliver(client_.disconnect(now_()));
 }
 
+std::string UploadHost::held() const {
+    std::lock_guard lock(mutex_);
+    return client_.held();
+}
+
 std::string UploadHost::bbs_status() const {
     std::lock_guard lock(mutex_);
     return bbs_status_;

@@ -35,6 +35,8 @@ public:
     bool busy() const;
     std::string bbs_status() const;
     UploadProgress progress() const;
+    // A queue file held back for its header, and why (empty when none).
+    std::string held() const;
     // The Disc button: DISC with the poll bit, and the link is down at once.
     void disconnect();
 

@@ -42,16 +42,19 @@ UploadStatusBox::UploadStatusBox(QWidget* parent) : QDialog(parent)
     link = new QLabel(this);
     bbs = new QLabel(this);
     queue = new QLabel(this);
+    held = new QLabel(this);
+    held->setWordWrap(true);
     file = new QLabel(this);
     percent = new QLabel(this);
     bytes = new QLabel(this);
     cps = new QLabel(this);
     remaining = new QLabel(this);
-    for (QLabel* l : {link, bbs, queue, file, percent, bytes, cps, remaining})
+    for (QLabel* l : {link, bbs, queue, held, file, percent, bytes, cps, remaining})
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     form->addRow(tr("Link"), link);
     form->addRow(tr("BBS"), bbs);
     form->addRow(tr("Queue"), queue);
+    form->addRow(tr("Held"), held);
     form->addRow(tr("File"), file);
     form->addRow(tr("Percent"), percent);
     form->addRow(tr("Sent"), bytes);
@@ -75,6 +78,7 @@ void UploadStatusBox::show_boxes(const StatusBoxes& b)
         link->setText(tr("Not connected"));
     bbs->setText(QString::fromStdString(b.bbs_status));
     queue->setText(QString::fromStdString(b.queue_line));
+    held->setText(QString::fromStdString(b.upload_held));
     disc->setEnabled(up);
     if (!b.upload) {
         for (QLabel* l : {file, percent, bytes, cps, remaining})

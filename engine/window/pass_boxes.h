@@ -24,7 +24,7 @@ class UploadStatusBox : public QDialog {
 public:
     explicit UploadStatusBox(QWidget* parent = nullptr);
     void show_boxes(const StatusBoxes& boxes);
-    QLabel *link, *bbs, *queue, *file, *percent, *bytes, *cps, *remaining;
+    QLabel *link, *bbs, *queue, *held, *file, *percent, *bytes, *cps, *remaining;
     QPushButton* disc;
 
 signals:

@@ -1,5 +1,6 @@
 #include "platform/testing/child_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -78,6 +79,8 @@ ChildResult run_child(const std::string& exe, const std::vector<std::string>& ar
     }
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
+    // Never the test's own terminal: a program that asks finds the end of its input.
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_adddup2(&fa, err[1], 2);
     posix_spawn_file_actions_addclose(&fa, out[0]);

@@ -1,4 +1,5 @@
-// helmo: the station with its main window; helmo --headless [--log FILE] [--no-table]: without it.
+// helmo: the station with its main window (on a store never set up, the first-start setup first);
+// helmo --headless [--log FILE] [--no-table]: without it.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -12,9 +13,11 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "common/settings/keys.h"
+#include "common/settings/setup_command.h"
 #include "station/app/headless_host.h"
-#include "station/app/window/main_window.h"
-#include "station/app/setup/setup_menu.h"
+#include "station/app/web/web_view.h"
+#include "station/app/window_start.h"
 #include "platform/options/program_options.h"
 
 using namespace orva;
@@ -39,26 +42,28 @@ int run_window(int argc, char** argv, int sfd)
         QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(store.error().message));
         return 1;
     }
-    station::MainWindow window;
-    station::StationHost host(std::move(*store), window);
-    window.attach(host);
-    station::app::wire_setup_menu(window, host);
-    if (Status s = host.start(); !s) {
-        std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
-        QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(s.error().message));
+    // A store never set up gets the first-start setup first.
+    auto started = station::app::start_window_station(std::move(*store));
+    if (!started) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\n", started.error().message.c_str());
+        QMessageBox::critical(nullptr, "Orva Initialisation Error", QString::fromStdString(started.error().message));
         return 255;
     }
-    window.started();
-    window.show();
+    if (!*started) {
+        std::fprintf(stderr, "helmo: setup cancelled; nothing was written\n");
+        return 1;
+    }
+    station::app::WindowStation& station = **started;
     QSocketNotifier notifier(sfd, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
         signalfd_siginfo info;
         (void)::read(sfd, &info, sizeof info);
-        window.close();
+        station.window->close();
         app.quit();
     });
     int rc = app.exec();
-    host.shutdown();
+    station.web->stop();
+    station.host->shutdown();
     return rc;
 }
 } // namespace
@@ -91,20 +96,38 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "helmo: cannot open the store: %s\n", store.error().message.c_str());
         return 1;
     }
-    station::HeadlessHost host(std::move(*store), options);
+    if (!store->key_exists(settings::keys::general)) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\nhelmo: set the station up with: %s\n",
+                     station::kSetupNotCompleted, settings::setup_command);
+        return 255;
+    }
+    // The terminal, and the web page when the store turns it on: two views over one host.
+    station::TerminalView terminal(options);
+    station::WebView web(terminal);
+    station::StationHost host(std::move(*store), web, station::HostOptions{options.clock});
+    terminal.attach(host);
+    web.attach(host);
+    if (Status s = terminal.open(); !s) {
+        std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
+        return 255;
+    }
     if (Status s = host.start(); !s) {
         std::fprintf(stderr, "Orva Initialisation Error: %s\n", s.error().message.c_str());
         return 255;
     }
+    if (Status s = web.start(); !s)
+        std::fprintf(stderr, "helmo: web view not started: %s\n", s.error().message.c_str());
     QSocketNotifier notifier(sfd, QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
         signalfd_siginfo info;
         if (::read(sfd, &info, sizeof info) == sizeof info)
             host.log(std::string("signal ") + (info.ssi_signo == SIGINT ? "SIGINT" : "SIGTERM") + ": shutting down");
+        web.stop();
         host.shutdown();
         app.quit();
     });
     int rc = app.exec();
+    web.stop();
     host.shutdown();
     ::close(sfd);
     return rc;

@@ -101,7 +101,7 @@ void StationHost::warn(const std::string& text, const std::string& caption)
 Status StationHost::start()
 {
     if (!store_.key_exists(settings::keys::general))
-        return make_error("Orva setup has not been completed.  You must run the setup program before you can use Orva.");
+        return make_error(kSetupNotCompleted);
     settings::GeneralSettings general = settings::read_general(store_, settings::Program::Helmo);
     suite_dir_ = general.orva_directory;
     schedule_file_ = suite_dir_ / kScheduleFileName;
@@ -714,9 +714,14 @@ void StationHost::answer_notice(const std::string& name, std::int64_t aos, Notic
     core_->dispatch_now(now());
 }
 
-void StationHost::run_entry_now(const std::string& name, std::int64_t aos)
+Status StationHost::run_entry_now(const std::string& name, std::int64_t aos)
 {
-    answer_notice(name, aos, NoticeAnswer::Run);
+    return core_->run_pass_now(name, aos, now());
+}
+
+Status StationHost::end_entry_now(const std::string& name, std::int64_t aos)
+{
+    return core_->end_pass_now(name, aos, now());
 }
 
 void StationHost::listen_only(const std::string& name, std::int64_t aos)

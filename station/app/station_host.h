@@ -37,6 +37,9 @@ namespace orva::station {
 inline constexpr std::uint32_t kMsgCloseWindow = 16;
 // Seconds a started program may take to open the pass's window before it counts as windowless.
 inline constexpr std::int64_t kWindowlessProgramGrace = 5;
+// Start-up refused: the store has no "SOFTWARE\Orva\General".
+inline constexpr const char* kSetupNotCompleted =
+    "Orva setup has not been completed.  You must run the setup program before you can use Orva.";
 
 struct HostOptions {
     // A clock the test moves: no timers run and the search runs to its end at once; step()
@@ -88,7 +91,9 @@ public:
     // The notice's answer for the entry of that name and AOS: 0 OK, 1 Run, 2 Cancel.
     enum class NoticeAnswer { Ok, Run, Cancel };
     void answer_notice(const std::string& name, std::int64_t aos, NoticeAnswer answer);
-    void run_entry_now(const std::string& name, std::int64_t aos);
+    // "Run this pass now" / "End this pass now" (the same menu item on the running pass).
+    Status run_entry_now(const std::string& name, std::int64_t aos);
+    Status end_entry_now(const std::string& name, std::int64_t aos);
     void listen_only(const std::string& name, std::int64_t aos);
     // Starts a program (first word a DOS name or a path; each word one argument), never a shell.
     Status start_command(std::vector<std::string> words, const std::filesystem::path& directory = {});

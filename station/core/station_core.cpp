@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -47,46 +46,6 @@ bool clears_radio_horizon(const SatTrack& track, const SiteFrame& site, const st
     return false;
 }
 } // namespace
-
-SatelliteSchedule satellite_schedule(const settings::SatelliteRecord& r)
-{
-    SatelliteSchedule s;
-    s.name = r.name;
-    s.priority = std::int32_t(r.priority);
-    if (s.priority <= 0 || s.priority > 100)
-        s.priority = 10;
-    s.sat_state = r.state > 2 ? 3 : std::int32_t(r.state);
-    s.start_lead = std::int32_t(r.start_time);
-    s.min_elevation = std::int32_t(r.min_elevation);
-    s.min_pass_time = std::int32_t(r.min_pass_time) * 60;
-    return s;
-}
-
-std::string not_in_database_text(const std::string& name)
-{
-    char buf[256];
-    std::snprintf(buf, sizeof buf, kNotInDatabase, name.c_str());
-    return buf;
-}
-
-ScheduleConfig read_schedule_config(const platform::Store& store)
-{
-    settings::StationSettings st = settings::read_station(store, settings::Program::Helmo);
-    settings::HelmoSettings h = settings::read_helmo(store);
-    settings::RotatorSettings r = settings::read_rotator(store);
-    ScheduleConfig c;
-    c.search.use_horizon = st.use_horizon != 0;
-    c.search.display_horizon = st.display_horizon != 0;
-    c.search.horizon = st.horizon;
-    c.search.flip = r.flip != 0;
-    c.search.stop_at_south = r.stop_position != 0;
-    c.hours = {st.listen_hours != 0, st.listen_start, st.listen_stop, st.limit_hours != 0, st.start_hour, st.stop_hour};
-    c.schedule_days = h.schedule_days;
-    c.pop_up_time = h.pop_up_time;
-    c.pass_end_time = h.pass_end_time;
-    c.message_pop_ups = h.message_pop_ups != 0;
-    return c;
-}
 
 StationCore::StationCore(ScheduleConfig config, const elements::ObserverSite& home, StationIo& io)
     : io_(io), schedule_(config, home)
@@ -260,6 +219,46 @@ void StationCore::reload_elements(const elements::KepDatabase& db, std::int64_t 
         }
     }
     std::erase_if(tracking_, [&](const TrackedSatellite& t) { return db.find_by_name(t.track.name) < 0; });
+}
+
+Status StationCore::run_pass_now(const std::string& name, std::int64_t aos, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    PassEntry* e = schedule_.find_entry(name, aos);
+    if (!e)
+        return make_error(kPassGone);
+    if (is_running(*e))
+        return make_error(kPassIsRunning);
+    for (PassEntry& other : schedule_.entries())
+        other.run_now = 0;
+    e->run_now = 1;
+    e->last_run_end = 0;
+    e->dont_run = 0;
+    io_.log("run this pass now: " + e->name + " (AOS " + time_text(e->aos) + ")");
+    dispatch_locked(now);
+    return {};
+}
+
+Status StationCore::end_pass_now(const std::string& name, std::int64_t aos, std::int64_t now)
+{
+    std::lock_guard lock(mutex_);
+    if (!is_running(name, aos))
+        return make_error(kPassNotRunning);
+    if (state_.running.end_requested)
+        return {};
+    state_.running.end_requested = true;
+    state_.last_pass_end = now;
+    state_.hold_off = now + 15;
+    io_.log("end this pass now: " + name);
+    pass_end_ = true;
+    io_.close_program_window();
+    return {};
+}
+
+bool StationCore::is_running_pass(const std::string& name, std::int64_t aos)
+{
+    std::lock_guard lock(mutex_);
+    return is_running(name, aos);
 }
 
 bool StationCore::is_running(const PassEntry& e) const { return is_running(e.name, e.aos); }
@@ -603,136 +602,11 @@ void StationCore::handle_message(std::uint32_t message, std::int64_t now)
         dispatch_now(now);
 }
 
-std::optional<std::int64_t> StationCore::poll_pass(std::int64_t now_ms, bool stopping)
-{
-    std::lock_guard drive(pass_mutex_);
-    if (!pass_ || pass_->finished()) {
-        std::lock_guard lock(mutex_);
-        pass_ = std::move(pending_);
-    }
-    if (!pass_)
-        return std::nullopt;
-    std::optional<std::int64_t> next = pass_->poll(now_ms, *this, stopping);
-    for (const std::string& line : pass_->take_log())
-        io_.log(line);
-    if (!next) {
-        pass_.reset();
-        std::lock_guard lock(mutex_);
-        if (pending_)
-            return now_ms; // a new pass is already waiting
-    }
-    return next;
-}
-
-bool StationCore::pass_active() const
-{
-    return pass_ != nullptr || pending_ != nullptr;
-}
-
 void StationCore::set_scheduling(bool on, std::int64_t now)
 {
     std::lock_guard lock(mutex_);
     state_.scheduling_enabled = on;
     dispatch_locked(now);
-}
-
-Status check_pass_edit(PassEdit& edit, std::int64_t now)
-{
-    if (edit.priority < 1 || edit.priority > 100) {
-        if (!edit.dont_run)
-            return make_error(kPriorityOutOfRange);
-        edit.priority = 0;
-    }
-    if (edit.los <= edit.aos)
-        return make_error(kLosBeforeAos);
-    if (edit.los <= now)
-        return make_error(kPassAlreadyOver);
-    return {};
-}
-
-namespace {
-// The edit's times and choices on an entry. A typed time that differs from the shown one becomes
-// the usable pass's bound too, so the dispatcher works the pass the operator asked for; an
-// unchanged one keeps the radio-horizon bound the search found.
-void apply_edit(PassEntry& e, const PassEdit& edit, std::int64_t now)
-{
-    if (edit.aos != e.aos)
-        e.run_start = edit.aos;
-    if (edit.los != e.los)
-        e.run_end = edit.los;
-    e.run_start = std::clamp(e.run_start, edit.aos, edit.los);
-    e.run_end = std::clamp(e.run_end, e.run_start, edit.los);
-    if (edit.aos != e.aos)
-        e.popup_done = edit.aos <= now + 10 ? 1 : 0;
-    e.aos = edit.aos;
-    e.los = edit.los;
-    e.tca = std::clamp(e.tca, e.aos, e.los);
-    e.priority = edit.priority;
-    e.dont_run = edit.dont_run ? 1 : 0;
-    if (edit.dont_run)
-        e.run_now = 0;
-    e.run_regardless = edit.run_regardless ? 1 : 0;
-    e.ignore_pass_checking = edit.ignore_pass_checking ? 1 : 0;
-}
-} // namespace
-
-Status StationCore::edit_pass(const std::string& name, std::int64_t aos, PassEdit edit, std::int64_t now)
-{
-    if (Status s = check_pass_edit(edit, now); !s)
-        return s;
-    std::lock_guard lock(mutex_);
-    if (is_running(name, aos))
-        return make_error(kPassIsRunning);
-    std::optional<PassEntry> e = schedule_.take_entry(name, aos);
-    if (!e)
-        return make_error(kPassGone);
-    apply_edit(*e, edit, now);
-    io_.log("pass of " + name + " edited");
-    schedule_.insert_edited(std::move(*e));
-    dispatch_locked(now);
-    return {};
-}
-
-Status StationCore::delete_pass(const std::string& name, std::int64_t aos, std::int64_t now)
-{
-    std::lock_guard lock(mutex_);
-    if (is_running(name, aos))
-        return make_error(kPassIsRunning);
-    PassEntry* e = schedule_.find_entry(name, aos);
-    if (!e)
-        return make_error(kPassGone);
-    e->dont_run = 1;
-    e->run_now = 0;
-    dispatch_locked(now);
-    return {};
-}
-
-Status StationCore::add_pass(const std::string& name, PassEdit edit, std::int64_t now)
-{
-    if (Status s = check_pass_edit(edit, now); !s)
-        return s;
-    std::lock_guard lock(mutex_);
-    for (const PassEntry& x : schedule_.entries())
-        if (x.name == name && std::llabs(x.aos - edit.aos) < 60)
-            return make_error("The schedule already has a pass of " + name + " within a minute of that AOS.");
-    PassEntry e;
-    e.name = name;
-    e.aos = e.run_start = edit.aos;
-    e.los = e.run_end = edit.los;
-    e.tca = edit.aos + (edit.los - edit.aos) / 2;
-    e.start_lead = 25;
-    if (ScheduledSatellite* s = schedule_.find_satellite(name)) {
-        e.start_lead = s->start_lead;
-        e.min_pass_time = s->min_pass_time;
-    }
-    // The operator chose this window: it counts as long and high enough.
-    e.elevation_ok = 1;
-    apply_edit(e, edit, now);
-    e.popup_done = e.aos <= now + 10 ? 1 : 0;
-    io_.log("pass of " + name + " added");
-    schedule_.insert_edited(std::move(e));
-    dispatch_locked(now);
-    return {};
 }
 
 Status StationCore::manual_pass(const std::string& name, std::int64_t now)
@@ -764,6 +638,7 @@ LiveView StationCore::live_view(std::int64_t now)
         v.rows.push_back(tracking_row(t.track, now, t.next_event_time));
         v.in_view.push_back(t.track.elevation > 0);
         v.names.push_back(t.track.name);
+        v.values.push_back(tracking_values(t.track, now, t.next_event_time, t.next_is_aos));
     }
     while (v.rows.size() < 2) {
         v.rows.emplace_back();
@@ -800,69 +675,6 @@ std::optional<TrackReport> StationCore::track_report()
 {
     std::lock_guard lock(mutex_);
     return std::nullopt;
-}
-
-Result<ProgramSettings> StationCore::read_program_settings(const std::string& name)
-{
-    std::lock_guard lock(mutex_);
-    return io_.read_program_settings(name);
-}
-
-void StationCore::set_hold_off(std::int64_t t)
-{
-    std::lock_guard lock(mutex_);
-    state_.hold_off = t;
-}
-
-void StationCore::wake_dispatcher()
-{
-    std::lock_guard lock(mutex_);
-    state_.next_wake = 0;
-}
-
-void StationCore::clear_station_ended()
-{
-    std::lock_guard lock(mutex_);
-    state_.station_ended = false;
-    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos))
-        e->ended_by_station = 0;
-}
-
-bool StationCore::station_ended()
-{
-    std::lock_guard lock(mutex_);
-    return state_.station_ended;
-}
-
-void StationCore::mark_never_again()
-{
-    std::lock_guard lock(mutex_);
-    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos)) {
-        e->last_run_end = kNeverRunsAgain;
-        e->ended_by_station = 0;
-        e->run_now = 0;
-    }
-    state_.running = RunningPass{};
-    state_.next_wake = 0;
-}
-
-void StationCore::finish_entry(std::int64_t last_run_end, bool ended_by_station, bool manual)
-{
-    std::lock_guard lock(mutex_);
-    // The entry may be gone (a redo, a removed satellite): found again by satellite and AOS.
-    if (PassEntry* e = schedule_.find_entry(state_.running.name, state_.running.aos)) {
-        e->last_run_end = last_run_end;
-        if (manual)
-            e->los = last_run_end;
-        e->ended_by_station = ended_by_station ? 1 : 0;
-        e->run_now = 0;
-    }
-}
-
-void StationCore::clear_running()
-{
-    std::lock_guard lock(mutex_);
-    state_.running = RunningPass{};
 }
 
 } // namespace orva::station

@@ -18,7 +18,9 @@
 #include "common/settings/satellite_record.h"
 #include "platform/store/store.h"
 #include "station/core/events.h"
+#include "station/core/pass_edit.h"
 #include "station/core/pass_execution.h"
+#include "station/core/schedule_settings.h"
 #include "station/core/station_io.h"
 #include "station/core/track_data.h"
 #include "station/core/tracking_list.h"
@@ -34,46 +36,6 @@ inline constexpr std::uint32_t kMsgPrePassNotice = 2044;
 inline constexpr const char* kManualPassRefused =
     "You already have a manually executed pass in the schedule.  You must close this pass before you can manually "
     "execute another pass.";
-inline constexpr const char* kNotInDatabase =
-    "Helmo cannot find satellite %s in the keplerian database.  No passes of this satellite will be scheduled.";
-
-inline constexpr const char* kPriorityOutOfRange =
-    "You must ensure that the PRIORITY for this pass is set between 1 and 100.";
-inline constexpr const char* kPassIsRunning =
-    "This pass is running now.  End it with \"End this pass now\" before you change it.";
-inline constexpr const char* kLosBeforeAos = "The LOS of this pass must come after its AOS.";
-inline constexpr const char* kPassAlreadyOver = "The LOS of this pass has already passed.";
-inline constexpr const char* kPassGone = "This pass is no longer in the schedule.";
-
-// What the Edit Schedule dialog sets on a pass (times are station times, UTC).
-struct PassEdit {
-    std::int64_t aos = 0, los = 0;
-    std::int32_t priority = 0; // outside 1-100 only with dont_run (then stored as 0)
-    bool dont_run = false;
-    bool run_regardless = false;
-    bool ignore_pass_checking = false;
-};
-
-// Checks an edit and settles its priority: outside 1-100 it becomes 0 when the pass is not to run,
-// otherwise the edit is refused with the dialog's warning.
-Status check_pass_edit(PassEdit& edit, std::int64_t now);
-
-// The schedule settings of the store.
-ScheduleConfig read_schedule_config(const platform::Store& store);
-
-// What the schedule keeps of one satellite's setup.
-struct SatelliteSchedule {
-    std::string name;
-    std::int32_t priority = 100;     // 1-100
-    std::int32_t sat_state = 0;      // 0 run, 1 list only, 2 and above not scheduled
-    std::int32_t start_lead = 25;    // seconds
-    std::int32_t min_elevation = 0;  // whole degrees
-    std::int32_t min_pass_time = 0;  // seconds
-    bool operator==(const SatelliteSchedule&) const = default;
-};
-// From a stored record: a priority outside 1-100 becomes 10, the minimum pass time seconds.
-SatelliteSchedule satellite_schedule(const settings::SatelliteRecord& record);
-std::string not_in_database_text(const std::string& name);
 
 struct LiveView {
     std::vector<std::string> rows;        // the live table, at least two rows
@@ -81,6 +43,7 @@ struct LiveView {
     std::vector<std::string> names;       // per row: the satellite (empty for a filler row)
     std::string status;                   // next AOS or running LOS; empty when scheduling is off
     std::vector<std::string> schedule;    // schedule rows
+    std::vector<TrackingValues> values;   // per tracked satellite (no filler rows)
 };
 
 class StationCore : private PassHooks {
@@ -148,6 +111,15 @@ public:
     void set_scheduling(bool on, std::int64_t now);
     // Run Pass: a manual pass of 900 s from now at the head of the schedule.
     Status manual_pass(const std::string& name, std::int64_t now);
+
+    // "Run this pass now" on an entry that is not running: it runs next (run_now, never-run, not
+    // "don't run"; every other entry loses run_now) and the dispatcher runs.
+    Status run_pass_now(const std::string& name, std::int64_t aos, std::int64_t now);
+    // "End this pass now" on the running pass: the pass-end signal is set and its program's window
+    // asked to close, as at the pass's own end. The pass counts as ended by its program, so it is
+    // not started again within the hour.
+    Status end_pass_now(const std::string& name, std::int64_t aos, std::int64_t now);
+    bool is_running_pass(const std::string& name, std::int64_t aos);
 
     // Edit Schedule's OK on the entry of that name and AOS: taken out, given the edit, put back
     // by AOS, and the dispatcher runs. The running pass is refused: its times drive the pass.

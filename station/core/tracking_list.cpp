@@ -84,6 +84,28 @@ std::string tracking_row(const SatTrack& t, std::int64_t now, std::int64_t next_
                   t.elevation * kRadToDeg, t.range_km, doppler.c_str(), t.ma, countdown.c_str(), mode.c_str());
 }
 
+TrackingValues tracking_values(const SatTrack& t, std::int64_t now, std::int64_t next_event_time, bool next_is_aos)
+{
+    TrackingValues v;
+    v.name = t.name;
+    v.azimuth_deg = t.azimuth * kRadToDeg;
+    v.elevation_deg = t.elevation * kRadToDeg;
+    v.range_km = t.range_km;
+    if (t.beacon_hz != 0)
+        v.doppler_hz = t.doppler_hz;
+    v.ma = t.ma;
+    if (next_event_time > 1) {
+        v.countdown = countdown_text(next_event_time - now);
+        v.next_event_time = next_event_time;
+    }
+    v.next_is_aos = next_is_aos;
+    v.mode = mode_for_ma(t.modes, t.ma);
+    v.sub_latitude_deg = t.sub_latitude * kRadToDeg;
+    v.sub_longitude_west_deg = t.sub_longitude_west * kRadToDeg;
+    v.height_km = t.height_km;
+    return v;
+}
+
 std::string clock_text(std::int64_t now, bool utc, std::int64_t local_offset)
 {
     std::int64_t t = utc ? now : now - local_offset;

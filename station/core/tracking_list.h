@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,21 @@ void sort_tracking_list(std::vector<TrackedSatellite>& list);
 // "%02d:%02d:%02d"; under four days the hours count the days, from four days only the hours of
 // the day; empty for a negative span.
 std::string countdown_text(std::int64_t seconds);
+
+// One row of the live table as values (the web view draws its own table).
+struct TrackingValues {
+    std::string name;
+    double azimuth_deg = 0, elevation_deg = 0, range_km = 0;
+    std::optional<double> doppler_hz; // none without a beacon
+    double ma = 0;
+    std::string countdown;            // as in the row; empty without an event time
+    std::int64_t next_event_time = 0; // 0: not known
+    bool next_is_aos = true;
+    std::string mode;
+    double sub_latitude_deg = 0, sub_longitude_west_deg = 0, height_km = 0;
+};
+TrackingValues tracking_values(const SatTrack& track, std::int64_t now, std::int64_t next_event_time,
+                               bool next_is_aos);
 
 // One row of the live table.
 std::string tracking_row(const SatTrack& track, std::int64_t now, std::int64_t next_event_time);

@@ -1,18 +1,10 @@
 #include "station/rotator/rig_control.h"
 
 #include <cmath>
-#include <set>
-#include <variant>
 
 #include "common/settings/satellite_record.h"
 #include "station/orbit/geodesy.h"
-#include "station/orbit/sat_track.h"
-#include "station/rotator/easycomm.h"
-#include "station/rotator/line_reader.h"
-#include "station/rotator/paced_writer.h"
-#include "station/rotator/sattrak.h"
-#include "station/rotator/tracking_tick.h"
-#include "station/rotator/trakbox.h"
+#include "station/rotator/rig_control_impl.h"
 #include "station/schedule/pass_search.h"
 
 namespace orva::station {
@@ -38,408 +30,161 @@ std::string printable(std::string_view bytes)
 }
 } // namespace
 
-struct RigControl::Impl : std::enable_shared_from_this<RigControl::Impl> {
-    const platform::Clock& clock;
-    platform::Timers& timers;
-    const platform::Store& store;
-    elements::ObserverSite home;
-    settings::RotatorSettings settings;
-    bool display_computed;
-    RigHooks hooks;
-    const RotatorModel* model_ptr = nullptr; // the Rotator Type's entry; changed only under the lock
-    const RotatorModel& model() const { return *model_ptr; }
+RigControl::Impl::Impl(const platform::Clock& c, platform::Timers& t, const platform::Store& s,
+                       elements::ObserverSite h, settings::RotatorSettings r, bool d, RigHooks k)
+    : clock(c), timers(t), store(s), home(std::move(h)), hooks(std::move(k))
+{
+    configure(r, d);
+}
 
-    // The tracking lock: every field below, and one tick at a time.
-    mutable std::mutex mutex;
-    std::uint64_t generation = 0; // a new start or stop makes older ticks and ports stale
-    std::string name, sat_key;
-    std::optional<SatTrack> track;
-    bool flip_pass = false;
-    PassFrequencies freq;
-    LastSent last;
-    std::optional<TrackingTicker> ticker;
-    platform::TimerId tick_timer = 0, timeout_timer = 0, poll_timer = 0;
-    std::unique_ptr<DriverLibrary> driver;
-    bool rotor_open = false, radio_open = false;
-    std::shared_ptr<platform::ByteStream> port;
-    std::uint64_t port_generation = 0;
-    std::unique_ptr<PacedWriter> writer;
-    using Dialogue = std::variant<std::monostate, trakbox::MenuDialogue, sattrak::PromptDialogue>;
-    Dialogue dialogue;
-    std::optional<LineReader> lines;
-    std::optional<easycomm::ReplyReader> replies;
-    std::optional<TrackReport> report;
-    std::optional<RotorPosition> rotor;
-    std::vector<std::string> trakbox_names;
-    std::set<std::string> logged;
-    bool stopped = false;
-    bool rotator_only = false; // of the satellite tracked
+void RigControl::Impl::configure(const settings::RotatorSettings& r, bool d)
+{
+    settings = r;
+    settings.pacing_delay = std::min<std::uint32_t>(settings.pacing_delay, 50);
+    display_computed = d;
+    model_ptr = &rotator_model(r.rotator_type);
+}
 
-    Impl(const platform::Clock& c, platform::Timers& t, const platform::Store& s, elements::ObserverSite h,
-         settings::RotatorSettings r, bool d, RigHooks k)
-        : clock(c), timers(t), store(s), home(std::move(h)), hooks(std::move(k))
-    {
-        configure(r, d);
-    }
-    void configure(const settings::RotatorSettings& r, bool d)
-    {
-        settings = r;
-        settings.pacing_delay = std::min<std::uint32_t>(settings.pacing_delay, 50);
-        display_computed = d;
-        model_ptr = &rotator_model(r.rotator_type);
-    }
+std::int64_t RigControl::Impl::now() const
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(clock.now().time_since_epoch()).count();
+}
 
-    std::int64_t now() const
-    {
-        return std::chrono::duration_cast<std::chrono::seconds>(clock.now().time_since_epoch()).count();
-    }
-    void log(const std::string& line) const
-    {
-        if (hooks.log)
-            hooks.log(line);
-    }
-    void log_once(const std::string& kind, const std::string& line)
-    {
-        if (logged.insert(kind).second)
-            log(line);
-    }
-    void fail(const std::string& text, const std::string& caption) const
-    {
-        if (hooks.error_sound)
-            hooks.error_sound();
-        if (hooks.warn)
-            hooks.warn(text, caption);
-    }
-    void set_rotor(const RotorPosition& p)
-    {
-        rotor = p;
-        if (hooks.on_rotor_position)
-            hooks.on_rotor_position(p);
-    }
-    void publish()
-    {
-        if (hooks.on_report)
-            hooks.on_report(report);
-    }
+void RigControl::Impl::log(const std::string& line) const
+{
+    if (hooks.log)
+        hooks.log(line);
+}
 
-    // --- the serial port -------------------------------------------------------------------
-    bool open_port()
-    {
-        if (port && port->is_open())
-            return true;
-        if (!hooks.open_port)
-            return false;
-        auto p = hooks.open_port(settings.port, settings.speed);
-        if (!p) {
-            log("rotator " + std::string(model().name) + ": " + p.error().message);
-            return false;
-        }
-        port = std::shared_ptr<platform::ByteStream>(std::move(*p));
-        std::uint64_t gen = ++port_generation;
-        std::weak_ptr<Impl> weak = weak_from_this();
-        // The writer holds its own reference: its paced bytes go out on the timer thread, and
-        // once the port is closed they fail instead of reaching a freed stream.
-        writer = std::make_unique<PacedWriter>(timers, [stream = port](std::span<const std::uint8_t> bytes) {
-            return stream->is_open() && stream->write(bytes, 1000ms).ok();
-        });
-        writer->set_delay(std::chrono::milliseconds(settings.pacing_delay));
-        lines.reset();
-        Status started = port->start_receiving(
-            [weak, gen](std::span<const std::uint8_t> bytes) {
-                if (auto self = weak.lock())
-                    self->on_port_data(gen, bytes);
-            },
-            [weak, gen](const Error& e) {
-                if (auto self = weak.lock()) {
-                    std::lock_guard lock(self->mutex);
-                    if (gen == self->port_generation)
-                        self->log("rotator port: " + e.message);
-                }
-            });
-        if (!started) {
-            log("rotator port: " + started.error().message);
-            close_port_locked();
-            return false;
-        }
-        return true;
+void RigControl::Impl::log_once(const std::string& kind, const std::string& line)
+{
+    if (logged.insert(kind).second)
+        log(line);
+}
+
+void RigControl::Impl::fail(const std::string& text, const std::string& caption) const
+{
+    if (hooks.error_sound)
+        hooks.error_sound();
+    if (hooks.warn)
+        hooks.warn(text, caption);
+}
+
+void RigControl::Impl::set_rotor(const RotorPosition& p)
+{
+    rotor = p;
+    if (hooks.on_rotor_position)
+        hooks.on_rotor_position(p);
+}
+
+void RigControl::Impl::publish()
+{
+    if (hooks.on_report)
+        hooks.on_report(report);
+}
+
+void RigControl::Impl::stop_locked(bool clear_line)
+{
+    ++generation;
+    if (tick_timer) {
+        timers.cancel(tick_timer);
+        tick_timer = 0;
     }
-
-    void send(std::string_view bytes)
-    {
-        if (writer && !bytes.empty())
-            writer->send(bytes);
-    }
-
-    // Ends the dialogue and the time-out and takes the port out of use. The stream itself is
-    // closed by the caller after our lock is released, so a reader still delivering bytes
-    // finishes first instead of reading from a closed handle.
-    std::shared_ptr<platform::ByteStream> close_port_locked()
-    {
-        dialogue = std::monostate{};
-        if (timeout_timer) {
-            timers.cancel(timeout_timer);
-            timeout_timer = 0;
-        }
-        if (writer)
-            writer->discard();
-        ++port_generation;
-        return std::move(port);
-    }
-
-    // Closes after what is queued has gone out, as a controller needs its last bytes.
-    // The controller hears of a new uplink or downlink: TrakBox takes the digit, SatTrak the
-    // frequency through its prompt dialogue; the others tune through the radio alone.
-    void tell_controller(char digit, int prompt, double hz)
-    {
-        Impl& d = *this;
-        if (d.model().type == RotatorType::TrakBox) {
-            bool was_open = d.port && d.port->is_open();
-            if (was_open || d.open_port()) {
-                d.send(std::string(1, digit));
-                if (!was_open)
-                    d.close_port_later();
-            }
-        } else if (d.model().type == RotatorType::SatTrak && (!d.port || !d.port->is_open()) &&
-                   std::holds_alternative<std::monostate>(d.dialogue)) {
-            if (d.open_port())
-                d.start_dialogue(sattrak::PromptDialogue(prompt, d.name, hz > 0 ? std::optional(hz) : std::nullopt),
-                                 sattrak::kLineEnds, sattrak::PromptDialogue::kOpening, sattrak::kTimeout);
-        }
-    }
-
-    void close_port_later()
-    {
-        std::chrono::milliseconds wait = 100ms;
-        std::weak_ptr<Impl> weak = weak_from_this();
-        std::uint64_t gen = port_generation;
-        dialogue = std::monostate{};
-        if (timeout_timer) {
-            timers.cancel(timeout_timer);
-            timeout_timer = 0;
-        }
-        wait += std::chrono::milliseconds(settings.pacing_delay) * 64;
-        timers.start(wait, [weak, gen] {
-            auto self = weak.lock();
-            if (!self)
-                return;
-            std::shared_ptr<platform::ByteStream> old;
-            {
-                std::lock_guard lock(self->mutex);
-                if (gen != self->port_generation)
-                    return;
-                old = self->close_port_locked();
-            }
-            if (old)
-                old->close();
-        });
-    }
-
-    void start_timeout(std::chrono::milliseconds after)
-    {
-        if (timeout_timer)
-            timers.cancel(timeout_timer);
-        std::weak_ptr<Impl> weak = weak_from_this();
-        std::uint64_t gen = port_generation;
-        timeout_timer = timers.start(after, [weak, gen] {
-            auto self = weak.lock();
-            if (!self)
-                return;
-            std::shared_ptr<platform::ByteStream> old;
-            {
-                std::lock_guard lock(self->mutex);
-                if (gen != self->port_generation)
-                    return;
-                self->timeout_timer = 0;
-                self->stop_locked(false);
-                old = self->close_port_locked();
-                self->log("rotator " + std::string(self->model().name) + ": controller timed out");
-            }
-            if (old)
-                old->close();
-            self->fail(kTimedOutText, kRotatorProblemCaption);
-        });
-    }
-
-    void on_port_data(std::uint64_t gen, std::span<const std::uint8_t> bytes)
-    {
-        std::unique_lock lock(mutex);
-        if (gen != port_generation)
-            return;
-        if (replies)
-            replies->feed(bytes);
-        if (std::holds_alternative<std::monostate>(dialogue) || !lines)
-            return;
-        std::vector<DialogueStep> steps;
-        lines->feed(bytes, [&](std::string_view line) {
-            if (auto* m = std::get_if<trakbox::MenuDialogue>(&dialogue))
-                steps.push_back(m->on_line(line));
-            else if (auto* s = std::get_if<sattrak::PromptDialogue>(&dialogue))
-                steps.push_back(s->on_line(line));
-        });
-        for (DialogueStep& step : steps) {
-            if (step.pause_before_send.count() && !step.send.empty()) {
-                std::weak_ptr<Impl> weak = weak_from_this();
-                std::uint64_t g = port_generation;
-                std::string bytes_later = step.send;
-                bool close_after = step.close_port;
-                timers.start(step.pause_before_send, [weak, g, bytes_later, close_after] {
-                    if (auto self = weak.lock()) {
-                        std::lock_guard l(self->mutex);
-                        if (g != self->port_generation)
-                            return;
-                        self->send(bytes_later);
-                        if (close_after)
-                            self->close_port_later();
-                    }
-                });
-                if (close_after) {
-                    dialogue = std::monostate{};
-                    if (timeout_timer) {
-                        timers.cancel(timeout_timer);
-                        timeout_timer = 0;
-                    }
-                }
-                continue;
-            }
-            send(step.send);
-            trakbox_names.insert(trakbox_names.end(), step.satellite_names.begin(), step.satellite_names.end());
-            if (step.kill_timeout && timeout_timer) {
-                timers.cancel(timeout_timer);
-                timeout_timer = 0;
-            }
-            if (step.end_dialogue) {
-                dialogue = std::monostate{};
-                log("rotator " + std::string(model().name) + ": controller in host mode");
-            }
-            if (step.stop_tracking)
-                stop_locked(false);
-            if (step.close_port)
-                close_port_later();
-            if (step.error_text) {
-                std::string text = *step.error_text, caption = step.error_caption.value_or("");
-                lock.unlock();
-                fail(text, caption);
-                lock.lock();
-                if (gen != port_generation)
-                    return;
-            }
-        }
-    }
-
-    void start_dialogue(Dialogue d, std::string_view ends, std::string_view opening, std::chrono::milliseconds timeout)
-    {
-        dialogue = std::move(d);
-        lines.emplace(ends, 255);
-        start_timeout(timeout);
-        send(opening);
-    }
-
-    // --- tracking ------------------------------------------------------------------------------
-    void stop_locked(bool clear_line)
-    {
-        ++generation;
-        if (tick_timer) {
-            timers.cancel(tick_timer);
-            tick_timer = 0;
-        }
-        ticker.reset();
-        track.reset();
-        if (clear_line) {
-            report.reset();
-            publish();
-        }
-    }
-
-    bool select_satellite()
-    {
-        auto rec = hooks.find_elements ? hooks.find_elements(name) : std::nullopt;
-        SatTrack t;
-        if (!rec || !init_track(*rec, t, now())) {
-            fail(kNotTrackableText, kRotorErrorCaption);
-            return false;
-        }
-        flip_pass = false;
-        if (settings.flip) {
-            ScheduledSatellite sat;
-            sat.track = t;
-            std::int64_t from = now() - 600;
-            reset_search(sat, from);
-            SearchRules rules;
-            rules.flip = true;
-            rules.stop_at_south = settings.stop_position != 0;
-            SiteFrame site = SiteFrame::from(home);
-            for (int steps = 0; steps < 200000; ++steps) {
-                SearchStep s = search_step(sat, site, rules, from + 86400);
-                if (s.pass) {
-                    flip_pass = s.pass->flip != 0;
-                    break;
-                }
-                if (s.leave)
-                    break;
-            }
-        }
-        track = std::move(t);
-        ticker.emplace(model(), flip_pass);
-        last_logged_status = 0;
-        std::weak_ptr<Impl> weak = weak_from_this();
-        std::uint64_t gen = generation;
-        tick_timer = timers.start(
-            0ms,
-            [weak, gen] {
-                if (auto self = weak.lock())
-                    self->tick(gen);
-            },
-            kTrackingTick);
-        return true;
-    }
-
-    void read_frequencies()
-    {
-        if (sat_key.empty()) {
-            freq = PassFrequencies{};
-            return;
-        }
-        double fine = freq.fine_offset_hz;
-        freq = load_pass_frequencies(store, sat_key);
-        freq.fine_offset_hz = fine;
-    }
-
-    std::int64_t last_logged_status = 0;
-
-    void tick(std::uint64_t gen)
-    {
-        std::lock_guard lock(mutex);
-        if (gen != generation || !track || !ticker)
-            return;
-        track->compute_time = now();
-        TickResult r = ticker->tick(*track, home, freq, last, radio_open);
-        for (auto& line : r.log)
-            log(line);
-        if (!r.commanded)
-            return;
-        report = r.report;
+    ticker.reset();
+    track.reset();
+    if (clear_line) {
+        report.reset();
         publish();
-        if (r.aim.elevation_deg >= 0 && display_computed)
-            set_rotor({r.aim.azimuth_deg, r.aim.elevation_deg, false});
-        if (model().link == RotatorLink::Library) {
-            if (rotor_open && driver && r.rotor_position) {
-                driver->rotor_set_position(r.rotor_position->first, r.rotor_position->second, 0);
-                log_once("rotor", "rotator Level1: position " + std::to_string(r.rotor_position->first) + " " +
-                                      std::to_string(r.rotor_position->second));
+    }
+}
+
+bool RigControl::Impl::select_satellite()
+{
+    auto rec = hooks.find_elements ? hooks.find_elements(name) : std::nullopt;
+    SatTrack t;
+    if (!rec || !init_track(*rec, t, now())) {
+        fail(kNotTrackableText, kRotorErrorCaption);
+        return false;
+    }
+    flip_pass = false;
+    if (settings.flip) {
+        ScheduledSatellite sat;
+        sat.track = t;
+        std::int64_t from = now() - 600;
+        reset_search(sat, from);
+        SearchRules rules;
+        rules.flip = true;
+        rules.stop_at_south = settings.stop_position != 0;
+        SiteFrame site = SiteFrame::from(home);
+        for (int steps = 0; steps < 200000; ++steps) {
+            SearchStep s = search_step(sat, site, rules, from + 86400);
+            if (s.pass) {
+                flip_pass = s.pass->flip != 0;
+                break;
             }
-            if (radio_open && driver && (r.radio_downlink_hz || r.radio_uplink_hz)) {
-                driver->radio_set_frequency(r.radio_downlink_hz, r.radio_uplink_hz, 0);
-                log_once("radio", "radio: downlink " +
-                                      (r.radio_downlink_hz ? std::to_string(*r.radio_downlink_hz) + " Hz" : "untuned") +
-                                      ", uplink " +
-                                      (r.radio_uplink_hz ? std::to_string(*r.radio_uplink_hz) + " Hz" : "untuned"));
-            }
-        } else if (!r.serial.empty() && port) {
-            send(r.serial);
-            log_once("tick", "rotator " + std::string(model().name) + ": " + printable(r.serial));
+            if (s.leave)
+                break;
         }
     }
-};
+    track = std::move(t);
+    ticker.emplace(model(), flip_pass);
+    last_logged_status = 0;
+    std::weak_ptr<Impl> weak = weak_from_this();
+    std::uint64_t gen = generation;
+    tick_timer = timers.start(
+        0ms,
+        [weak, gen] {
+            if (auto self = weak.lock())
+                self->tick(gen);
+        },
+        kTrackingTick);
+    return true;
+}
+
+void RigControl::Impl::read_frequencies()
+{
+    if (sat_key.empty()) {
+        freq = PassFrequencies{};
+        return;
+    }
+    double fine = freq.fine_offset_hz;
+    freq = load_pass_frequencies(store, sat_key);
+    freq.fine_offset_hz = fine;
+}
+
+void RigControl::Impl::tick(std::uint64_t gen)
+{
+    std::lock_guard lock(mutex);
+    if (gen != generation || !track || !ticker)
+        return;
+    track->compute_time = now();
+    TickResult r = ticker->tick(*track, home, freq, last, radio_open);
+    for (auto& line : r.log)
+        log(line);
+    if (!r.commanded)
+        return;
+    report = r.report;
+    publish();
+    if (r.aim.elevation_deg >= 0 && display_computed)
+        set_rotor({r.aim.azimuth_deg, r.aim.elevation_deg, false});
+    if (model().link == RotatorLink::Library) {
+        if (rotor_open && driver && r.rotor_position) {
+            driver->rotor_set_position(r.rotor_position->first, r.rotor_position->second, 0);
+            log_once("rotor", "rotator Level1: position " + std::to_string(r.rotor_position->first) + " " +
+                                  std::to_string(r.rotor_position->second));
+        }
+        if (radio_open && driver && (r.radio_downlink_hz || r.radio_uplink_hz)) {
+            driver->radio_set_frequency(r.radio_downlink_hz, r.radio_uplink_hz, 0);
+            log_once("radio", "radio: downlink " +
+                                  (r.radio_downlink_hz ? std::to_string(*r.radio_downlink_hz) + " Hz" : "untuned") +
+                                  ", uplink " +
+                                  (r.radio_uplink_hz ? std::to_string(*r.radio_uplink_hz) + " Hz" : "untuned"));
+        }
+    } else if (!r.serial.empty() && port) {
+        send(r.serial);
+        log_once("tick", "rotator " + std::string(model().name) + ": " + printable(r.serial));
+    }
+}
 
 RigControl::RigControl(const platform::Clock& clock, platform::Timers& timers, const platform::Store& store,
                        elements::ObserverSite home, settings::RotatorSettings rotator, bool rotor_display_computed,

@@ -7,6 +7,8 @@
 #include "station/app/station_host.h"
 #include "station/app/window/main_window.h"
 #include "station/app/window/menu_table.h"
+#include "station/tests/map_satellite.h"
+#include "station/tests/station_store_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -28,28 +30,10 @@ TEST(HelmoMapWiring, MainWindowOpensAndFeedsTheMap)
     {
         auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
         ASSERT_TRUE(store);
-        settings::GeneralSettings g;
-        g.orva_directory = dir.string();
-        ASSERT_TRUE(settings::write_general(*store, g));
-        settings::StationSettings st;
-        st.callsign = "N0CALL";
-        st.latitude = 52.2;
-        st.longitude = 0.12;
-        ASSERT_TRUE(settings::write_station(*store, st));
+        ASSERT_NO_FATAL_FAILURE(testing::write_home(*store, dir));
         ASSERT_TRUE(store->write_string(settings::keys::helmo, "Tracking", "AO-16~"));
         elements::KepDatabase db;
-        elements::KepRecord r;
-        r.name = "AO-16";
-        r.catalogue = 20439;
-        r.epoch_year = 26;
-        r.epoch_day = 343.4;
-        r.inclination = 98.6;
-        r.raan = 40;
-        r.eccentricity = 0.001;
-        r.arg_perigee = 90;
-        r.mean_anomaly = 10;
-        r.mean_motion = 14.3;
-        db.add_record(r);
+        db.add_record(testing::map_satellite());
         ASSERT_TRUE(db.save(elements::kep_database_path(dir)));
     }
     auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);

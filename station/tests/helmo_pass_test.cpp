@@ -8,14 +8,13 @@
 #include <condition_variable>
 #include <mutex>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "common/settings/keys.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/subkey_records.h"
 #include "common/settings/suite_settings.h"
 #include "station/app/headless_host.h"
+#include "station/tests/headless_station_fixture.h"
 #include "station/tests/schedule_fixture.h"
 
 namespace orva::station {
@@ -23,13 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_text(const fs::path& p)
-{
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using testing::read_text;
 
 // Spins the event loop until `done` holds or the safety limit passes.
 bool run_until(const std::function<bool()>& done, std::chrono::seconds limit)
@@ -60,42 +53,19 @@ TEST(HelmoPass, RealProgramGetsItsMessagesAndIsClosedAtTheEnd)
     fs::create_directories(dir);
     fs::path out = dir / "messages.txt";
     ::setenv("ORVA_TEST_BREK_OUT", out.c_str(), 1);
-    {
-        auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
-        ASSERT_TRUE(store.ok());
-        settings::GeneralSettings g;
-        g.orva_directory = dir.string();
-        ASSERT_TRUE(settings::write_general(*store, g).ok());
-        settings::StationSettings st;
-        st.callsign = "N0CALL";
-        st.latitude = 52.2;
-        st.longitude = 0.12;
-        ASSERT_TRUE(settings::write_station(*store, st).ok());
-        ASSERT_TRUE(store->write_integer(settings::keys::helmo, "Pass End Time", 1).ok());
-        auto key = settings::create_satellite_key(*store, "TESTSAT");
-        ASSERT_TRUE(key.ok());
-        settings::SatelliteRecord rec = settings::new_satellite("TESTSAT", settings::SatelliteType::Analogue, dir.string());
-        rec.state = 0;
-        rec.program = std::string(ORVA_TEST_BREK) + " %S";
-        ASSERT_TRUE(settings::write_satellite(*store, *key, rec).ok());
+    testing::TestStation station;
+    station.satellites = {testing::renamed(testing::reference_records()[0], "TESTSAT")};
+    station.program = std::string(ORVA_TEST_BREK) + " %S";
+    station.helmo = {{"Pass End Time", 1}};
+    station.more = [](platform::Store& store) {
         settings::EventRecord after{"After", "/bin/true", "", "[None]", 0, 2, 0, 1, 1, 1, 0, 0, 0};
-        ASSERT_TRUE(settings::write_event(*store, std::string(settings::keys::helmo_events) + "\\After", after).ok());
-        elements::KepDatabase db;
-        elements::KepRecord r = testing::reference_records()[0];
-        r.name = "TESTSAT";
-        db.add_record(r);
-        ASSERT_TRUE(db.save(elements::kep_database_path(dir)).ok());
-    }
-    auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
-    ASSERT_TRUE(store.ok());
-    HeadlessOptions options;
-    options.log_file = dir / "helmo.log";
-    options.table = false;
-    HeadlessHost host(std::move(*store), options);
-    ASSERT_TRUE(host.start().ok()) << read_text(dir / "helmo.log");
+        ASSERT_TRUE(settings::write_event(store, std::string(settings::keys::helmo_events) + "\\After", after).ok());
+    };
+    std::optional<HeadlessHost> host;
+    ASSERT_NO_FATAL_FAILURE(testing::start_headless(host, dir, station));
 
     // A short listen-only pass from now.
-    std::int64_t now = host.now();
+    std::int64_t now = host->now();
     PassEntry e;
     e.name = "TESTSAT";
     e.aos = e.run_start = now;
@@ -104,14 +74,14 @@ TEST(HelmoPass, RealProgramGetsItsMessagesAndIsClosedAtTheEnd)
     e.listen_only = 1;
     e.elevation_ok = 1;
     {
-        std::lock_guard lock(host.core().schedule_lock());
-        host.core().schedule().insert_entry(e, now - 100);
-        host.core().schedule().find_entry("TESTSAT", now)->listen_only = 1;
+        std::lock_guard lock(host->core().schedule_lock());
+        host->core().schedule().insert_entry(e, now - 100);
+        host->core().schedule().find_entry("TESTSAT", now)->listen_only = 1;
     }
-    host.core().dispatch_now(now);
+    host->core().dispatch_now(now);
     bool closed = run_until([&] { return read_text(out).find("16 0 0") != std::string::npos; }, std::chrono::seconds(30));
     ASSERT_TRUE(closed) << read_text(dir / "helmo.log");
-    bool done = run_until([&] { return !host.core().dispatcher_snapshot().running.running; }, std::chrono::seconds(30));
+    bool done = run_until([&] { return !host->core().dispatcher_snapshot().running.running; }, std::chrono::seconds(30));
     ASSERT_TRUE(done) << read_text(dir / "helmo.log");
     EXPECT_EQ(read_text(out), "2041 1 0\n2042 0 " + std::to_string(now + 5) + "\n16 0 0\n");
     // The event thread records its run.
@@ -120,7 +90,7 @@ TEST(HelmoPass, RealProgramGetsItsMessagesAndIsClosedAtTheEnd)
         return s && s->read_integer(std::string(settings::keys::helmo_events) + "\\After", "Last Success Time").value_or(0) != 0;
     }, std::chrono::seconds(30));
     EXPECT_TRUE(recorded) << read_text(dir / "helmo.log");
-    host.shutdown();
+    host->shutdown();
     EXPECT_TRUE(fs::exists(dir / "Orva Schedule.DAT"));
     fs::remove_all(dir);
 }

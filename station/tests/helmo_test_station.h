@@ -11,11 +11,10 @@
 #include <functional>
 #include <string>
 
-#include "common/elements/kep_database.h"
 #include "common/settings/satellite_record.h"
 #include "common/settings/suite_settings.h"
-#include "platform/store/store.h"
 #include "station/tests/schedule_fixture.h"
+#include "station/tests/station_store_fixture.h"
 
 namespace orva::station::testing {
 
@@ -35,38 +34,18 @@ inline QApplication& offscreen_application(const char* program)
 inline void write_helmo_test_station(const std::filesystem::path& dir, const std::string& tracking = {},
                                      const std::function<void(settings::SatelliteRecord&)>& adjust = {})
 {
-    auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
-    ASSERT_TRUE(store.ok());
-    settings::GeneralSettings g;
-    g.orva_directory = dir.string();
-    EXPECT_TRUE(settings::write_general(*store, g).ok());
-    settings::StationSettings st;
-    st.callsign = "N0CALL";
-    st.latitude = 52.2;
-    st.longitude = 0.12;
-    EXPECT_TRUE(settings::write_station(*store, st).ok());
-    if (!tracking.empty()) {
-        settings::HelmoSettings h = settings::read_helmo(*store);
-        h.tracking = tracking;
-        EXPECT_TRUE(settings::write_helmo(*store, h).ok());
-    }
-    elements::KepDatabase db;
     auto refs = reference_records();
-    const char* names[] = {"TESTSAT", "SAT2"};
-    for (int i = 0; i < 2; ++i) {
-        elements::KepRecord r = refs[std::size_t(i)];
-        r.name = names[i];
-        db.add_record(r);
-        auto key = settings::create_satellite_key(*store, names[i]);
-        EXPECT_TRUE(key.ok());
-        settings::SatelliteRecord rec = settings::new_satellite(names[i], settings::SatelliteType::Analogue, dir.string());
-        rec.state = 0;
-        rec.program = "";
-        if (adjust)
-            adjust(rec);
-        EXPECT_TRUE(settings::write_satellite(*store, *key, rec).ok());
-    }
-    EXPECT_TRUE(db.save(elements::kep_database_path(dir)).ok());
+    TestStation station;
+    station.satellites = {renamed(refs[0], "TESTSAT"), renamed(refs[1], "SAT2")};
+    station.program = "";
+    station.adjust = adjust;
+    if (!tracking.empty())
+        station.more = [&](platform::Store& store) {
+            settings::HelmoSettings h = settings::read_helmo(store);
+            h.tracking = tracking;
+            ASSERT_TRUE(settings::write_helmo(store, h).ok());
+        };
+    write_test_station(dir, station);
 }
 
 } // namespace orva::station::testing

@@ -3,6 +3,7 @@
 #include "station/map/map_view.h"
 #include "station/orbit/geodesy.h"
 #include "station/orbit/sun.h"
+#include "station/tests/map_satellite.h"
 
 #include <gtest/gtest.h>
 
@@ -108,17 +109,10 @@ TEST(MapEdgeCutting, StepAcrossTheEdgeIsCutAtTheInterpolatedHeight)
 
 TEST(MapEdgeCutting, GroundTrackOverTheDateLineIsNeverDrawnAcross)
 {
-    elements::KepRecord r;
+    elements::KepRecord r = station::testing::map_satellite();
     r.name = "POLAR";
     r.catalogue = 20437;
-    r.epoch_year = 26;
     r.epoch_day = 340.5;
-    r.inclination = 98.6;
-    r.raan = 40;
-    r.eccentricity = 0.001;
-    r.arg_perigee = 90;
-    r.mean_anomaly = 10;
-    r.mean_motion = 14.3;
     MapView view({}, elements::ObserverSite::from_station("G0XYZ", 52, 1, 20));
     const StationSeconds t = 1796817600; // 2026-12-09 12:00 UTC
     ASSERT_TRUE(view.show_satellite(r, t));

@@ -2,6 +2,7 @@
 // the observers, driven by explicit station times.
 #include "station/map/map_text.h"
 #include "station/map/map_view.h"
+#include "station/tests/map_satellite.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,7 @@ constexpr StationSeconds kNoon = 1796817600; // 2026-12-09 12:00:00 UTC
 
 elements::KepRecord polar(double mean_motion = 14.3)
 {
-    elements::KepRecord r;
-    r.name = "AO-16";
-    r.catalogue = 20439;
-    r.epoch_year = 26;
-    r.epoch_day = 343.4;
-    r.inclination = 98.6;
-    r.raan = 40;
-    r.eccentricity = 0.001;
-    r.arg_perigee = 90;
-    r.mean_anomaly = 10;
+    elements::KepRecord r = station::testing::map_satellite();
     r.mean_motion = mean_motion;
     r.beacon_mhz = 437.025;
     return r;

@@ -9,6 +9,8 @@
 #include "station/app/rotor_display.h"
 #include "station/app/world_picture.h"
 #include "station/map/map_text.h"
+#include "station/tests/map_satellite.h"
+#include "station/tests/station_store_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -74,28 +76,15 @@ protected:
         auto s = platform::Store::open(dir_ / "store.db", platform::Access::ReadWrite);
         ASSERT_TRUE(s);
         store_.emplace(std::move(*s));
-        settings::GeneralSettings g;
-        g.orva_directory = dir_.string();
-        ASSERT_TRUE(settings::write_general(*store_, g));
         settings::StationSettings st;
         st.callsign = "G0XYZ";
         st.latitude = 52;
         st.longitude = 1; // west positive
         st.altitude = 20;
-        ASSERT_TRUE(settings::write_station(*store_, st));
+        ASSERT_NO_FATAL_FAILURE(station::testing::write_home(*store_, dir_, st));
 
         elements::KepDatabase db;
-        elements::KepRecord r;
-        r.name = "AO-16";
-        r.catalogue = 20439;
-        r.epoch_year = 26;
-        r.epoch_day = 343.4;
-        r.inclination = 98.6;
-        r.raan = 40;
-        r.eccentricity = 0.001;
-        r.arg_perigee = 90;
-        r.mean_anomaly = 10;
-        r.mean_motion = 14.3;
+        elements::KepRecord r = station::testing::map_satellite();
         r.beacon_mhz = 437.025;
         ASSERT_GE(db.add_record(r), 0);
         ASSERT_TRUE(db.save(elements::kep_database_path(dir_)));

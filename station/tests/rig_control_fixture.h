@@ -115,6 +115,23 @@ struct RigFixture : ::testing::Test {
         };
         return std::make_unique<RigControl>(*clock, clock->timers(), *store, rig_site(), r, display_computed, h);
     }
+    // A controller of type `r` whose port is `peer`'s terminal, on a clock that starts at `t`.
+    std::unique_ptr<RigControl> on_terminal(PtyPeer& peer, std::int64_t t, settings::RotatorSettings r)
+    {
+        start_clock_at(t);
+        port_path = peer.path();
+        return make(r);
+    }
+    // A pass under way from `at`: a controller of type `r` on `peer`'s terminal tracks AO-7 and has
+    // made its first tick.
+    std::unique_ptr<RigControl> tracking_on(PtyPeer& peer, std::int64_t at, settings::RotatorSettings r,
+                                            bool rotator_only)
+    {
+        auto control = on_terminal(peer, at, r);
+        control->start_tracking("AO-7", rotator_only);
+        clock->advance(std::chrono::milliseconds(0));
+        return control;
+    }
     bool warned(const std::string& text, const std::string& caption)
     {
         return rec.waitable.wait([&] {

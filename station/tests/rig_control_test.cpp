@@ -14,12 +14,10 @@ TEST_F(RigFixture, Gs232PacedCommandsOnAPseudoTerminal)
 {
     auto at = time_at_elevation(20.0);
     ASSERT_TRUE(at);
-    start_clock_at(*at);
     PtyPeer peer;
-    port_path = peer.path();
     auto r = of_type(7);
     r.pacing_delay = 20;
-    auto control = make(r);
+    auto control = on_terminal(peer, *at, r);
     control->start_tracking("AO-7", true);
     ASSERT_TRUE(control->port_open());
     clock->advance(std::chrono::milliseconds(0)); // the first tick
@@ -45,10 +43,8 @@ TEST_F(RigFixture, Gs232PacedCommandsOnAPseudoTerminal)
 
 TEST_F(RigFixture, TrakBoxMenuDialogueEndToEnd)
 {
-    start_clock_at(kRigEpoch);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(1));
+    auto control = on_terminal(peer, kRigEpoch, of_type(1));
     control->start_tracking("AO-7", true);
     ASSERT_TRUE(peer.wait_for("Q\n"));
     peer.mark();
@@ -72,10 +68,8 @@ TEST_F(RigFixture, TrakBoxMenuDialogueEndToEnd)
 
 TEST_F(RigFixture, TrakBoxSilentControllerTimesOut)
 {
-    start_clock_at(kRigEpoch);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(1));
+    auto control = on_terminal(peer, kRigEpoch, of_type(1));
     control->start_tracking("AO-7", true);
     ASSERT_TRUE(peer.wait_for("Q\n"));
     EXPECT_EQ(control->dialogue_state(), 1);
@@ -90,10 +84,8 @@ TEST_F(RigFixture, TrakBoxSilentControllerTimesOut)
 
 TEST_F(RigFixture, TrakBoxSatelliteMissingFromTheController)
 {
-    start_clock_at(kRigEpoch);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(1));
+    auto control = on_terminal(peer, kRigEpoch, of_type(1));
     control->start_tracking("AO-7", true);
     ASSERT_TRUE(peer.wait_for("Q\n"));
     peer.write("[1-9,M]: 1. UO-11\r 2. FO-29\rSELECT:");
@@ -105,10 +97,8 @@ TEST_F(RigFixture, TrakBoxSatelliteMissingFromTheController)
 
 TEST_F(RigFixture, TrakBoxListsItsSatellitesForEnableRotator)
 {
-    start_clock_at(kRigEpoch);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(1));
+    auto control = on_terminal(peer, kRigEpoch, of_type(1));
     control->start_trakbox_listing();
     ASSERT_TRUE(peer.wait_for("Q\n"));
     peer.write("Main [1-9,M]:");
@@ -131,10 +121,8 @@ TEST_F(RigFixture, TrakBoxHostModeThenPositionsAndFrequencies)
 {
     auto at = time_at_elevation(15.0);
     ASSERT_TRUE(at);
-    start_clock_at(*at);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(9));
+    auto control = on_terminal(peer, *at, of_type(9));
     control->open_at_start();
     ASSERT_TRUE(peer.wait_for("Q\n"));
     peer.write("Menu [1-9,M]:");
@@ -160,10 +148,8 @@ TEST_F(RigFixture, TrakBoxHostModeThenPositionsAndFrequencies)
 
 TEST_F(RigFixture, SatTrakPromptSelectsAndChangesTheDownlink)
 {
-    start_clock_at(kRigEpoch);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(3));
+    auto control = on_terminal(peer, kRigEpoch, of_type(3));
     control->start_tracking("AO-7", true);
     ASSERT_TRUE(peer.wait_for("W"));
     peer.write("Orva>");
@@ -192,10 +178,8 @@ TEST_F(RigFixture, EasyCommRepliesMoveTheRotorDisplay)
 {
     auto at = time_at_elevation(5.0);
     ASSERT_TRUE(at);
-    start_clock_at(*at);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(5));
+    auto control = on_terminal(peer, *at, of_type(5));
     control->open_at_start();
     control->start_tracking("AO-7", false);
     ASSERT_TRUE(peer.wait_for("SNAO-7\n"));
@@ -238,12 +222,8 @@ TEST_F(RigFixture, NewStationPositionIsUsedFromTheNextTick)
 {
     auto at = time_at_elevation(20.0);
     ASSERT_TRUE(at);
-    start_clock_at(*at);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(7));
-    control->start_tracking("AO-7", true);
-    clock->advance(std::chrono::milliseconds(0));
+    auto control = tracking_on(peer, *at, of_type(7), true);
     auto expected_at = [&](const elements::ObserverSite& site) {
         SatTrack t;
         EXPECT_TRUE(init_track(rig_satellite(), t, *at));
@@ -274,12 +254,8 @@ TEST_F(RigFixture, NewRotatorSettingsTakeOverTheTrackedPassAtOnce)
 {
     auto at = time_at_elevation(20.0);
     ASSERT_TRUE(at);
-    start_clock_at(*at);
     PtyPeer peer;
-    port_path = peer.path();
-    auto control = make(of_type(0));
-    control->start_tracking("AO-7", false);
-    clock->advance(std::chrono::milliseconds(0));
+    auto control = tracking_on(peer, *at, of_type(0), false);
     EXPECT_FALSE(control->port_open());
     ASSERT_EQ(control->tracked(), "AO-7");
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <unistd.h>
@@ -161,6 +162,58 @@ TEST(StationCore, FullPassMessagesInOrderAndProgramClosedAtLos)
     EXPECT_EQ(e->ended_by_station, 1);
     EXPECT_EQ(e->last_run_end, first.run_end + 10);
     EXPECT_FALSE(sim.core->dispatcher_snapshot().running.running);
+}
+
+// "End this pass now" ends the running pass at once, as its own end would: the program's window
+// is asked to close, and the pass counts as ended by its program, so it is not started again.
+// "Run this pass now" makes a pass marked not to run the next to run.
+TEST(StationCore, EndThisPassNowAndRunThisPassNow)
+{
+    Sim sim;
+    sim.core->add_satellite(reference_records()[0], 10, 0, 25, 0, 0, sim.now);
+    sim.core->run_search(sim.now);
+    std::vector<PassEntry> entries = sim.core->schedule_snapshot();
+    ASSERT_GE(entries.size(), 2u);
+    const PassEntry first = entries[0], second = entries[1];
+    sim.run_until(first.run_start + 30);
+    ASSERT_TRUE(sim.core->is_running_pass(first.name, first.aos));
+    EXPECT_EQ(sim.core->run_pass_now(first.name, first.aos, sim.now).error().message, kPassIsRunning);
+    EXPECT_EQ(sim.core->end_pass_now(first.name, first.aos + 1, sim.now).error().message, kPassNotRunning);
+    EXPECT_EQ(sim.core->end_pass_now(second.name, second.aos, sim.now).error().message, kPassNotRunning);
+
+    const std::int64_t ended = sim.now;
+    ASSERT_TRUE(sim.core->end_pass_now(first.name, first.aos, sim.now).ok());
+    EXPECT_NE(std::find(sim.io.calls.begin(), sim.io.calls.end(), std::to_string(ended) + " close window"), sim.io.calls.end());
+    sim.run_until(first.los + 60);
+    EXPECT_FALSE(sim.core->dispatcher_snapshot().running.running);
+    int starts = 0;
+    for (const std::string& c : sim.io.calls)
+        starts += c.find(" pass ") != std::string::npos;
+    EXPECT_EQ(starts, 1) << "ended by the operator, the pass is not run again";
+    for (const PassEntry& e : sim.core->schedule_snapshot())
+        if (e.name == first.name && e.aos == first.aos) {
+            EXPECT_EQ(e.ended_by_station, 0);
+            EXPECT_GE(e.last_run_end, ended);
+            EXPECT_LT(e.last_run_end, first.run_end);
+        }
+
+    {
+        std::lock_guard lock(sim.core->schedule_lock());
+        PassEntry* e = sim.core->schedule().find_entry(second.name, second.aos);
+        ASSERT_NE(e, nullptr);
+        e->dont_run = 1;
+        e->last_run_end = sim.now;
+    }
+    ASSERT_TRUE(sim.core->run_pass_now(second.name, second.aos, sim.now).ok());
+    for (const PassEntry& e : sim.core->schedule_snapshot())
+        if (e.name == second.name && e.aos == second.aos) {
+            EXPECT_EQ(e.run_now, 1);
+            EXPECT_EQ(e.dont_run, 0);
+            EXPECT_EQ(e.last_run_end, 0);
+        }
+        else
+            EXPECT_EQ(e.run_now, 0);
+    EXPECT_EQ(sim.core->run_pass_now("NOPE", second.aos, sim.now).error().message, kPassGone);
 }
 
 // The running pass's entry goes (a redo, then the satellite removed) while the program runs: the

@@ -7,6 +7,7 @@
 #include "cli/hash/sha256.h"
 #include "common/pfh/pfh.h"
 #include "common/pfh/pfh_builder.h"
+#include "engine/tests/upload_message.h"
 
 namespace orva::testbed {
 namespace {
@@ -22,10 +23,8 @@ TEST_F(RadioPass, FilesDownloadAndTheMessageUploadsThroughRealTncs)
     // The station: wants everything, and has one message waiting, its header still numbered 0.
     set_up_station();
     ASSERT_FALSE(HasFatalFailure());
-    auto h = engine::test::header_for(1, "Radio test message", "ALL", kStationCall);
-    h.file_number = 0;
     const std::string body = "Sent up through two soundcard TNCs.\r\n";
-    const Bytes message = pfh::build_pfh_file(h, Bytes(body.begin(), body.end()));
+    const Bytes message = engine::test::upload_message(Bytes(body.begin(), body.end()), kStationCall, "Radio test message");
     engine::test::write_bytes(sat_dir / "MSG.OUT", message);
 
     const auto wanted = start_satsim("900");

@@ -1,6 +1,7 @@
 #include "cli/satsim/ftl0/ftl0_server.h"
 
 #include "common/pfh/pfh.h"
+#include "common/pfh/upload_layout.h"
 #include "engine/frames/ax25_frame.h"
 #include "cli/satsim/satellite.h"
 
@@ -21,7 +22,26 @@ std::uint32_t get32(std::span<const std::uint8_t> b, std::size_t at) {
     return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24;
 }
 bool refused_at_end(int code) { return code == 14 || code == 15 || code == 16; }
+
+void put_at(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        if (at + std::size_t(i) < b.size()) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+}
 } // namespace
+
+void file_in_place(std::vector<std::uint8_t>& file, std::uint32_t file_number, std::uint32_t upload_time,
+                   std::string_view uploader) {
+    put_at(file, pfh::kFileNumberItemAt + pfh::kItemHead, file_number, 4);
+    put_at(file, pfh::upload_time_item_at(uploader.size()) + pfh::kItemHead, upload_time, 4);
+    const std::size_t sum_at = pfh::kHeaderChecksumItemAt + pfh::kItemHead;
+    const std::size_t offset_at = pfh::kBodyOffsetItemAt + pfh::kItemHead;
+    if (offset_at + 2 > file.size()) return;
+    const std::size_t length = std::min<std::size_t>(file.size(), std::size_t(file[offset_at] | file[offset_at + 1] << 8));
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        if (i != sum_at && i != sum_at + 1) sum += file[i];
+    put_at(file, sum_at, sum, 2);
+}
 
 Ftl0Server::Ftl0Server(Ftl0ServerConfig config)
     : config_(std::move(config)), bbs_(*engine::Ax25Address::parse(config_.bbs_call)), next_number_(config_.first_number) {}
@@ -72,6 +92,7 @@ void Ftl0Server::acknowledge_to(int nr) {
     for (std::size_t i = 0; i < n; ++i) unacked_.pop_front();
     va_ = nr;
     if (n > 0) {
+        logging_in_ = false;
         tries_ = 0;
         t1_.reset();
         if (!unacked_.empty()) t1_ = now_ + config_.t1_ms;
@@ -80,6 +101,7 @@ void Ftl0Server::acknowledge_to(int nr) {
 
 void Ftl0Server::end_session() {
     peer_.reset();
+    logging_in_ = false;
     unacked_.clear();
     t1_.reset();
     ack_due_ = false;
@@ -103,6 +125,14 @@ void Ftl0Server::on_uplink_frame(std::span<const std::uint8_t> bytes, std::uint6
                 frame_to(f.source, std::uint8_t(kDm | (pf ? kPf : 0)), false, {}, false);
                 return;
             }
+            if (ours && logging_in_ && config_.real_server) {
+                // A second SABM while the station is being logged in: the session is reset and
+                // ended, and the station has to start again.
+                ++counters_.login_resets;
+                end_session();
+                frame_to(f.source, std::uint8_t(kDisc | kPf), true, {}, false);
+                return;
+            }
             end_session();
             peer_ = f.source;
             vr_ = va_ = vs_ = 0;
@@ -116,6 +146,7 @@ void Ftl0Server::on_uplink_frame(std::span<const std::uint8_t> bytes, std::uint6
             // Later servers add fields after the flags; a client reads what it knows.
             if (config_.real_server) login.insert(login.end(), {0x00, 0x00, 0x00, 0x00});
             send_answer(2, login);
+            logging_in_ = true;
         } else if (code == kDisc) {
             frame_to(f.source, std::uint8_t((ours ? kUa : kDm) | (pf ? kPf : 0)), false, {}, false);
             if (ours) end_session();
@@ -160,6 +191,7 @@ void Ftl0Server::on_uplink_frame(std::span<const std::uint8_t> bytes, std::uint6
 }
 
 void Ftl0Server::on_packet(std::span<const std::uint8_t> info) {
+    logging_in_ = false;
     if (info.size() < 2) return;
     const std::size_t length = std::size_t(info[0]) | (std::size_t(info[1] & 0xE0) << 3);
     const int type = info[1] & 0x1F;
@@ -231,6 +263,9 @@ void Ftl0Server::on_data_end() {
         char name[16];
         std::snprintf(name, sizeof name, "%X.UPL", current_);
         const auto path = config_.folder / name;
+        if (config_.real_server)
+            file_in_place(it->second.bytes, current_, config_.epoch + std::uint32_t(now_ / 1000),
+                          peer_ ? peer_->to_text() : std::string());
         std::ofstream o(path, std::ios::binary | std::ios::trunc);
         o.write(reinterpret_cast<const char*>(it->second.bytes.data()), std::streamsize(it->second.bytes.size()));
         o.close();
@@ -239,7 +274,7 @@ void Ftl0Server::on_data_end() {
         } else {
             complete_[current_] = it->second.length;
             partials_.erase(it);
-            finished_.push_back({current_, path});
+            finished_.push_back({current_, path, config_.real_server});
             ++counters_.uploads_done;
             send_answer(6, {});
             return;

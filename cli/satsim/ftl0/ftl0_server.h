@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orva::satsim {
@@ -28,8 +29,9 @@ struct Ftl0ServerConfig {
     std::uint32_t first_number = 0x800;
     std::uint32_t epoch = 0;              // satellite time at simulated time 0
     // As a server in service: "Open: A" and a NUL, a login response with trailing bytes, address
-    // reserved bits clear, and an upload filed only when its header carries the number the go
-    // answer gave (anything else is answered with a bad-header refusal).
+    // reserved bits clear, an upload filed only when its header carries the number the go answer
+    // gave (anything else is answered with a bad-header refusal) and then filed in place (see
+    // file_in_place), and a SABM from a station still logging in answered by ending its session.
     bool real_server = false;
 };
 
@@ -37,12 +39,24 @@ struct Ftl0ServerCounters {
     std::uint64_t sessions = 0, uploads_started = 0, uploads_done = 0, refusals = 0, cuts = 0;
     std::uint64_t rejects_sent = 0, retransmissions = 0;
     std::uint64_t header_refusals = 0; // uploads whose header did not carry the number given
+    std::uint64_t login_resets = 0;    // sessions ended by a second SABM during their login
 };
 
 struct FinishedUpload {
     std::uint32_t file_number;
     std::filesystem::path path;
+    bool filed_in_place = false; // its header was patched by file_in_place: served as it is
 };
+
+// How a server in service files an upload: without parsing the header it writes the file number,
+// the upload time and then the header checksum at the offsets of the standard upload layout
+// (common/pfh/upload_layout.h). It takes the source to be the uploader's callsign, so the upload
+// time goes at 82 plus the length of `uploader`. The checksum is summed over the body offset's
+// count of bytes as found at its place. Writes past the end of `file` are left out. A header in
+// the standard layout comes out right; any other comes out with bytes of other items overwritten
+// and a checksum that does not hold.
+void file_in_place(std::vector<std::uint8_t>& file, std::uint32_t file_number, std::uint32_t upload_time,
+                   std::string_view uploader);
 
 class Ftl0Server {
 public:
@@ -87,6 +101,7 @@ private:
     int va_ = 0, vs_ = 0;
     std::optional<std::uint64_t> t1_;
     int tries_ = 0;
+    bool logging_in_ = false; // the login response is not yet acknowledged
     // FTL0.
     enum class Phase { Command, Data } phase_ = Phase::Command;
     std::uint32_t current_ = 0;

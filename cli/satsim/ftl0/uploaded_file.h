@@ -1,5 +1,6 @@
-// A finished upload as the satellite serves it: its own PACSAT header when it has one that fits,
-// else one made for it, under the number the server gave it.
+// A finished upload as the satellite serves it, under the number the server gave it: as filed when
+// the server wrote into its header in place; with its header filed the same way when it has the
+// upload layout; else with its own header rebuilt when it has one that fits, or one made for it.
 #pragma once
 
 #include "cli/satsim/ftl0/ftl0_server.h"
