@@ -914,6 +914,10 @@ void Soak::queue_uploads(std::int64_t t)
         m.satellite = s.name;
         m.index = int(messages_.size()) + 1;
         m.bytes = station_message(callsign_, std::uint32_t(t), m.index, p.size);
+        if (m.bytes.empty()) {
+            progress(t, "cannot compose a message from " + callsign_);
+            continue;
+        }
         m.sha256 = tools::sha256_hex(m.bytes);
         m.queued = t;
         if (Status st = write_file_atomic(s.station_dir / format("SOAK%04d.OUT", m.index), std::span<const std::uint8_t>(m.bytes));

@@ -180,6 +180,8 @@ bool is_upload_of(const std::vector<std::uint8_t>& queued, const std::vector<std
         return true;
     if (filed.size() != queued.size())
         return false;
+    // The satellite writes the file number, the upload time and the checksum into the header in
+    // place: the body and the station's own items stay as they were.
     pfh::ParseOptions zero;
     zero.allow_zero_file_number = true;
     const auto sent = pfh::parse_pfh(queued, zero);
@@ -189,10 +191,8 @@ bool is_upload_of(const std::vector<std::uint8_t>& queued, const std::vector<std
     if (!std::equal(queued.begin() + std::ptrdiff_t(sent->header_length), queued.end(),
                     filed.begin() + std::ptrdiff_t(held->header_length)))
         return false;
-    std::size_t differ = 0;
-    for (std::size_t i = 0; i < sent->header_length; ++i)
-        differ += queued[i] != filed[i];
-    return differ <= 6; // four bytes of file number, two of checksum
+    return sent->title == held->title && sent->source == held->source && sent->create_time == held->create_time &&
+           sent->file_name == held->file_name;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "common/atomic_file.h"
 #include "common/pfh/pfh.h"
 #include "common/pfh/pfh_builder.h"
+#include "common/pfh/upload_layout.h"
 
 namespace orva::soak {
 
@@ -77,22 +78,22 @@ std::vector<std::uint8_t> station_message(const std::string& callsign, std::uint
     for (int line = 1; text.size() + 6 < body_size; ++line)
         text += "Line " + std::to_string(line) + " of message " + std::to_string(index) + ", still on its way up.\r\n";
     text += "73\r\n";
-    pfh::PfhHeader h;
-    h.file_number = 0;
+    // As the composer queues it: the header in the layout the satellite writes into.
+    pfh::UploadHeaderFields h;
     char name[16];
     std::snprintf(name, sizeof name, "MSG%05d", index % 100000);
-    h.file_name = eight(name);
+    h.file_name = name;
     h.file_ext = "TXT";
     h.file_type = 0;
     h.create_time = now;
+    h.last_modified_time = now;
     h.source = callsign;
+    h.ax25_uploader = callsign.substr(0, callsign.find('-')).substr(0, 6);
     h.destination = "ALL";
     h.title = "Soak message " + std::to_string(index);
-    h.upload_time = 0;
-    h.download_count = 0;
-    h.expire_time = 0;
     h.compression_type = 0;
-    return pfh::build_pfh_file(h, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    auto file = pfh::build_upload_file(h, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return file ? std::move(*file) : std::vector<std::uint8_t>{};
 }
 
 std::uint32_t highest_file_number(const fs::path& folder)

@@ -16,8 +16,9 @@ namespace orva::soak {
 std::vector<std::uint8_t> others_file(std::uint32_t number, std::uint32_t upload_time, std::uint32_t body_size,
                                       bool corrupt, std::uint64_t seed);
 
-// A message from `callsign` for upload, as the composer queues it (file number 0), its body
-// about `body_size` bytes; `index` makes it unique.
+// A message from `callsign` for upload, as the composer queues it (file number 0, the header in
+// the upload layout), its body about `body_size` bytes; `index` makes it unique. Empty when the
+// callsign does not fit the layout.
 std::vector<std::uint8_t> station_message(const std::string& callsign, std::uint32_t now, int index,
                                           std::uint32_t body_size = 0);
 

@@ -9,6 +9,7 @@
 #include "common/atomic_file.h"
 #include "common/pfh/pfh.h"
 #include "common/pfh/pfh_builder.h"
+#include "common/pfh/upload_layout.h"
 #include "engine/files/hole_file.h"
 #include "testbed/soak/soak_checks.h"
 #include "testbed/soak/soak_files.h"
@@ -131,20 +132,25 @@ TEST_F(SoakChecks, WholeFilesAreFoundByTheirHeadersOnce)
 
 TEST_F(SoakChecks, AnUploadIsKnownByItsBodyWhateverNumberTheSatelliteGaveIt)
 {
-    std::vector<std::uint8_t> queued = station_message("N0CALL", 1'800'000'000, 3);
-    // The station writes the number the server gave into the header it sends.
-    pfh::ParseOptions zero;
-    zero.allow_zero_file_number = true;
-    auto header = pfh::parse_pfh(queued, zero);
-    ASSERT_TRUE(header.ok());
-    pfh::PfhHeader numbered = *header;
-    numbered.file_number = 0x1234;
-    std::vector<std::uint8_t> filed = pfh::build_pfh_file(
-        numbered, std::span(queued).subspan(header->header_length));
-    ASSERT_EQ(filed.size(), queued.size());
+    std::vector<std::uint8_t> queued = station_message("N0CALL", 1'800'000'000, 3, 2000);
+    auto layout = pfh::check_upload_layout(queued, queued.size());
+    ASSERT_TRUE(layout.ok()) << layout.error().message;
+    // The satellite files it with its number and upload time written into the header in place.
+    std::vector<std::uint8_t> filed = queued;
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            filed[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+    };
+    put32(pfh::kFileNumberItemAt + pfh::kItemHead, 0x1234);
+    put32(layout->upload_time_item_at + pfh::kItemHead, 1'800'000'100);
+    auto sum = pfh::compute_header_checksum(std::span(filed).first(layout->header_length));
+    ASSERT_TRUE(sum.ok());
+    filed[pfh::kHeaderChecksumItemAt + pfh::kItemHead] = std::uint8_t(*sum);
+    filed[pfh::kHeaderChecksumItemAt + pfh::kItemHead + 1] = std::uint8_t(*sum >> 8);
+    ASSERT_TRUE(pfh::parse_pfh(filed).ok());
     EXPECT_TRUE(is_upload_of(queued, queued));
     EXPECT_TRUE(is_upload_of(queued, filed));
-    EXPECT_FALSE(is_upload_of(queued, station_message("N0CALL", 1'800'000'000, 4)));
+    EXPECT_FALSE(is_upload_of(queued, station_message("N0CALL", 1'800'000'000, 4, 2000)));
     filed.back() ^= 1;
     EXPECT_FALSE(is_upload_of(queued, filed));
 }
