@@ -26,6 +26,8 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual TimePoint now() const = 0;
+    // Station seconds per wall-clock second just now: 1 but for a shared clock run faster.
+    virtual double rate() const { return 1.0; }
 
     // Blocks until pred() holds (returns true), the deadline passes on this clock or stop is
     // requested (both return false; pred is tested first). `mutex` is unlocked on entry and on

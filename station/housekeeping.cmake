@@ -3,7 +3,7 @@ orva_library(NAME orva_station_housekeeping
   SOURCES
     housekeeping/housekeeping.cpp
     housekeeping/directory_edit.cpp
-  DEPS orva_common_settings orva_common_util)
+  DEPS orva_common_settings orva_common_util orva_platform_threads)
 
 orva_test(MODULE station NAME test_station_housekeeping
   SOURCES tests/housekeeping_test.cpp

@@ -11,7 +11,9 @@
 
 #include "common/atomic_file.h"
 #include "platform/options/program_options.h"
+#include "platform/shared_clock.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -138,7 +140,7 @@ int main(int argc, char** argv)
         .option("--reorder", reorder, "Share of frames held back behind the next one", "P", 0, 1)
         .option("--seed", seed, "Repeats a run's losses in both directions (default 1)", "N", 0, 2147483647)
         .option("--rate", rate, "Downlink bytes per second (default 1200)", "BYTES_PER_S", 1, 100000000)
-        .option("--speed", speed, "Run the simulated clock X times faster than real time (default 1)", "X", 0.001, 10000)
+        .option("--speed", speed, "Run the simulated clock X times faster than real time (default 1; not used when ORVA_CLOCK_FILE names a shared clock)", "X", 0.001, 10000)
         .option("--queue-line", queue_line, "Seconds between queue lines (default 3)", "S", 0, 3600)
         .option("--duration", duration, "End after this many seconds (0: run until stopped)", "S", 0, 864000)
         .option("--bdcst-call", config.bdcst_call, "The broadcast callsign (default PACSAT-11)", "CALL")
@@ -170,9 +172,11 @@ int main(int argc, char** argv)
         upload_config.refuse = int(refuse);
     if (cli.given("--cut-at"))
         upload_config.cut_at = cut_at;
-    const auto wall = std::uint32_t(std::chrono::duration_cast<std::chrono::seconds>(
-                                        std::chrono::system_clock::now().time_since_epoch())
-                                        .count());
+    // A station clock shared with the ground station's programs (a test bench's) replaces --speed.
+    const platform::Clock& clock = platform::station_clock();
+    const bool shared_clock = platform::station_clock_is_shared();
+    const platform::TimePoint clock_start = clock.now();
+    const auto wall = std::uint32_t(std::chrono::duration_cast<std::chrono::seconds>(clock_start.time_since_epoch()).count());
     config.epoch = wall;
     auto files = satsim::load_folder(folder, wall);
     if (!files) {
@@ -197,6 +201,7 @@ int main(int argc, char** argv)
     satsim::Channel channel(channel_config);
     satsim::Channel uplink_channel(satsim::uplink_channel_config(channel_config, uplink_loss));
     upload_config.folder = folder;
+    upload_config.first_number = satsim::next_free_number(sat.files(), upload_config.first_number);
     upload_config.bbs_call = config.bbs_call;
     upload_config.epoch = wall;
     satsim::Ftl0Server server(upload_config);
@@ -261,7 +266,9 @@ int main(int argc, char** argv)
     while (!g_stop) {
         const double real_ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-        const auto now_ms = std::uint64_t(real_ms * speed);
+        const auto now_ms = shared_clock ? std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                             clock.now() - clock_start).count())
+                                         : std::uint64_t(real_ms * speed);
         if (duration > 0 && double(now_ms) > duration * 1000)
             break;
         uplink.now = now_ms;

@@ -36,6 +36,13 @@ void assign_ranges(std::vector<ServedFile>& files)
     }
 }
 
+std::uint32_t next_free_number(const std::vector<ServedFile>& files, std::uint32_t first)
+{
+    for (const ServedFile& f : files)
+        first = std::max(first, f.file_number + 1);
+    return first;
+}
+
 Result<std::vector<ServedFile>> load_folder(const fs::path& folder, std::uint32_t now, std::uint32_t first_number)
 {
     std::vector<fs::path> names;

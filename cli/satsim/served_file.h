@@ -30,4 +30,8 @@ Result<std::vector<ServedFile>> load_folder(const std::filesystem::path& folder,
 // Sorts by upload time and sets each entry's range from the previous upload to its own.
 void assign_ranges(std::vector<ServedFile>& files);
 
+// The number the next upload gets: `first`, or past every file already held (uploads of an
+// earlier run are in the folder, and a new one must not be filed over one of them).
+std::uint32_t next_free_number(const std::vector<ServedFile>& files, std::uint32_t first);
+
 } // namespace orva::satsim

@@ -5,9 +5,14 @@
 #include "engine/frames/request_frames.h"
 #include "cli/satsim/channel.h"
 #include "cli/satsim/satellite.h"
+#include "cli/satsim/served_file.h"
+#include "common/atomic_file.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
 
 namespace orva::satsim {
@@ -82,6 +87,27 @@ struct Heard {
         }
     }
 };
+
+// The satellite is started again for each pass over a folder that holds what was uploaded to it
+// before: a new upload must get a number of its own, not be filed over an earlier one.
+TEST(Satsim, UploadsOfAnEarlierRunKeepTheirNumbers)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("orva-satsim-numbers-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const ServedFile earlier = make_file(0x800, 300, 1'800'000'000); // filed as 800.UPL last pass
+    ASSERT_TRUE(write_file_atomic(dir / "800.UPL", std::span<const std::uint8_t>(earlier.bytes)).ok());
+    ASSERT_TRUE(write_file_atomic(dir / "NEWS.TXT", std::string_view("news\r\n")).ok());
+    auto files = load_folder(dir, 1'800'001'000, 0x100);
+    ASSERT_TRUE(files.ok()) << files.error().message;
+    const std::uint32_t next = next_free_number(*files, 0x800);
+    for (const ServedFile& f : *files)
+        EXPECT_NE(f.file_number, next);
+    EXPECT_EQ(next, 0x801u);
+    EXPECT_EQ(next_free_number({}, 0x800), 0x800u);
+    fs::remove_all(dir);
+}
 
 TEST(Satsim, WholeFileAndHoleRequestsAreBroadcastAsTheFileIs)
 {

@@ -7,6 +7,7 @@
 #include "dirview/app/directory_table_model.h"
 #include "dirview/app/list_font.h"
 #include "dirview/app/tessel_boxes.h"
+#include "platform/shared_clock.h"
 #include "platform/store/store.h"
 
 #include <QAction>
@@ -44,7 +45,7 @@ QString qs(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(
 
 TesselWindow::TesselWindow(TesselOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)),
-      clock_(options_.clock ? *options_.clock : platform::SystemClock::instance()), model_(clock_)
+      clock_(options_.clock ? *options_.clock : platform::station_clock()), model_(clock_)
 {
     setObjectName("Tessel");
     setWindowTitle("Tessel");

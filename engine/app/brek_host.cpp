@@ -6,6 +6,7 @@
 #include "engine/session/session_export.h"
 #include "platform/dbus/session_bus.h"
 #include "platform/serial_port.h"
+#include "platform/shared_clock.h"
 #include "platform/sound_player.h"
 #include "platform/store_ports.h"
 
@@ -75,7 +76,10 @@ BrekHost::BrekHost(BrekHostOptions options, std::unique_ptr<platform::Messenger>
 {
     if (!(options_.clock_rate > 0))
         options_.clock_rate = 1;
-    start_ms_ = options_.start_ms ? *options_.start_ms : wall_ms();
+    // A station clock shared with the other programs (a test bench's) unless told otherwise.
+    if (options_.clock_rate == 1 && !options_.start_ms && platform::station_clock_is_shared())
+        shared_clock_ = &platform::station_clock();
+    start_ms_ = options_.start_ms ? *options_.start_ms : shared_clock_ ? now_ms() : wall_ms();
     steady_start_ = std::chrono::steady_clock::now();
     if (options_.pass_seconds > 0)
         budget_end_ms_ = start_ms_ + std::uint64_t(std::llround(options_.pass_seconds * 1000));
@@ -201,7 +205,7 @@ void BrekHost::pump()
     std::uint64_t wait = kLongestWaitMs;
     if (due)
         wait = *due > now ? std::min<std::uint64_t>(kLongestWaitMs,
-                                                    std::uint64_t(std::ceil(double(*due - now) / options_.clock_rate)))
+                                                    std::uint64_t(std::ceil(double(*due - now) / rate())))
                           : 0;
     timer_.start(int(wait));
 }
@@ -231,8 +235,16 @@ void BrekHost::on_finished()
     QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
+double BrekHost::rate() const
+{
+    return shared_clock_ ? std::max(1.0, shared_clock_->rate()) : options_.clock_rate;
+}
+
 std::uint64_t BrekHost::now_ms()
 {
+    if (shared_clock_)
+        return std::uint64_t(
+            std::chrono::duration_cast<std::chrono::milliseconds>(shared_clock_->now().time_since_epoch()).count());
     const double real = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - steady_start_).count();
     return start_ms_ + std::uint64_t(real * options_.clock_rate);
 }
@@ -380,7 +392,7 @@ std::vector<settings::SatelliteRecord> BrekHost::satellites()
 SystemClockSetter& BrekHost::clock_setter()
 {
     // Telemetry time must not set the computer's clock while our own runs faster.
-    if (options_.clock_rate != 1 || options_.start_ms)
+    if (options_.clock_rate != 1 || options_.start_ms || shared_clock_)
         return refusing_clock_;
     return platform_clock_;
 }

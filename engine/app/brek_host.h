@@ -10,6 +10,7 @@
 #include "engine/session/brek_session.h"
 #include "engine/session/session_host.h"
 #include "platform/byte_stream.h"
+#include "platform/clock.h"
 #include "platform/data_exchange.h"
 #include "platform/launcher.h"
 #include "platform/messenger.h"
@@ -141,6 +142,8 @@ private:
     } refusing_clock_;
     std::uint64_t start_ms_ = 0;
     std::chrono::steady_clock::time_point steady_start_;
+    const platform::Clock* shared_clock_ = nullptr; // station time shared with the other programs
+    double rate() const;                             // station ms per wall ms
     std::optional<std::uint64_t> budget_end_ms_;
     bool budget_spent_ = false;
     std::function<void()> on_raise_;

@@ -176,6 +176,13 @@ struct Store::Impl {
     // create the store at the same moment: the second finds the tables and leaves them.
     Status initialise_if_empty()
     {
+        // A store that has its tables needs no lock to be opened: another program holding the
+        // write lock for a while must not keep this one from reading.
+        {
+            Statement count(db, "SELECT count(*) FROM sqlite_master");
+            if (count.prepared() && count.step() == SQLITE_ROW && count.column_int(0) > 0)
+                return {};
+        }
         if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
             int code = sqlite3_extended_errcode(db);
             if (code == SQLITE_BUSY || code == SQLITE_LOCKED)

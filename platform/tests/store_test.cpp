@@ -193,6 +193,33 @@ TEST(Store, DefaultLocationFollowsTheEnvironment)
 
 // Four programs writing at once, each through its own connection, lose nothing and never see a
 // lock error as success.
+// Another program holding the write lock for a long while (longer than a write waits) must not
+// keep a program from opening the store for writing and reading it: the station's programs open
+// it read-write at start and for each event.
+TEST(Store, AnExistingStoreOpensForWritingWhileAnotherWriterHoldsTheLock)
+{
+    TempDir dir;
+    const fs::path file = dir.path() / "store.db";
+    {
+        auto store = Store::open(file, Access::ReadWrite);
+        ASSERT_TRUE(store.ok());
+        ASSERT_TRUE(store->write_integer(sat, "Priority", 10).ok());
+    }
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    auto store = Store::open(file, Access::ReadWrite);
+    ASSERT_TRUE(store.ok()) << store.error().message;
+    auto v = store->read_integer(sat, "Priority");
+    ASSERT_TRUE(v.ok()) << v.error().message;
+    EXPECT_EQ(*v, 10u);
+
+    ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    EXPECT_TRUE(store->write_integer(sat, "Priority", 20).ok());
+}
+
 TEST(Store, ConcurrentWritersFromFourProcessesLoseNothing)
 {
     TempDir dir;

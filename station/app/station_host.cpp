@@ -1,5 +1,6 @@
 #include "station/app/station_host.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -11,6 +12,7 @@
 #include "common/settings/suite_settings.h"
 #include "common/station_time.h"
 #include "platform/dbus/session_bus.h"
+#include "platform/shared_clock.h"
 #include "station/core/event_run.h"
 #include "station/housekeeping/housekeeping.h"
 #include "station/schedule/schedule_file.h"
@@ -68,7 +70,7 @@ bool is_text_format(const std::string& f)
 
 StationHost::StationHost(platform::Store store, HostView& view, HostOptions options)
     : store_(std::move(store)), view_(view), options_(options),
-      clock_(options.clock ? *options.clock : platform::SystemClock::instance())
+      clock_(options.clock ? *options.clock : platform::station_clock())
 {
     connect(&tick_timer_, &QTimer::timeout, this, [this] { step(); });
     pass_timer_.setSingleShot(true);
@@ -184,7 +186,7 @@ Status StationHost::start()
     log("Helmo started: station " + st.callsign + ", " + std::to_string(core_->schedule_snapshot().size()) +
         " passes loaded, searching " + std::to_string(helmo.schedule_days) + " day(s) ahead");
     if (!manual())
-        tick_timer_.start(975);
+        tick_timer_.start(tick_interval_ms());
     return {};
 }
 
@@ -322,10 +324,13 @@ void StationHost::step()
     std::int64_t t = now();
     if (!manual()) {
         // The system's clock was set (or the zone changed): the wall clock moved against the
-        // steady one, or the local offset is no longer what it was.
+        // steady one, or the local offset is no longer what it was. The system's own clock, not
+        // station time, which a shared clock may run faster.
         std::int64_t steady =
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
-        std::int64_t drift = t - steady;
+        std::int64_t wall =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+        std::int64_t drift = wall - steady;
         bool jumped = wall_minus_steady_ != 0 && std::abs(drift - wall_minus_steady_) > 2;
         wall_minus_steady_ = drift;
         if (jumped || system_local_offset(t) != local_offset_) {
@@ -352,6 +357,16 @@ void StationHost::step()
         }
     }
     view_.refresh(t);
+    if (!manual())
+        tick_timer_.setInterval(tick_interval_ms());
+}
+
+int StationHost::tick_interval_ms() const
+{
+    // About once a station second, as on the wall clock, when a shared clock runs faster; never
+    // so often that the loop eats the processor.
+    const double rate = clock_.rate();
+    return rate > 1 ? int(std::clamp(975.0 / rate, 10.0, 975.0)) : 975;
 }
 
 void StationHost::drive_pass()
@@ -359,8 +374,11 @@ void StationHost::drive_pass()
     std::int64_t now_ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(clock_.now().time_since_epoch()).count();
     std::optional<std::int64_t> next = core_->poll_pass(now_ms, stopping_.load());
-    if (next && !manual())
-        pass_timer_.start(int(std::clamp<std::int64_t>(*next - now_ms, 0, 1000)));
+    if (next && !manual()) {
+        // Station milliseconds to wall milliseconds on a clock that may run faster.
+        const double rate = std::max(1.0, clock_.rate());
+        pass_timer_.start(int(std::clamp<std::int64_t>(std::int64_t(double(*next - now_ms) / rate), 0, 1000)));
+    }
 }
 
 void StationHost::pre_pass_notice(const PassEntry& e, bool show_window)
@@ -436,9 +454,16 @@ private:
 void StationHost::run_event(const EventEntry& event)
 {
     std::lock_guard lock(events_mutex_);
-    std::erase_if(event_threads_, [](std::jthread& t) { return !t.joinable(); });
+    // A thread whose event has ended is joined now: an ended thread stays joinable, and unjoined
+    // it keeps its stack for as long as the station runs.
+    std::erase_if(event_threads_, [](const EventThread& t) { return t.done->load(); });
     std::filesystem::path store_file = store_.file();
-    event_threads_.emplace_back([this, event, store_file](std::stop_token stop) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    event_threads_.push_back({std::jthread([this, event, store_file, done](std::stop_token stop) {
+        struct MarkDone {
+            std::atomic<bool>& done;
+            ~MarkDone() { done = true; }
+        } mark{*done};
         auto store = platform::Store::open(store_file, platform::Access::ReadWrite);
         if (!store) {
             log("event " + event.name + ": cannot open the store: " + store.error().message);
@@ -459,7 +484,13 @@ void StationHost::run_event(const EventEntry& event)
         log("event " + event.name + ": " + run.outcome.message);
         if (Status s = record_event_end(*store, event, run, std::uint32_t(now())); !s)
             log("event " + event.name + ": cannot record the run: " + s.error().message);
-    });
+    }), done});
+}
+
+std::size_t StationHost::event_threads() const
+{
+    std::lock_guard lock(events_mutex_);
+    return event_threads_.size();
 }
 
 void StationHost::track_satellite(const std::string& name)
@@ -589,8 +620,8 @@ void StationHost::shutdown()
     core_->poll_pass(0, true);
     {
         std::lock_guard lock(events_mutex_);
-        for (std::jthread& t : event_threads_)
-            t.request_stop();
+        for (EventThread& t : event_threads_)
+            t.thread.request_stop();
         event_threads_.clear(); // joins
     }
     server_.reset();

@@ -98,6 +98,8 @@ public:
     // Starts a program (first word a DOS name or a path; each word one argument), never a shell.
     Status start_command(std::vector<std::string> words, const std::filesystem::path& directory = {});
     void reload_events();
+    // Event threads held: those running and those ended since the last event began.
+    std::size_t event_threads() const;
     // Every log line also goes here (tests compare the dispatcher's decisions).
     void set_log_tap(std::function<void(const std::string&)> tap) { tap_ = std::move(tap); }
 
@@ -124,6 +126,7 @@ public:
 
 private:
     void drive_pass();
+    int tick_interval_ms() const;
     void restart_search(std::int64_t t);
     // Stops the search worker and starts a new one (the satellites' searches changed).
     void research(std::int64_t t);
@@ -152,8 +155,12 @@ private:
     std::int64_t wall_minus_steady_ = 0;
     QTimer tick_timer_, pass_timer_;
     std::atomic<bool> stopping_{false};
-    std::mutex events_mutex_;
-    std::vector<std::jthread> event_threads_;
+    mutable std::mutex events_mutex_;
+    struct EventThread {
+        std::jthread thread;
+        std::shared_ptr<std::atomic<bool>> done; // set as the thread's last act
+    };
+    std::vector<EventThread> event_threads_;
     std::function<void(const std::string&)> tap_;
     bool shut_down_ = false;
 

@@ -12,6 +12,7 @@
 
 #include "common/elements/observer_file.h"
 #include "platform/clock.h"
+#include "platform/shared_clock.h"
 #include "platform/messenger.h"
 #include "platform/store/store.h"
 #include "platform/timers.h"
@@ -40,7 +41,7 @@ public:
     static Result<std::unique_ptr<StationRig>> open(const std::filesystem::path& store_file,
                                                     const std::filesystem::path& suite_dir,
                                                     elements::ObserverSite home, StationRigHooks hooks,
-                                                    const platform::Clock& clock = platform::SystemClock::instance());
+                                                    const platform::Clock& clock = platform::station_clock());
     ~StationRig();
 
     void open_at_start();

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "common/settings/keys.h"
+#include "platform/shared_clock.h"
 
 namespace orva::station {
 
@@ -26,8 +27,8 @@ std::int64_t last_write_seconds(const fs::path& p, std::error_code& ec)
     auto t = fs::last_write_time(p, ec);
     if (ec)
         return 0;
-    auto sys = std::chrono::file_clock::to_sys(t);
-    return std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count();
+    // On the station clock, which a shared clock may run faster than the file system's.
+    return std::chrono::duration_cast<std::chrono::seconds>(platform::station_time_of(t).time_since_epoch()).count();
 }
 
 // Regular files of the folder whose extension matches (case ignored), sorted by name.

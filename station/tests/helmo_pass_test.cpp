@@ -5,6 +5,8 @@
 #include <QTimer>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <filesystem>
 
 #include "common/settings/keys.h"
@@ -90,6 +92,63 @@ TEST(HelmoPass, RealProgramGetsItsMessagesAndIsClosedAtTheEnd)
     EXPECT_TRUE(recorded) << read_text(dir / "helmo.log");
     host->shutdown();
     EXPECT_TRUE(fs::exists(dir / "Orva Schedule.DAT"));
+    fs::remove_all(dir);
+}
+
+// Every event runs on a thread of its own. A station that runs events all week must let go of
+// each thread once its event has ended, not hold every thread it ever started.
+TEST(HelmoEvents, EndedEventThreadsAreLetGo)
+{
+    int argc = 1;
+    char name[] = "helmo_pass_test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+
+    fs::path dir = fs::temp_directory_path() / ("orva-helmo-events-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    {
+        auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
+        ASSERT_TRUE(store.ok());
+        settings::GeneralSettings g;
+        g.orva_directory = dir.string();
+        ASSERT_TRUE(settings::write_general(*store, g).ok());
+        settings::EventRecord tick{"Tick", "/bin/true", "", "[None]", 0, 0, 600, 3, 1, 1, 0, 0, 0};
+        ASSERT_TRUE(settings::write_event(*store, std::string(settings::keys::helmo_events) + "\\Tick", tick).ok());
+    }
+    auto store = platform::Store::open(dir / "store.db", platform::Access::ReadWrite);
+    ASSERT_TRUE(store.ok());
+    HeadlessOptions options;
+    options.log_file = dir / "helmo.log";
+    options.table = false;
+    HeadlessHost host(std::move(*store), options);
+    std::mutex m;
+    std::condition_variable cv;
+    int ended = 0;
+    host.host().set_log_tap([&](const std::string& line) {
+        if (line.rfind("event Tick: ", 0) == 0) {
+            std::lock_guard lock(m);
+            ++ended;
+            cv.notify_all();
+        }
+    });
+    EventEntry tick;
+    tick.name = "Tick";
+    tick.timing = EventTiming::Regularly;
+    tick.time = 600;
+    // Each run lets go of the threads whose events have ended; after a while only the newest
+    // are held, however many have run.
+    std::size_t held = 0;
+    for (int run = 1; run <= 60; ++run) {
+        host.host().run_event(tick);
+        held = host.host().event_threads();
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return ended >= run; })) << read_text(dir / "helmo.log");
+        if (run > 10 && held <= 2)
+            break;
+    }
+    EXPECT_LE(held, 2u);
+    host.shutdown();
     fs::remove_all(dir);
 }
 

@@ -9,6 +9,7 @@
 #include "cli/doctor/doctor.h"
 #include "common/json_writer.h"
 #include "platform/clock.h"
+#include "platform/shared_clock.h"
 #include "platform/store/store.h"
 #include "station/app/web/web_assets.h"
 #include "station/web/request_target.h"
@@ -206,7 +207,7 @@ void WebServer::serve(const httplib::Request& req, httplib::Response& res, const
         else
             fail(res, doc.error().code ? doc.error().code : 500, doc.error().message);
     };
-    const platform::Clock& clock = platform::SystemClock::instance();
+    const platform::Clock& clock = platform::station_clock();
 
     switch (m.route) {
     case Route::Page:
@@ -420,7 +421,7 @@ void WebServer::control(const httplib::Request& req, httplib::Response& res, con
         auto store = platform::Store::open(options_.store_file, platform::Access::ReadOnly);
         if (!store)
             return fail(res, 503, "the store cannot be read: " + store.error().message);
-        auto letter = mark_file(*store, satellite, *file, int(*code), platform::SystemClock::instance());
+        auto letter = mark_file(*store, satellite, *file, int(*code), platform::station_clock());
         if (!letter)
             return fail(res, letter.error().code ? letter.error().code : 500, letter.error().message);
         log_("web: " + satellite + " file " + file_number_text(*file) + " marked " + std::string(1, *letter) + " from " +

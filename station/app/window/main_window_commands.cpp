@@ -1,6 +1,7 @@
 // Helmo's main window: the commands of its menu, and the dialogs, choosers and printing they run.
 #include "station/app/window/main_window.h"
 
+#include "platform/shared_clock.h"
 #include "platform/user_guide.h"
 #include "platform/version.h"
 #include "platform/http/http_get.h"
@@ -226,7 +227,7 @@ map::MapWindow& MainWindow::open_map_window()
         d.exec();
     };
     o.track_with_rotator = [this](const std::string& name, bool) { host_->track_satellite(name); };
-    map::MapWindow& w = map::open_map(map_, host_->store(), platform::SystemClock::instance(), std::move(o));
+    map::MapWindow& w = map::open_map(map_, host_->store(), platform::station_clock(), std::move(o));
     if (created && host_->messenger())
         (void)w.register_window(*host_->messenger());
     return w;
