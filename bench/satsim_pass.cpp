@@ -1,7 +1,11 @@
 // One simulated pass, the engine's session against satsim in the same process on a manual clock:
 // 20 files of 200 KB in all at 9600 bit/s with a tenth of the frames lost each way. The figure is
-// the station time to hold every file against the ideal (file bytes at the link rate); the target
-// is 1.5 times the ideal or better.
+// the station time to hold every file against the ideal (file bytes at the link rate). Targets:
+// 1.5 times the ideal for the plain server, 1.3 for the real-server habits.
+//
+// What the real-server figure cannot go below: the server sends 191 file bytes in a 218-byte frame
+// (1.14), a tenth of them is lost and sent again (1.27), and the 20 headers and the answers to
+// some 55 requests take their share of the air (about 1.29).
 #include "engine/tests/session_sim_host.h"
 
 #include <benchmark/benchmark.h>
@@ -50,6 +54,9 @@ PassResult run_one(bool real_server, std::uint64_t queue_line_ms, std::uint64_t 
         c.bytes_per_second = kLinkBytesPerSecond;
         c.real_server = real_server;
         c.queue_line_ms = queue_line_ms;
+        // No TNC paces this downlink: time it spends idle is lost, not saved for later. The
+        // largest frame and one step of the loop below may be owed.
+        c.idle_credit_bytes = 271 + kLinkBytesPerSecond / 20;
     });
 
     engine::SessionConfig config;

@@ -85,8 +85,10 @@ void Satellite::answer(const Ax25Address& station, const std::string& text)
 {
     // A server in service answers with PID 0xBB and a CR; the older texts go out with 0xF0.
     const std::string line = config_.real_server ? text + " " + station.to_text() + "\r" : text;
-    outgoing_.push_back(ui(station, config_.real_server ? kPidFile : kPidText,
-                           std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
+    // The server answers as it hears a request: the answer waits only for what is already on
+    // its way to the transmitter, not for the broadcasts queued before it.
+    answers_.push_back(ui(station, config_.real_server ? kPidFile : kPidText,
+                          std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
 }
 
 Frame Satellite::ui_from(const Ax25Address& from, const Ax25Address& to, std::uint8_t pid,
@@ -279,8 +281,9 @@ std::vector<Frame> Satellite::release(std::uint64_t now_ms, std::optional<std::s
     }
     if (now_ms > last_poll_ms_) {
         budget_ += double(now_ms - last_poll_ms_) * config_.bytes_per_second / 1000.0;
-        // A idle downlink does not save up air time.
-        budget_ = std::min(budget_, double(config_.bytes_per_second) + 2048.0);
+        // An idle downlink does not save up air time.
+        budget_ = std::min(budget_, config_.idle_credit_bytes ? double(*config_.idle_credit_bytes)
+                                                              : double(config_.bytes_per_second) + 2048.0);
         last_poll_ms_ = now_ms;
     }
     if (now_ms >= next_queue_line_) {
@@ -302,7 +305,8 @@ std::vector<Frame> Satellite::release(std::uint64_t now_ms, std::optional<std::s
                                      std::span(reinterpret_cast<const std::uint8_t*>(status.data()), status.size()))));
     }
     for (;;) {
-        if (outgoing_.empty()) {
+        std::deque<Frame>& from = answers_.empty() ? outgoing_ : answers_;
+        if (from.empty()) {
             if (queue_.empty())
                 break;
             const Request r = queue_.front();
@@ -310,7 +314,7 @@ std::vector<Frame> Satellite::release(std::uint64_t now_ms, std::optional<std::s
             expand(r);
             continue;
         }
-        const std::size_t size = outgoing_.front().size();
+        const std::size_t size = from.front().size();
         if (room) {
             if (*room < size)
                 break;
@@ -320,11 +324,11 @@ std::vector<Frame> Satellite::release(std::uint64_t now_ms, std::optional<std::s
                 break;
             budget_ -= double(size);
         }
-        const Frame& next = outgoing_.front();
+        const Frame& next = from.front();
         if (next.size() > 16 && (next[15] == kPidFile || next[15] == kPidDir))
             bytes_broadcast_ += next.size() - 16;
-        out.push_back(std::move(outgoing_.front()));
-        outgoing_.pop_front();
+        out.push_back(std::move(from.front()));
+        from.pop_front();
     }
     counters_.frames_sent += out.size();
     return out;

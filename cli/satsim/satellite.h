@@ -31,6 +31,11 @@ struct SatelliteConfig {
     std::size_t dir_fragment = 128;   // largest piece of a header per directory frame
     std::size_t headers_per_hole = 10; // directory entries sent for one requested hole
     std::uint32_t epoch = 0;          // satellite time at simulated time 0
+    // Air time an idle downlink may still use later, in bytes. Behind a TNC, which paces the air
+    // itself, a second and a little more keeps a coarse poll from losing air time; with nothing
+    // to pace it (a simulated pass in one process) it must be one frame, or an idle downlink
+    // would later send faster than its rate.
+    std::optional<std::size_t> idle_credit_bytes;
     // Behave as the servers in service do rather than as the protocol papers read: no N bit and
     // no E bit on a header split over frames, NUL-ended texts, "OK"/"NO" answers with PID 0xBB,
     // file broadcasts in fixed chunks with flags and file type 0, address reserved bits clear.
@@ -104,6 +109,7 @@ private:
     engine::Ax25Address bbs_;
     std::deque<Request> queue_;
     std::deque<Frame> outgoing_;
+    std::deque<Frame> answers_; // "OK"/"NO" answers, sent ahead of queued broadcasts
     std::uint64_t last_poll_ms_ = 0;
     double budget_ = 0;
     std::uint64_t next_queue_line_ = 0;

@@ -254,6 +254,28 @@ TEST_F(RealServer, HoleFillsComeInFixedChunksWithFileTypeZero)
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), f8.bytes.begin() + offset));
 }
 
+TEST_F(RealServer, AnAnswerGoesOutAheadOfTheBroadcastsAlreadyQueued)
+{
+    // A station's request is answered as the server hears it: a station that hears no answer
+    // can tell its request was lost without waiting for the broadcast before it to end.
+    Satellite sat(config, served);
+    sat.on_uplink_frame(request("TEST1", 0xBB, engine::file_request_whole(8, 244)), 0);
+    std::vector<Frame> frames = run(sat, 0, 300); // the answer and the first chunk or so
+    sat.on_uplink_frame(request("W1AW", 0xBB, engine::file_request_whole(6, 244)), 300);
+    for (auto& f : run(sat, 400, 20000))
+        frames.push_back(std::move(f));
+    std::vector<std::string> order;
+    for (const Bytes& f : frames) {
+        if (is_file(f))
+            order.push_back("file " + std::to_string(info(f)[1]));
+        else if (pid(f) == 0xBB)
+            order.push_back("answer " + dest_call(f));
+    }
+    const std::vector<std::string> expected{"answer TEST1", "file 8", "answer W1AW", "file 8", "file 8",
+                                            "file 6", "file 6", "file 6"};
+    EXPECT_EQ(order, expected);
+}
+
 // A bare FTL0 client, enough to log in and upload one file with one frame per packet.
 class RawUpload {
 public:
