@@ -20,3 +20,8 @@ orva_test(MODULE engine NAME engine_session_test
 orva_test(MODULE engine NAME engine_session_pass_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_session_pass_test.cpp
   DEPS orva_engine_session orva_cli_satsim orva_cli_satsim_ftl0)
+
+# Recovery from lost requests, fills and answers against a server that answers every request.
+orva_test(MODULE engine NAME engine_request_answers_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/request_answers_test.cpp
+  DEPS orva_engine_session orva_cli_satsim orva_cli_satsim_ftl0)

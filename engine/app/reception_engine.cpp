@@ -7,6 +7,7 @@
 #include "engine/requests/wanted_file.h"
 #include "engine/select/equation_loader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -28,9 +29,18 @@ constexpr std::uint64_t kAfterEndMs = 10;
 // ours was lost on the way up.
 constexpr std::uint64_t kSilenceAfterRequestMs = 4000;
 constexpr std::uint64_t kSilenceUnansweredMs = 1500;
+constexpr std::uint64_t kSilenceAfterRequestMinimumMs = 1000;
+constexpr std::uint64_t kSilenceFrameTimes = 6;
 // Asked again at most this often in a row before something is heard; a server that has shut
 // down its broadcasts is then left alone until its queue lines come back.
 constexpr int kSilenceRetries = 2;
+// A server that answers each request answers it within about one round trip, even while it
+// broadcasts: twice the usual time without an answer means the request was lost on the way up.
+// Sent again at most this often in a row without an answer.
+constexpr std::uint64_t kAnswerWaitMinimumMs = 500;
+constexpr int kUnansweredRetries = 2;
+// Fills of the open-ended directory hole answered with nothing new before the directory is up to date.
+constexpr int kQuietAnswers = 2;
 
 Ax25Address address_or_blank(const std::string& text)
 {
@@ -127,13 +137,28 @@ void ReceptionEngine::poll(std::uint64_t now_ms)
         fill_sent_at_.reset();
         if (silence_retries_ < kSilenceRetries) {
             ++silence_retries_;
-            scheduler_->on_request_unheard();
+            scheduler_->on_request_unheard(fill_accepted_);
             sync_requested();
         }
     }
+    if (const auto due = answer_due(); due && now_ >= *due) {
+        answer_awaited_since_.reset();
+        ++unanswered_retries_;
+        answer_repeat_ = true;
+        scheduler_->on_request_unanswered();
+        sync_requested();
+    }
     if (const auto due = directory_quiet_due(); due && now_ >= *due) {
         directory_ok_at_.reset();
-        directory_->confirm_up_to_date();
+        // The headers that answer brought may all have been lost on the way down, and an up-to-date
+        // directory is not asked again for half an hour: the first quiet answer is checked by
+        // asking once more.
+        if (++quiet_answers_ < kQuietAnswers) {
+            scheduler_->on_request_unheard();
+        } else {
+            quiet_answers_ = 0;
+            directory_->confirm_up_to_date();
+        }
         sync_requested();
     }
     if (now_ >= tick_due_) {
@@ -163,6 +188,8 @@ std::uint64_t ReceptionEngine::next_deadline() const
         d = std::min(d, *due);
     if (const auto due = silence_retry_due())
         d = std::min(d, *due);
+    if (const auto due = answer_due())
+        d = std::min(d, *due);
     return d;
 }
 
@@ -172,8 +199,41 @@ std::optional<std::uint64_t> ReceptionEngine::silence_retry_due() const
         return std::nullopt;
     // A server in service answers each request it hears with "OK": without that answer a
     // shorter silence tells the request was lost.
-    const std::uint64_t wait = fill_accepted_ ? kSilenceAfterRequestMs : kSilenceUnansweredMs;
+    std::uint64_t wait = kSilenceUnansweredMs;
+    if (fill_accepted_) {
+        // Answered, so the server holds it; silence for several frame times means it has been
+        // broadcast (and lost) or dropped. A slow link is given the full wait.
+        wait = kSilenceAfterRequestMs;
+        if (frame_gap_ms_)
+            wait = std::clamp<std::uint64_t>(kSilenceFrameTimes * *frame_gap_ms_, kSilenceAfterRequestMinimumMs, wait);
+    }
     return std::max(*fill_sent_at_, last_broadcast_at_) + wait;
+}
+
+std::optional<std::uint64_t> ReceptionEngine::answer_due() const
+{
+    // Only once this server has been heard answering, and so long as answers keep coming.
+    if (!answer_awaited_since_ || !answer_srt_ || unanswered_retries_ >= kUnansweredRetries)
+        return std::nullopt;
+    return *answer_awaited_since_ + std::max(kAnswerWaitMinimumMs, 2 * *answer_srt_);
+}
+
+void ReceptionEngine::request_sent()
+{
+    // A request sent again before the first was answered: the answer may be to either.
+    answer_repeat_ = answer_awaited_since_.has_value() || answer_repeat_;
+    answer_awaited_since_ = now_;
+}
+
+void ReceptionEngine::on_request_answered()
+{
+    if (answer_awaited_since_ && !answer_repeat_) {
+        const std::uint64_t sample = now_ - *answer_awaited_since_;
+        answer_srt_ = answer_srt_ ? (7 * *answer_srt_ + sample) / 8 : sample;
+    }
+    answer_awaited_since_.reset();
+    answer_repeat_ = false;
+    unanswered_retries_ = 0;
 }
 
 std::optional<std::uint64_t> ReceptionEngine::directory_quiet_due() const
@@ -200,6 +260,7 @@ void ReceptionEngine::on_request_accepted()
 void ReceptionEngine::on_header_stored(std::span<const std::uint8_t> header)
 {
     last_new_header_ = now_;
+    quiet_answers_ = 0;
     // The answer brought something new: the server may hold more than one answer carries.
     directory_ok_at_.reset();
     out_.on_header_stored(header);
@@ -273,6 +334,15 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
     const std::uint64_t broadcast_bytes = dispatcher_->counters().broadcast_bytes;
     dispatcher_->on_ax25_frame(frame, std::chrono::sys_seconds(std::chrono::seconds(seconds())));
     if (dispatcher_->counters().broadcast_bytes != broadcast_bytes) {
+        // The usual time between broadcast frames back to back: a frame's air time on this link.
+        // Longer pauses are not part of it.
+        // Frames handed over together (a TNC's buffer, a replay) say nothing of it.
+        if (last_broadcast_at_ != 0 && now_ > last_broadcast_at_) {
+            const std::uint64_t gap = now_ - last_broadcast_at_;
+            if (!frame_gap_ms_ || gap <= 4 * *frame_gap_ms_)
+                frame_gap_ms_ = frame_gap_ms_ ? (7 * *frame_gap_ms_ + std::min<std::uint64_t>(gap, 4000)) / 8
+                                              : std::min<std::uint64_t>(gap, 4000);
+        }
         last_broadcast_at_ = now_;
         silence_retries_ = 0;
     }
@@ -281,6 +351,7 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
         // silence after it still brings the next fill, as a server answers with only so many
         // headers.
         awaiting_directory_ = false;
+        answer_awaited_since_.reset(); // it was heard, whatever became of its answer
         scheduler_->on_directory_served();
     }
     if (files_->counters().bytes == file_bytes)
@@ -306,6 +377,7 @@ void ReceptionEngine::on_kiss_frame(std::uint8_t port, std::span<const std::uint
     if (awaiting_service_ != 0 && heard[0] == awaiting_service_) {
         awaiting_service_ = 0;
         fill_sent_at_.reset();
+        answer_awaited_since_.reset();
         scheduler_->on_request_served();
     }
 }
@@ -460,6 +532,7 @@ bool ReceptionEngine::send_file_fill(std::uint32_t file_number)
 bool ReceptionEngine::sent_fill(std::uint32_t file_number, bool sent)
 {
     if (sent) {
+        request_sent();
         awaiting_service_ = file_number;
         awaiting_directory_ = false;
         fill_sent_at_ = now_;
@@ -479,6 +552,7 @@ bool ReceptionEngine::send_directory_fill()
     last_request_ = LastRequest::Directory;
     if (!send_ui(kPidDirectory, directory_request(std::uint16_t(config_.dispatch.bdcst_frame), holes)))
         return false;
+    request_sent();
     directory_asked_at_ = now_;
     fill_sent_at_ = now_;
     fill_accepted_ = false;

@@ -39,8 +39,8 @@ struct ReceptionConfig {
     bool smack = false;             // "Test SMACK": SMACK frames are looked for and, once seen, sent
     std::uint32_t tx_buffer = 4096; // "TxBuffer": a frame that would overfill the output is refused
     std::uint64_t checkpoint_ms = 5000; // hole lists and directory holes saved this often
-    // Servers never flag their newest file: the directory counts as up to date once a fill of
-    // the open-ended hole was answered "OK" and no new header came for this long.
+    // Servers never flag their newest file: the directory counts as up to date once two fills of
+    // the open-ended hole were answered "OK" and no new header came for this long after each.
     std::uint64_t directory_quiet_ms = 10000;
     std::uint64_t seed = 0;             // 0: from the system
     UploadReceiver* upload = nullptr;   // the upload client, when the host runs one
@@ -132,6 +132,7 @@ private:
     void on_queue_line(std::string_view text, bool full) override;
     void on_file_refused(int code) override;
     void on_request_accepted() override;
+    void on_request_answered() override;
     // RequestHost
     std::optional<std::pair<std::uint32_t, int>> most_wanted(bool prefer_heard, std::size_t heard,
                                                              std::uint32_t requested) override;
@@ -169,6 +170,8 @@ private:
     void sync_requested();
     std::optional<std::uint64_t> directory_quiet_due() const;
     std::optional<std::uint64_t> silence_retry_due() const;
+    std::optional<std::uint64_t> answer_due() const;
+    void request_sent();
     std::uint64_t seconds() const { return now_ / 1000; }
 
     ReceptionConfig config_;
@@ -199,6 +202,7 @@ private:
     std::optional<std::uint64_t> directory_ok_at_; // ms: the directory fill was answered "OK"
     std::optional<std::uint64_t> directory_asked_at_; // ms: the last directory fill sent
     std::uint64_t last_new_header_ = 0;             // ms
+    int quiet_answers_ = 0; // answered fills of the open end since a new header, with nothing new
     // The file whose fragments were heard last, when, and the gap before that one (ms).
     std::uint32_t on_air_file_ = 0;
     std::optional<std::uint64_t> on_air_at_;
@@ -212,7 +216,15 @@ private:
     std::optional<std::uint64_t> fill_sent_at_; // ms: the last fill request, until it is served
     bool fill_accepted_ = false;                // an "OK" was heard since it was sent
     std::uint64_t last_broadcast_at_ = 0;        // ms: the last file or directory frame heard
+    std::optional<std::uint64_t> frame_gap_ms_;  // smoothed time between broadcast frames
     int silence_retries_ = 0;                    // since a broadcast or queue line was last heard
+    // The server's answer to the last request: when it was sent, whether it was sent again
+    // before an answer came (its answer time is then not measured), the smoothed time answers
+    // take on this link, and the requests sent again for want of one.
+    std::optional<std::uint64_t> answer_awaited_since_;
+    bool answer_repeat_ = false;
+    std::optional<std::uint64_t> answer_srt_; // ms
+    int unanswered_retries_ = 0;
 
 };
 

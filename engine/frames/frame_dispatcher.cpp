@@ -180,7 +180,10 @@ void FrameDispatcher::server_text(const Ax25Frame& f, std::string_view text) {
     }
     if (f.destination == calls_.my_call) {
         post(std::string(text), LineColour::Blue);
-        if (text.substr(0, 2) == "OK" && (text.size() == 2 || text[2] == ' ') && rx_.requests)
+        const bool ok = text.substr(0, 2) == "OK" && (text.size() == 2 || text[2] == ' ');
+        if ((ok || text.find("NO -") != std::string_view::npos) && rx_.requests)
+            rx_.requests->on_request_answered();
+        if (ok && rx_.requests)
             rx_.requests->on_request_accepted();
         if (const auto at = text.find("NO -"); at != std::string_view::npos) {
             const auto code = figure_after(text.substr(at), "NO -");

@@ -33,6 +33,8 @@ public:
     virtual void on_file_refused(int code) = 0;
     // An "OK" answer to this station: the last request was taken.
     virtual void on_request_accepted() {}
+    // Any answer to this station ("OK" or "NO -n"): the last request was heard.
+    virtual void on_request_answered() {}
 };
 
 class UploadReceiver { // upload client

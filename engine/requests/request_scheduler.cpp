@@ -265,11 +265,20 @@ void RequestScheduler::on_directory_served()
         arm(milliseconds(10));
 }
 
-void RequestScheduler::on_request_unheard()
+void RequestScheduler::on_request_unheard(bool answered)
 {
-    // Other stations may have heard the same silence: the queue line's spread of delays.
+    // Other stations may have heard the same silence: the queue line's spread of delays. After
+    // an answer the silence follows this station's own broadcast, which the server took last and
+    // served with nobody else waiting: a shorter spread will do.
     if (settings_.auto_fill && !pending_ && !closed_)
-        arm(milliseconds(300 + random_.below(2700)));
+        arm(answered ? milliseconds(100 + random_.below(900)) : milliseconds(300 + random_.below(2700)));
+}
+
+void RequestScheduler::on_request_unanswered()
+{
+    // Only this station is waiting for that answer: a short spread is enough.
+    if (settings_.auto_fill && !(pending_ && pending_soon_) && !closed_)
+        arm(milliseconds(50 + random_.below(450)));
 }
 
 void RequestScheduler::on_file_refused()

@@ -87,8 +87,12 @@ public:
     // The directory fill this station asked for has begun.
     void on_directory_served();
     // Nothing was broadcast for a while after this station's request: it was lost on the way
-    // up, and asking again need not wait for the next queue line.
-    void on_request_unheard();
+    // up, or `answered` and broadcast but its end lost on the way down. Asking again need not
+    // wait for the next queue line.
+    void on_request_unheard(bool answered = false);
+    // No answer came to this station's request in the time the server takes to answer: it was
+    // lost on the way up, and is sent again while the downlink is still busy.
+    void on_request_unanswered();
     // At most three in any 60 seconds (also the Alt+U key); true when one was sent.
     bool tx_switch_on(std::uint64_t now);
     void keep_alive(std::uint64_t now) { last_sent_ = now; }

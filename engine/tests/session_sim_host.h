@@ -50,6 +50,8 @@ struct SimHost final : SessionHost, KissSink {
     std::optional<satsim::Ftl0Server> server;
     std::optional<satsim::Channel> down, up;
     bool uplink_open = true; // false: the station's frames never reach the satellite
+    // Chosen frames lost on the way, besides the channel's share (true: lost).
+    std::function<bool(const Bytes&)> lose_up, lose_down;
 
     std::uint64_t now_ms() override { return now; }
     Status open_tnc(const settings::SatelliteRecord&) override { return {}; }
@@ -119,15 +121,18 @@ struct SimHost final : SessionHost, KissSink {
             for (const auto& up : server->take_finished())
                 if (auto served = satsim::served_upload(up, std::uint32_t(now / 1000)))
                     satellite->add_file(std::move(*served));
-            for (auto& f : out)
+            for (auto& f : out) {
+                if (lose_down && lose_down(f))
+                    continue;
                 for (auto& g : down->pass(std::move(f))) {
                     received.push_back(g);
                     s.feed_tnc(encode_kiss_frame(g, 0, false));
                 }
+            }
             auto pending = std::move(uplink);
             uplink.clear();
             for (auto& f : pending) {
-                if (!uplink_open)
+                if (!uplink_open || (lose_up && lose_up(f)))
                     continue;
                 for (auto& g : up->pass(std::move(f))) {
                     satellite->on_uplink_frame(g, t);
