@@ -270,8 +270,13 @@ void RequestScheduler::on_request_unheard(bool answered)
     // Other stations may have heard the same silence: the queue line's spread of delays. After
     // an answer the silence follows this station's own broadcast, which the server took last and
     // served with nobody else waiting: a shorter spread will do.
-    if (settings_.auto_fill && !pending_ && !closed_)
-        arm(answered ? milliseconds(100 + random_.below(900)) : milliseconds(300 + random_.below(2700)));
+    // That shorter wait also brings forward a request a queue line has set for later.
+    if (!settings_.auto_fill || closed_)
+        return;
+    if (answered && !(pending_ && pending_soon_))
+        arm(milliseconds(100 + random_.below(900)));
+    else if (!pending_)
+        arm(milliseconds(300 + random_.below(2700)));
 }
 
 void RequestScheduler::on_request_unanswered()

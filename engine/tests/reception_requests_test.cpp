@@ -125,6 +125,27 @@ TEST_F(SchedulerFixture, AServedRequestBringsForwardTheOneAQueueLineSetForLater)
     EXPECT_EQ(host.armed[1], milliseconds(10));
 }
 
+TEST_F(SchedulerFixture, SilenceAfterAnAnswerAsksSoonerThanSilenceWithout)
+{
+    // Unanswered: the queue line's spread, and a queue line's request already set stands.
+    draws.values = {2000, 400, 400};
+    s->on_request_unheard(false);
+    ASSERT_EQ(host.armed.size(), 1u);
+    EXPECT_EQ(host.armed[0], milliseconds(2300));
+    s->on_request_unheard(false);
+    EXPECT_EQ(host.armed.size(), 1u);
+    // Answered, then silent: this station's own broadcast ended with its frames lost. A shorter
+    // spread, and it brings forward the request the queue line set for later.
+    s->on_request_unheard(true);
+    ASSERT_EQ(host.armed.size(), 2u);
+    EXPECT_EQ(host.armed[1], milliseconds(500));
+    // A lost request is sent again with a shorter spread still.
+    s->run(5);
+    s->on_request_unanswered();
+    ASSERT_EQ(host.armed.size(), 3u);
+    EXPECT_EQ(host.armed[2], milliseconds(450));
+}
+
 TEST_F(SchedulerFixture, AServedDirectoryFillIsFollowedOnlyByAWantedFile)
 {
     host.complete = true;
