@@ -24,5 +24,5 @@ endif()
 if(TARGET cli_station_commands_test)
   target_compile_definitions(cli_station_commands_test PRIVATE
     ORVA_PASSES="$<TARGET_FILE:orva-passes>" ORVA_HELMO="$<TARGET_FILE:helmo>" ORVA_SETUP="$<TARGET_FILE:orva-setup>")
-  add_dependencies(cli_station_commands_test orva-passes helmo orva-setup)
+  orva_test_needs(cli_station_commands_test orva-passes helmo orva-setup)
 endif()

@@ -9,12 +9,12 @@ if(ORVA_BUILD_APPS)
     SOURCES tests/elements_test.cpp
     DEPS orva_elemupd_network orva_common_settings orva_test_child)
   if(TARGET cli_elements_test)
-    add_dependencies(cli_elements_test orva-elements)
+    orva_test_needs(cli_elements_test orva-elements)
   endif()
   orva_test(MODULE cli NAME cli_elements_notice_test SERIAL TIMEOUT 120
     SOURCES tests/elements_notice_test.cpp
     DEPS orva_elemupd_network orva_common_settings orva_platform_dbus Qt6::Core)
   if(TARGET cli_elements_notice_test)
-    add_dependencies(cli_elements_notice_test orva-elements)
+    orva_test_needs(cli_elements_notice_test orva-elements)
   endif()
 endif()

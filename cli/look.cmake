@@ -6,5 +6,5 @@ orva_test(MODULE cli NAME cli_look_test
   SOURCES tests/look_test.cpp
   DEPS orva_cli_look orva_common_settings)
 if(ORVA_BUILD_TESTS)
-  add_dependencies(cli_look_test orva-look)
+  orva_test_needs(cli_look_test orva-look)
 endif()

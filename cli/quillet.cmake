@@ -9,5 +9,5 @@ orva_test(MODULE cli NAME cli_quillet_test
   SOURCES tests/quillet_test.cpp
   DEPS orva_cli_quillet orva_common_settings orva_platform_launcher orva_cli_satsim_ftl0 orva_engine_upload)
 if(TARGET cli_quillet_test)
-  add_dependencies(cli_quillet_test quillet)
+  orva_test_needs(cli_quillet_test quillet)
 endif()

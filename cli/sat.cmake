@@ -11,6 +11,6 @@ if(ORVA_BUILD_APPS)
     SOURCES tests/sat_command_test.cpp
     DEPS orva_common_settings orva_platform_dbus Qt6::Core)
   if(TARGET cli_sat_command_test)
-    add_dependencies(cli_sat_command_test orva-sat orva-station)
+    orva_test_needs(cli_sat_command_test orva-sat orva-station)
   endif()
 endif()

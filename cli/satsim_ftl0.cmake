@@ -16,5 +16,5 @@ orva_test(MODULE cli NAME cli_satsim_ftl0_pty_test TIMEOUT 120
   SOURCES tests/satsim_ftl0_pty_test.cpp
   DEPS orva_engine_upload)
 if(TARGET cli_satsim_ftl0_pty_test)
-  add_dependencies(cli_satsim_ftl0_pty_test orva-satsim)
+  orva_test_needs(cli_satsim_ftl0_pty_test orva-satsim)
 endif()

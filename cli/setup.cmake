@@ -20,6 +20,6 @@ if(ORVA_BUILD_APPS)
     SOURCES tests/own_station_test.cpp
     DEPS orva_cli_demo orva_common_settings orva_platform_store orva_test_child)
   if(TARGET cli_own_station_test)
-    add_dependencies(cli_own_station_test orva orva-setup orva-sat orva-reg orva-passes orva-doctor elemix helmo)
+    orva_test_needs(cli_own_station_test orva orva-setup orva-sat orva-reg orva-passes orva-doctor elemix helmo)
   endif()
 endif()

@@ -9,7 +9,7 @@ if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
     DEPS orva_cli_demo orva_cli_setup orva_station_hamlib)
   target_compile_definitions(cli_track_test PRIVATE
     ORVA_TRACK="$<TARGET_FILE:orva-track>" ORVA_HAMLIB="$<TARGET_FILE:orva-hamlib>")
-  add_dependencies(cli_track_test orva-track orva-hamlib)
+  orva_test_needs(cli_track_test orva-track orva-hamlib)
 endif()
 
 if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
@@ -17,5 +17,5 @@ if(ORVA_BUILD_TESTS AND ORVA_BUILD_APPS)
     SOURCES tests/helmo_rig_test.cpp
     DEPS orva_cli_demo orva_cli_setup orva_station_hamlib orva_platform_dbus Qt6::Core)
   target_compile_definitions(cli_helmo_rig_test PRIVATE ORVA_HELMO="$<TARGET_FILE:helmo>")
-  add_dependencies(cli_helmo_rig_test helmo)
+  orva_test_needs(cli_helmo_rig_test helmo)
 endif()

@@ -7,6 +7,6 @@ if(ORVA_BUILD_APPS)
     SOURCES tests/web_view_test.cpp tests/cdp_client.cpp
     DEPS orva_cli_demo orva_cli_setup orva_station_web orva_station_orbit PkgConfig::HTTPLIB Qt6::Core)
   if(TARGET cli_web_view_test)
-    add_dependencies(cli_web_view_test helmo brek orva-satsim)
+    orva_test_needs(cli_web_view_test helmo brek orva-satsim)
   endif()
 endif()

@@ -4,6 +4,11 @@
 include(GNUInstallDirs)
 
 set(ORVA_WARNINGS -Wall -Wextra -Werror)
+# GCC 12 warns of overlapping copies inside std::string's own concatenation when it inlines at
+# -O3 (GCC bug 105329): the release build would fail on the library's code, not ours.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+  list(APPEND ORVA_WARNINGS $<$<CONFIG:Release>:-Wno-restrict>)
+endif()
 if(ORVA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -59,6 +64,14 @@ function(orva_test_paths_library)
   add_library(orva_test_paths STATIC ${PROJECT_SOURCE_DIR}/cmake/test/orva_test_paths.cpp)
   target_compile_definitions(orva_test_paths PRIVATE
     ORVA_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ORVA_TEST_BIN_DIR="${PROJECT_BINARY_DIR}/bin")
+endfunction()
+
+# orva_test_needs(test program...): a test that runs other programs is built after them. With the
+# tests switched off (the release preset) there is no test to order.
+function(orva_test_needs test)
+  if(TARGET ${test})
+    add_dependencies(${test} ${ARGN})
+  endif()
 endfunction()
 
 # orva_test(MODULE label NAME name SOURCES ... [DEPS ...] [QT] [SERIAL] [SLOW])

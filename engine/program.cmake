@@ -16,7 +16,7 @@ if(ORVA_BUILD_APPS)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/reception_e2e_test.cpp
     DEPS orva_engine_files orva_common_settings)
   if(TARGET engine_reception_e2e_test)
-    add_dependencies(engine_reception_e2e_test brek orva-satsim)
+    orva_test_needs(engine_reception_e2e_test brek orva-satsim)
   endif()
 endif()
 
@@ -25,7 +25,7 @@ if(ORVA_BUILD_APPS)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/brek_program_test.cpp
     DEPS orva_platform_dbus orva_engine_files orva_common_pfh orva_common_settings Qt6::Core)
   if(TARGET engine_brek_program_test)
-    add_dependencies(engine_brek_program_test brek orva-satsim)
+    orva_test_needs(engine_brek_program_test brek orva-satsim)
   endif()
 
   orva_test(MODULE engine NAME engine_terminal_view_test

@@ -18,7 +18,7 @@ if(ORVA_BUILD_APPS)
     DEPS orva_platform_dbus orva_platform_launcher
     QT SERIAL)
   if(TARGET platform_dbus_test)
-    add_dependencies(platform_dbus_test platform_dbus_peer)
+    orva_test_needs(platform_dbus_test platform_dbus_peer)
     target_compile_definitions(platform_dbus_test PRIVATE ORVA_DBUS_PEER="$<TARGET_FILE:platform_dbus_peer>")
   endif()
 endif()

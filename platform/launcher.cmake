@@ -13,7 +13,7 @@ orva_test(MODULE platform NAME platform_launcher_test
   SOURCES tests/command_line_test.cpp tests/launcher_test.cpp
   DEPS orva_platform_launcher)
 if(TARGET platform_launcher_test)
-  add_dependencies(platform_launcher_test platform_test_child)
+  orva_test_needs(platform_launcher_test platform_test_child)
   target_compile_definitions(platform_launcher_test PRIVATE ORVA_TEST_CHILD="$<TARGET_FILE:platform_test_child>")
 endif()
 

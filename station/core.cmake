@@ -69,7 +69,7 @@ if(ORVA_BUILD_APPS AND ORVA_BUILD_TESTS)
     SOURCES tests/helmo_pass_test.cpp
     DEPS orva_station_app
     QT SERIAL TIMEOUT 120)
-  add_dependencies(test_station_helmo station_test_brek)
+  orva_test_needs(test_station_helmo station_test_brek)
   target_compile_definitions(test_station_helmo PRIVATE ORVA_TEST_BREK="$<TARGET_FILE:station_test_brek>")
 endif()
 

@@ -26,7 +26,7 @@ if(ORVA_BUILD_APPS)
     DEPS orva_station_setup_dialogs orva_platform_dbus Qt6::Widgets Qt6::PrintSupport
     QT)
   if(TARGET test_station_setup_dialogs)
-    add_dependencies(test_station_setup_dialogs orva-sat)
+    orva_test_needs(test_station_setup_dialogs orva-sat)
   endif()
 endif()
 

@@ -5,6 +5,6 @@ if(ORVA_BUILD_APPS AND TARGET orva_station_setup_dialogs)
     DEPS orva_station_app orva_station_setup_dialogs Qt6::Widgets
     QT SERIAL TIMEOUT 120)
   if(TARGET test_station_helmo_setup_sync)
-    add_dependencies(test_station_helmo_setup_sync orva-sat orva-station)
+    orva_test_needs(test_station_helmo_setup_sync orva-sat orva-station)
   endif()
 endif()

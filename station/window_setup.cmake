@@ -22,6 +22,6 @@ if(ORVA_BUILD_APPS AND TARGET orva_station_setup_menu)
     DEPS orva_station_window_start orva_test_child
     QT)
   if(TARGET test_station_first_start)
-    add_dependencies(test_station_first_start orva-setup)
+    orva_test_needs(test_station_first_start orva-setup)
   endif()
 endif()

@@ -10,5 +10,5 @@ orva_test(MODULE testbed NAME testbed_program_grammar_test
   SOURCES tests/program_grammar_test.cpp
   DEPS orva_test_child orva_version)
 if(TARGET testbed_program_grammar_test)
-  add_dependencies(testbed_program_grammar_test ${orva_installed})
+  orva_test_needs(testbed_program_grammar_test ${orva_installed})
 endif()

@@ -5,7 +5,7 @@ if(ORVA_BUILD_APPS)
     SOURCES tests/satsim_radio_pass_test.cpp
     DEPS orva_common_pfh orva_common_settings orva_test_child orva_cli_hash)
   if(TARGET testbed_satsim_radio_pass_test)
-    add_dependencies(testbed_satsim_radio_pass_test brek orva-satsim radio-channel)
+    orva_test_needs(testbed_satsim_radio_pass_test brek orva-satsim radio-channel)
   endif()
 endif()
 
@@ -15,6 +15,6 @@ if(ORVA_BUILD_APPS)
     SOURCES tests/satsim_radio_upload_test.cpp
     DEPS orva_common_pfh orva_common_settings orva_test_child orva_cli_hash)
   if(TARGET testbed_satsim_radio_upload_test)
-    add_dependencies(testbed_satsim_radio_upload_test brek orva-satsim quillet radio-channel)
+    orva_test_needs(testbed_satsim_radio_upload_test brek orva-satsim quillet radio-channel)
   endif()
 endif()
