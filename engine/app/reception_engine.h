@@ -140,6 +140,7 @@ private:
     std::size_t directory_hole_count() override { return directory_->holes().count(); }
     std::optional<std::uint64_t> up_to_date_time() override { return directory_->up_to_date_time(); }
     bool directory_settling() override { return directory_quiet_due().has_value(); }
+    bool on_air(std::uint32_t file_number) override { return file_number != 0 && file_number == file_on_air(); }
     bool uploads_waiting() override;
     bool send_file_fill(std::uint32_t file_number) override;
     bool send_directory_fill() override;

@@ -99,6 +99,13 @@ std::optional<std::uint32_t> RequestScheduler::wanted()
     return std::nullopt;
 }
 
+bool RequestScheduler::directory_wanted(std::uint64_t now)
+{
+    const auto up = host_.up_to_date_time();
+    const bool recently_up_to_date = up && now >= *up && now - *up < kIdleAfterUpToDate;
+    return !(host_.directory_hole_count() == 1 && (recently_up_to_date || host_.directory_settling()));
+}
+
 void RequestScheduler::arm(milliseconds delay)
 {
     pending_ = true;
@@ -149,18 +156,16 @@ void RequestScheduler::run(std::uint64_t now)
             send_file(requested_, now);
         else
             send_directory(now);
-    } else if (auto fn = wanted()) {
+    } else if (auto fn = wanted(); fn && !(host_.on_air(*fn) && directory_wanted(now))) {
         send_file(*fn, now);
     } else {
-        requested_ = 0;
-        const auto up = host_.up_to_date_time();
-        const bool recently_up_to_date = up && now >= *up && now - *up < kIdleAfterUpToDate;
-        if (host_.directory_hole_count() == 1 && (recently_up_to_date || host_.directory_settling()))
-            idle();
-        else {
-            idle();
+        // The only wanted file is still on air: the directory fill goes in the queue behind it,
+        // so that the files it names follow without the downlink falling idle.
+        if (!fn)
+            requested_ = 0;
+        idle();
+        if (directory_wanted(now))
             send_directory(now);
-        }
     }
     if (settings_.change_freq != 0 && !host_.upload_connected()) {
         if (++uplink_count_ >= int(settings_.change_freq)) {

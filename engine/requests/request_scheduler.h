@@ -39,6 +39,8 @@ public:
     // A fill beyond the newest header was answered and the engine is waiting to see whether
     // anything newer follows: asking again meanwhile would only be answered the same.
     virtual bool directory_settling() { return false; }
+    // The file's broadcast is still coming down: what it lacks can be asked only once it ends.
+    virtual bool on_air(std::uint32_t /*file_number*/) { return false; }
     virtual bool uploads_waiting() { return false; }
     virtual bool upload_connected() { return false; }
 
@@ -111,6 +113,7 @@ public:
 
 private:
     std::optional<std::uint32_t> wanted();
+    bool directory_wanted(std::uint64_t now);
     void arm(std::chrono::milliseconds delay);
     void send_file(std::uint32_t file_number, std::uint64_t now);
     void send_directory(std::uint64_t now);

@@ -37,6 +37,8 @@ struct Host : RequestHost {
     std::optional<std::uint64_t> up_to_date_time() override { return up_to_date; }
     bool settling = false;
     bool directory_settling() override { return settling; }
+    std::uint32_t on_air_file = 0;
+    bool on_air(std::uint32_t fn) override { return fn == on_air_file; }
     bool send_file_fill(std::uint32_t fn) override { sent.push_back("file " + std::to_string(fn)); return true; }
     bool send_directory_fill() override { sent.push_back("dir"); return true; }
     void arm_request_timer(milliseconds d) override { armed.push_back(d); }
@@ -192,6 +194,26 @@ TEST_F(SchedulerFixture, DirPriorityGatesFilesBeforeTheDirectoryIsComplete)
     s->on_file_complete(0x43);
     EXPECT_EQ(s->status_text(), "Auto Idle");
     EXPECT_EQ(s->requested_file(), 0u);
+}
+
+TEST_F(SchedulerFixture, WhileTheOnlyWantedFileIsOnAirTheDirectoryFillQueuesBehindIt)
+{
+    host.wanted = std::pair<std::uint32_t, int>{0x42, kCodeMine};
+    host.on_air_file = 0x42;
+    s->run(1);
+    EXPECT_EQ(host.sent, std::vector<std::string>{"dir"});
+    // Its holes are asked for once the broadcast has ended.
+    host.on_air_file = 0;
+    s->run(2);
+    EXPECT_EQ(host.sent.back(), "file 66");
+    EXPECT_EQ(s->requested_file(), 0x42u);
+    // With nothing to ask of the directory the file is left to the engine, which waits for its end.
+    host.on_air_file = 0x42;
+    host.holes = 1;
+    host.up_to_date = 3;
+    s->run(4);
+    EXPECT_EQ(host.sent.back(), "file 66");
+    EXPECT_EQ(host.sent.size(), 3u);
 }
 
 TEST_F(SchedulerFixture, IdleWhenRecentlyUpToDate)
