@@ -192,6 +192,17 @@ std::optional<int> ProgramOptions::parse(std::vector<std::string> words)
         }
         words = std::move(kept);
     }
+    // Everything after the command word is the command's own, its --help too: the parser would
+    // otherwise answer that --help itself, with this program's help.
+    std::vector<std::string> passed;
+    if (root.arguments) {
+        const auto command = std::find_if(words.begin(), words.end(),
+                                          [](const std::string& w) { return w.empty() || w[0] != '-'; });
+        if (command != words.end()) {
+            passed.assign(command + 1, words.end());
+            words.erase(command + 1, words.end());
+        }
+    }
     std::reverse(words.begin(), words.end());
     try {
         root.app->parse(words);
@@ -204,6 +215,8 @@ std::optional<int> ProgramOptions::parse(std::vector<std::string> words)
         return usage_error(e.what());
     }
     root.after_parse();
+    if (root.arguments)
+        root.arguments->insert(root.arguments->end(), passed.begin(), passed.end());
     return std::nullopt;
 }
 

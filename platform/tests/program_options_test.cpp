@@ -97,6 +97,11 @@ TEST(ProgramOptions, SubcommandsAndCommandWordsKeepTheirOwnArguments)
     EXPECT_EQ(o.code, std::nullopt) << o.err;
     EXPECT_EQ(command, "look");
     EXPECT_EQ(rest, (std::vector<std::string>{"AO-16", "--json", "--help"}));
+    // The command's own --help, not the dispatcher's.
+    o = parse(p, {"sat", "--help"});
+    EXPECT_EQ(o.code, std::nullopt) << o.out;
+    EXPECT_EQ(command, "sat");
+    EXPECT_EQ(rest, (std::vector<std::string>{"--help"}));
 
     ProgramOptions e("orva elements", "Element sets.");
     e.require_subcommand();
