@@ -1,5 +1,7 @@
 #include "cli/demo/child.h"
 
+#include "common/child_environment.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -8,8 +10,6 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace orva::tools {
 
@@ -20,25 +20,10 @@ Result<std::unique_ptr<Child>> Child::start(const std::vector<std::string>& argv
     if (!pass_output && ::pipe2(fds, O_CLOEXEC) != 0)
         return make_error(std::string("cannot make a pipe: ") + std::strerror(errno));
     // Everything the child needs is built before the fork.
-    std::vector<std::string> env_strings;
-    for (char** e = environ; *e; ++e) {
-        std::string s = *e;
-        bool replaced = false;
-        for (const std::string& add : env)
-            if (s.substr(0, s.find('=') + 1) == add.substr(0, add.find('=') + 1))
-                replaced = true;
-        if (!replaced)
-            env_strings.push_back(s);
-    }
-    env_strings.insert(env_strings.end(), env.begin(), env.end());
-    std::vector<char*> envp, args;
-    for (std::string& s : env_strings)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> env_strings = environment_with(env);
     std::vector<std::string> argv_copy = argv;
-    for (std::string& s : argv_copy)
-        args.push_back(s.data());
-    args.push_back(nullptr);
+    std::vector<char*> envp = exec_pointers(env_strings);
+    std::vector<char*> args = exec_pointers(argv_copy);
     const pid_t parent = ::getpid();
 
     pid_t pid = ::fork();

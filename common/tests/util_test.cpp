@@ -1,4 +1,5 @@
 #include "common/atomic_file.h"
+#include "common/child_environment.h"
 #include "common/file_names.h"
 #include "common/station_time.h"
 #include "common/tilde_args.h"
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -189,4 +191,26 @@ TEST(TildeArgs, PairsFromTextAndFromArgumentVectors)
     EXPECT_EQ(d.get('S'), "1~x") << "a word that is no pair continues the value before it";
     EXPECT_EQ(d.stray().size(), 1u);
     EXPECT_EQ(d.all().size(), 1u) << "a digit is not a pair letter";
+}
+
+TEST(ChildEnvironment, OverridesTakeThePlaceOfTheirNameOnlyAndTheRestIsKept)
+{
+    ::setenv("ORVA_ENV_TEST_A", "old", 1);
+    ::setenv("ORVA_ENV_TEST_AB", "kept", 1);
+    auto env = environment_with({"ORVA_ENV_TEST_A=new", "ORVA_ENV_TEST_C=added"});
+    auto count = [&](const std::string& v) { return std::count(env.begin(), env.end(), v); };
+    EXPECT_EQ(count("ORVA_ENV_TEST_A=new"), 1);
+    EXPECT_EQ(count("ORVA_ENV_TEST_A=old"), 0);
+    EXPECT_EQ(count("ORVA_ENV_TEST_AB=kept"), 1);
+    EXPECT_EQ(count("ORVA_ENV_TEST_C=added"), 1);
+    EXPECT_EQ(count(std::string("PATH=") + ::getenv("PATH")), 1);
+
+    std::vector<std::string> argv{"prog", "arg"};
+    auto p = exec_pointers(argv);
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_STREQ(p[0], "prog");
+    EXPECT_STREQ(p[1], "arg");
+    EXPECT_EQ(p[2], nullptr);
+    ::unsetenv("ORVA_ENV_TEST_A");
+    ::unsetenv("ORVA_ENV_TEST_AB");
 }

@@ -1,5 +1,7 @@
 #include "testbed/soak/soak_processes.h"
 
+#include "common/child_environment.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -15,33 +17,16 @@
 #include <sstream>
 #include <utility>
 
-extern char** environ;
-
 namespace orva::soak {
 
 namespace fs = std::filesystem;
 
 Result<pid_t> spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& log)
 {
-    std::vector<std::string> strings;
-    for (char** e = environ; *e; ++e) {
-        std::string s = *e;
-        bool replaced = false;
-        for (const std::string& add : env)
-            if (s.substr(0, s.find('=') + 1) == add.substr(0, add.find('=') + 1))
-                replaced = true;
-        if (!replaced)
-            strings.push_back(s);
-    }
-    strings.insert(strings.end(), env.begin(), env.end());
-    std::vector<char*> envp, args;
-    for (std::string& s : strings)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> strings = environment_with(env);
     std::vector<std::string> argv_copy = argv;
-    for (std::string& s : argv_copy)
-        args.push_back(s.data());
-    args.push_back(nullptr);
+    std::vector<char*> envp = exec_pointers(strings);
+    std::vector<char*> args = exec_pointers(argv_copy);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
