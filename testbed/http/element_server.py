@@ -35,7 +35,10 @@ class Handler(BaseHTTPRequestHandler):
         with LOG_LOCK, open(LOG, "a") as log:
             log.write(f"{self.path} {status} {inm}|{ims}\n")
 
+    # Each request is logged before its answer goes out: a client that has its answer may read
+    # the log at once.
     def send_body(self, status, body, content_type, extra=()):
+        self.note(status)
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
@@ -43,7 +46,6 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header(name, value)
         self.end_headers()
         self.wfile.write(body)
-        self.note(status)
 
     def do_GET(self):
         path = self.path.split("?", 1)[0]
@@ -67,6 +69,7 @@ class Handler(BaseHTTPRequestHandler):
         mtime = int(os.path.getmtime(file))
         last_modified = email.utils.formatdate(mtime, usegmt=True)
         if truncated:
+            self.note("cut")
             self.send_response(200)
             self.send_header("Content-Type", "text/plain")
             self.send_header("Content-Length", str(len(body)))
@@ -74,7 +77,6 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body[: len(body) // 2])
             self.wfile.flush()
             self.close_connection = True
-            self.note("cut")
             return
         inm = self.headers.get("If-None-Match")
         ims = self.headers.get("If-Modified-Since")
@@ -85,11 +87,11 @@ class Handler(BaseHTTPRequestHandler):
             since = email.utils.parsedate_to_datetime(ims).timestamp()
             unchanged = mtime <= since
         if unchanged:
+            self.note(304)
             self.send_response(304)
             self.send_header("ETag", etag)
             self.send_header("Last-Modified", last_modified)
             self.end_headers()
-            self.note(304)
             return
         self.send_body(200, body, "text/plain", [("ETag", etag), ("Last-Modified", last_modified)])
 
