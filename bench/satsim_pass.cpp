@@ -61,14 +61,13 @@ PassResult run_one(bool real_server, std::uint64_t queue_line_ms, std::uint64_t 
 
     std::vector<satsim::ServedFile> files;
     std::size_t file_bytes = 0;
-    double floor = 0;
     const auto now_s = std::uint32_t(host.now / 1000);
     for (int i = 0; i < kFiles; ++i) {
         files.push_back(engine::test::served_file(0x400 + std::uint32_t(i), kTotal / kFiles,
                                                   now_s - 7200 + std::uint32_t(i) * 60, "Bench " + std::to_string(i)));
         file_bytes += files.back().bytes.size();
     }
-    floor = floor_seconds(files, real_server);
+    const double floor = floor_seconds(files, real_server);
     // The satellite at the link's rate, in the chosen mode.
     host.serve(std::move(files), root / "served", kLoss, seed, [&](satsim::SatelliteConfig& c) {
         c.bytes_per_second = kLinkBytesPerSecond;

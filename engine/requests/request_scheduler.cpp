@@ -156,16 +156,19 @@ void RequestScheduler::run(std::uint64_t now)
             send_file(requested_, now);
         else
             send_directory(now);
-    } else if (auto fn = wanted(); fn && !(host_.on_air(*fn) && directory_wanted(now))) {
-        send_file(*fn, now);
     } else {
-        // The only wanted file is still on air: the directory fill goes in the queue behind it,
-        // so that the files it names follow without the downlink falling idle.
-        if (!fn)
-            requested_ = 0;
-        idle();
-        if (directory_wanted(now))
-            send_directory(now);
+        const auto fn = wanted();
+        const bool directory = directory_wanted(now);
+        // While the only wanted file is still on air, the directory fill goes in the queue behind
+        // it, so that the files it names follow without the downlink falling idle.
+        if (fn && !(directory && host_.on_air(*fn))) {
+            send_file(*fn, now);
+        } else {
+            requested_ = fn.value_or(0);
+            idle();
+            if (directory)
+                send_directory(now);
+        }
     }
     if (settings_.change_freq != 0 && !host_.upload_connected()) {
         if (++uplink_count_ >= int(settings_.change_freq)) {
